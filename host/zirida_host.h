@@ -1,0 +1,31 @@
+// What our own host (the CLI, tests, benchmarks) can ask of the stand-in
+// kernel beyond the plug-in's operations: tracing and refusals.
+#pragma once
+
+#include <string_view>
+
+#include "kernel/zirida.h"
+
+// The creation operations a test can make yield nothing.
+enum class KT_Op {
+  create_layer, create_text_style, create_dim_style, create_block, create_point,
+  create_line, create_solid, create_circle, create_arc, create_text, create_insert,
+  create_dimension, create_polyline, create_lines, count_
+};
+
+// Makes `op` create nothing (true) or work again (false).
+void zirida_refuse(KT_Op op, bool refuse);
+void zirida_refuse_none();
+
+// Receives one finished trace line (no line end). Tracing is off while null.
+using ZiRidaTraceWriter = void (*)(std::string_view line, void* context);
+void zirida_set_trace(ZiRidaTraceWriter writer, void* context);
+
+// Where AfxMessageBox sends its text; null restores the default (stderr).
+using AfxMessageSink = void (*)(const char* text, void* context);
+void afx_set_message_sink(AfxMessageSink sink, void* context);
+
+// The colour value of a colour number for entities: 1..255 through the
+// colour table, -1 (by layer) through the layer of that number (0-based, in
+// the drawing's layer order), anything else colour 7.
+long zirida_color_value(const KT_Drawing& drawing, short color, short layer);

@@ -1,0 +1,25 @@
+// The system-variable list: the value type of every entry of the
+// system-variable section, in file order, read from a text file at every load.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "load/tag_file.h"
+
+struct SysVarEntry {
+  char name[32];
+  int8_t type;
+};
+
+// Replaces the module-wide list with the file at path (empty when missing).
+void read_sysvar_list(const char* path);
+const std::vector<SysVarEntry>& sysvar_list();
+
+// Where the list is read from: the path set by our host, else the installed
+// copy, else the copy in the build tree.
+const char* sysvar_list_path();
+void set_sysvar_list_path(const char* path);  // null: back to the default
+
+// Walks the section at position with the list; 1 when every entry was read.
+int read_sysvar_section(tagFile* f, int32_t position);

@@ -1,0 +1,12 @@
+// The readers of the layer, text style and dimension style tables. Each
+// creates its objects through the kernel, in file order, and ends its table
+// at the first record the data cannot hold.
+#pragma once
+
+#include <cstdint>
+
+#include "load/tag_file.h"
+
+int read_layer_table(tagFile* f, int32_t position);
+int read_text_style_table(tagFile* f, int32_t position);
+void read_dim_style_table(tagFile* f, int32_t position);

@@ -1,0 +1,55 @@
+// The in-memory file every reader shares: a buffer, its length and a read
+// position. Reads that would pass the end deliver nothing and move nothing.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+static_assert(std::endian::native == std::endian::little,
+              "file values are little-endian and copied as they stand");
+
+struct tagFile {
+  const unsigned char* buffer = nullptr;  // owned by whoever filled it
+  int32_t length = 0;                     // valid bytes
+  int32_t position = 0;                   // next byte to read
+};
+
+// Bytes left from the position; 0 when the position lies outside the buffer.
+inline std::size_t file_remaining(const tagFile* f) {
+  if (f->position < 0 || f->position > f->length) return 0;
+  return static_cast<std::size_t>(f->length - f->position);
+}
+
+// Copies size * count bytes and returns count, or returns 0 and changes
+// nothing when they are not all there.
+inline std::size_t file_read(void* dst, std::size_t size, std::size_t count, tagFile* f) {
+  if (size == 0 || count == 0) return 0;
+  if (count > SIZE_MAX / size) return 0;
+  const std::size_t total = size * count;
+  if (total > file_remaining(f)) return 0;
+  std::memcpy(dst, f->buffer + f->position, total);
+  f->position += static_cast<int32_t>(total);
+  return count;
+}
+
+// mode 0: from the start, 1: from the position, 2: from the end; any other
+// mode changes nothing. The new position is not checked against the length;
+// one that does not fit a 32-bit position leaves it unchanged (and gives -1).
+int file_seek(tagFile* f, int32_t offset, int mode);
+
+inline int32_t file_tell(const tagFile* f) { return f->position; }
+
+// A counted string: int16 length n, then n bytes (none when n <= 0). Stores
+// at most cap - 1 bytes and a terminator; the stream moves past the whole
+// string. Returns 1, or 0 (moving nothing, storing "") when it is cut short.
+int read_counted_string(tagFile* f, char* dst, std::size_t cap);
+
+// A zero-terminated string. Stores at most cap - 1 bytes and a terminator and
+// moves past the zero. Returns 1, or 0 when the buffer ends before a zero
+// (the position is then at the end).
+int read_cstring(tagFile* f, char* dst, std::size_t cap);
+
+// Three doubles x, y, z. Returns 1, or 0 (nothing read) when cut short.
+inline int read_pt3(tagFile* f, double* xyz) { return file_read(xyz, 8, 3, f) == 3 ? 1 : 0; }

@@ -1,0 +1,12 @@
+#!/usr/bin/env bash
+# Builds and runs every test twice: a normal build and an AddressSanitizer +
+# UndefinedBehaviorSanitizer build.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+for preset in debug asan-ubsan; do
+  echo "== $preset"
+  cmake --preset "$preset" >/dev/null
+  cmake --build --preset "$preset"
+  ctest --preset "$preset" -j2
+done

@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# trv as a user runs it: the trace contract's exit statuses, one-line errors
+# on bad input, and the bundled example.
+set -uo pipefail
+trv=$1
+src=$2
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+failures=0
+
+check() {  # name expected actual
+  if [[ "$2" != "$3" ]]; then
+    echo "FAIL $1: expected [$2] got [$3]"
+    failures=$((failures + 1))
+  fi
+}
+
+# A header of 88 bytes: version text, every slot -1.
+header() {
+  local version=$1 out=$2
+  { printf '\0\0'; printf '%s' "$version"; head -c $((14 - ${#version})) /dev/zero;
+    head -c 24 /dev/zero; for _ in $(seq 12); do printf '\xff\xff\xff\xff'; done; } > "$out"
+}
+
+header "TORV 2000" "$tmp/t2000.trv"
+check "TORV 2000 trace" '{"result":true,"g_trv_ver":9}' "$("$trv" trace "$tmp/t2000.trv")"
+"$trv" trace "$tmp/t2000.trv" >/dev/null; check "TORV 2000 exit" 0 $?
+
+header "SELK 24.05.95" "$tmp/selk.trv"
+check "SELK trace" '{"op":"AfxMessageBox","args":["Sorry,This version only support TORV2000 add HALD 2002"]}
+{"result":false,"g_trv_ver":2}' "$("$trv" trace "$tmp/selk.trv" 2>/dev/null)"
+"$trv" trace "$tmp/selk.trv" >/dev/null 2>&1; check "SELK exit" 1 $?
+
+header "TORV 3000" "$tmp/unknown.trv"
+check "unknown trace" '{"result":false,"g_trv_ver":-1}' "$("$trv" trace "$tmp/unknown.trv" 2>/dev/null)"
+"$trv" trace "$tmp/unknown.trv" >/dev/null 2>&1; check "unknown exit" 1 $?
+
+"$trv" trace >/dev/null 2>&1; check "usage exit" 2 $?
+check "usage prints no trace" "" "$("$trv" trace --mode x "$tmp/t2000.trv" 2>/dev/null)"
+
+# Bad input: one line on stderr, non-zero exit, for every command.
+: > "$tmp/empty.trv"
+head -c 40 "$tmp/t2000.trv" > "$tmp/short.trv"
+for cmd in info dump trace; do
+  for f in "$tmp/missing.trv" "$tmp/empty.trv" "$tmp/short.trv" "$tmp/unknown.trv"; do
+    err=$("$trv" $cmd "$f" 2>&1 >/dev/null); status=$?
+    [[ $status -ne 0 ]] || { echo "FAIL $cmd $f: exit 0"; failures=$((failures + 1)); }
+    [[ $(printf '%s\n' "$err" | grep -c .) -eq 1 && $err == trv:* ]] ||
+      { echo "FAIL $cmd $f: stderr [$err]"; failures=$((failures + 1)); }
+  done
+done
+
+# -v says why a drawing came out short.
+verbose=$("$trv" -v dump "$tmp/short.trv" 2>&1 >/dev/null)
+[[ $verbose == *"at byte"* ]] || { echo "FAIL -v: [$verbose]"; failures=$((failures + 1)); }
+
+# The bundled example loads.
+if [[ -f "$src/examples/sample.trv" ]]; then
+  "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?
+fi
+
+if [[ $failures -eq 0 ]]; then echo "trv cli: all checks passed"; fi
+exit $((failures > 0))

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# The plug-in exports its entry points and nothing else of its own.
+set -euo pipefail
+lib=$1
+actual=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+expected=$(printf '%s\n' \
+  _Z15api_kt_save_trvPc \
+  _Z16LoadTORVDocumentiR7CStringRP10KT_Drawing \
+  _Z16LoadTORVEntitiesP7tagFilecimiiii \
+  _Z22KtTrvSetDiagnosticSinkPFvPKcPvES1_ \
+  _Z22KtTrvSetSysVarListPathPKc \
+  g_trv_ver | sort)
+if [[ "$actual" != "$expected" ]]; then
+  echo "unexpected exports:"; diff <(echo "$expected") <(echo "$actual") || true
+  exit 1
+fi
+echo "exports: $(echo "$actual" | wc -l) names, as expected"

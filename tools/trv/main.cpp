@@ -1,0 +1,49 @@
+// trv: the command-line host of the KtTrv plug-in.
+#include <CLI/CLI.hpp>
+#include <cstdio>
+#include <exception>
+
+#include "tools/trv/cli_support.h"
+#include "tools/trv/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"trv: read, inspect and write TORV drawing files (.trv)"};
+  app.require_subcommand(1);
+  bool verbose = false;
+  app.add_flag("-v,--verbose", verbose, "Print why a section stopped early, with its byte offset");
+
+  std::string path;
+  int mode = -1;
+  std::string sysvar_list;
+
+  auto* trace = app.add_subcommand("trace", "Print every kernel call a load makes, as JSON lines");
+  trace->add_option("FILE", path, "Drawing file")->required();
+  trace->add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
+  trace->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
+
+  auto* info = app.add_subcommand("info", "Show a file's version, generation and directory");
+  info->add_option("FILE", path, "Drawing file")->required();
+
+  auto* dump = app.add_subcommand("dump", "Load a file and print the drawing as JSON");
+  dump->add_option("FILE", path, "Drawing file")->required();
+  dump->add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
+  dump->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
+
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e);
+    return status == 0 ? 0 : 2;
+  }
+
+  try {
+    trv::install_diagnostics(verbose);
+    if (*trace) return trv::run_trace(path, mode, sysvar_list);
+    if (*info) return trv::run_info(path);
+    if (*dump) return trv::run_dump(path, mode, sysvar_list);
+  } catch (const std::exception& e) {
+    trv::error(e.what());
+    return 1;
+  }
+  return 2;
+}
