@@ -1,0 +1,32 @@
+// The common property block every entity record carries after its kind code,
+// and the step that gives a new drawable its colour and layer.
+#pragma once
+
+#include <cstdint>
+
+#include "kernel/zirida.h"
+#include "load/record_reader.h"
+
+struct EntityProps {
+  uint16_t flags = 0;
+  int16_t layer = 0;
+  int16_t linetype = -1;
+  uint32_t values[2] = {};  // kept, not interpreted
+  double reals[2] = {};     // kept, not interpreted
+  int16_t color = -1;
+  int16_t value16 = 0;      // kept, not interpreted
+  double extrusion[3] = {};
+};
+
+// Reads one common property block into props (every field set, absent ones
+// to their defaults). False when the data ends inside it.
+bool read_entity_props(RecordReader& r, EntityProps& props);
+
+// The host colour value of the record: the kernel's, for (color, layer).
+long entity_color(const EntityProps& props);
+
+// Gives a created drawable its colour value and layer number.
+void apply_entity_props(KT_Drawable* drawable, const EntityProps& props);
+
+// The general mirroring test: extrusion z exactly -1.0.
+inline bool is_mirrored(const EntityProps& props) { return props.extrusion[2] == -1.0; }
