@@ -1,11 +1,13 @@
 #include "tools/trv/legacy_info.h"
 
 #include <cinttypes>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 
 #include "legacy/legacy_entities.h"
 #include "legacy/legacy_layout.h"
+#include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
 #include "tools/trv/cli_support.h"
 
@@ -42,6 +44,17 @@ void print_directory(const LegacyFixedPart& fixed, std::size_t file_size) {
   }
 }
 
+// A load walks the table only with mode -1, and its outcome never fails the load.
+void print_sysvars(const LegacyFixedPart& fixed, const std::vector<unsigned char>& bytes) {
+  const auto at = static_cast<std::size_t>(fixed.sysvars_offset);
+  int16_t count = 0;
+  if (at + 2 <= bytes.size()) std::memcpy(&count, bytes.data() + at, sizeof count);
+  std::printf("system variables: at byte %zu, %d entr%s, ", at, int{count}, count == 1 ? "y" : "ies");
+  tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), fixed.sysvars_offset};
+  if (walk_legacy_sysvar_table(&f)) std::printf("read to byte %d\n", f.position);
+  else std::printf("walk stops early (a mode -1 load goes on): %s\n", last_diagnostic().c_str());
+}
+
 void print_entities(const LegacyFixedPart& fixed, const std::vector<unsigned char>& bytes) {
   const LegacyEntitySummary s = summarize_legacy_entities(bytes.data(), bytes.size(),
                                                           fixed.directory.entities_start,
@@ -66,6 +79,10 @@ void print_entities(const LegacyFixedPart& fixed, const std::vector<unsigned cha
 }  // namespace
 
 int info_legacy(const std::string& path, const std::vector<unsigned char>& bytes) {
+  if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
+    error(path + ": the file is too large for 32-bit positions");
+    return 1;
+  }
   tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), 0};
   LegacyFixedPart fixed;
   const LegacyFixedStatus status = read_legacy_fixed_part(&f, fixed);
@@ -90,7 +107,7 @@ int info_legacy(const std::string& path, const std::vector<unsigned char>& bytes
   }
   print_fixed_blocks(fixed);
   print_directory(fixed, bytes.size());
-  if (status == LegacyFixedStatus::ok) std::printf("system variables at byte %d\n", fixed.sysvars_offset);
+  if (status == LegacyFixedStatus::ok) print_sysvars(fixed, bytes);
   print_entities(fixed, bytes);
   if (status != LegacyFixedStatus::ok) {
     error(path + ": " + (last_diagnostic().empty() ? std::string("the fixed part is cut short") : last_diagnostic()) +
