@@ -5,5 +5,9 @@
 
 #include "kernel/zirida.h"
 
-// Loads a whole legacy file held in memory; nonzero for success.
+// Loads a whole legacy file held in memory: checks the fixed part, walks the
+// system-variable table when mode is -1, reads the layer table (creating
+// nothing), then appends one default line type, text style and block per
+// record of those tables, in that order. Nonzero for success; 0 at the first
+// record (or fixed block) the file cannot hold, keeping what was appended.
 int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing);

@@ -38,11 +38,39 @@ check "unknown trace" '{"result":false,"g_trv_ver":-1}' "$("$trv" trace "$tmp/un
 "$trv" trace >/dev/null 2>&1; check "usage exit" 2 $?
 check "usage prints no trace" "" "$("$trv" trace --mode x "$tmp/t2000.trv" 2>/dev/null)"
 
+# A "Torv 1.5" legacy file: two line types, one text style, one block, and an
+# entity section of kinds 1, 1, 13.
+le16() { local v=$(($1 & 0xFFFF)); printf "\\x$(printf %02x $((v & 255)))\\x$(printf %02x $((v >> 8)))"; }
+le32() { local v=$(($1 & 0xFFFFFFFF)); le16 $((v & 0xFFFF)); le16 $((v >> 16)); }
+{ printf 'Torv 1.5'; head -c 14 /dev/zero
+  le32 834; le32 858; head -c 8 /dev/zero
+  le16 119; le16 1; le32 715; le16 37; le16 0; le32 0; le16 197; le16 1; le32 518; le16 187; le16 2; le32 144
+  head -c $((32 + 40)) /dev/zero; le16 0; head -c $((187 * 2 + 197 + 119)) /dev/zero
+  for k in 01 01 0d; do printf "\\x$k\\0"; le16 8; head -c 4 /dev/zero; done; } > "$tmp/legacy.trv"
+check "legacy trace" '{"op":"append_line_type","args":[],"id":1}
+{"op":"append_line_type","args":[],"id":2}
+{"op":"append_text_style","args":[],"id":3}
+{"op":"append_block","args":[],"id":4}
+{"result":true,"g_trv_ver":-1}' "$("$trv" trace "$tmp/legacy.trv")"
+info=$("$trv" info "$tmp/legacy.trv"); check "legacy info exit" 0 $?
+for want in 'generation: legacy 1.5' 'line types       187       2         144  inside the file' \
+            'entities:   3 records' 'kind   1: 2' 'kind  13: 1' 'system variables: at byte 142, 0 entries'; do
+  [[ $info == *"$want"* ]] || { echo "FAIL legacy info lacks [$want]"; failures=$((failures + 1)); }
+done
+# Cut inside the text style table: the line types stay, the load fails.
+head -c 700 "$tmp/legacy.trv" > "$tmp/legacy_cut.trv"
+check "legacy cut trace" '{"op":"append_line_type","args":[],"id":1}
+{"op":"append_line_type","args":[],"id":2}
+{"result":false,"g_trv_ver":-1}' "$("$trv" trace "$tmp/legacy_cut.trv" 2>/dev/null)"
+sed 's/Torv 1.5/Torv 1.9/' "$tmp/legacy.trv" > "$tmp/legacy_bad.trv"
+head -c 20 "$tmp/legacy.trv" > "$tmp/legacy_short.trv"
+
 # Bad input: one line on stderr, non-zero exit, for every command.
 : > "$tmp/empty.trv"
 head -c 40 "$tmp/t2000.trv" > "$tmp/short.trv"
 for cmd in info dump trace; do
-  for f in "$tmp/missing.trv" "$tmp/empty.trv" "$tmp/short.trv" "$tmp/unknown.trv"; do
+  for f in "$tmp/missing.trv" "$tmp/empty.trv" "$tmp/short.trv" "$tmp/unknown.trv" \
+           "$tmp/legacy_bad.trv" "$tmp/legacy_short.trv"; do
     err=$("$trv" $cmd "$f" 2>&1 >/dev/null); status=$?
     [[ $status -ne 0 ]] || { echo "FAIL $cmd $f: exit 0"; failures=$((failures + 1)); }
     [[ $(printf '%s\n' "$err" | grep -c .) -eq 1 && $err == trv:* ]] ||

@@ -1,10 +1,12 @@
-// trv info: the version, the generation and the section directory of a file.
+// trv info: the version, the generation and the section directory of a file
+// (legacy files: see legacy_info.cpp).
 #include <cstdio>
 #include <cstring>
 
 #include "load/torv_header.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
+#include "tools/trv/legacy_info.h"
 
 namespace trv {
 
@@ -64,6 +66,8 @@ int run_info(const std::string& path) {
     error(path + ": the file is empty");
     return 1;
   }
+  // The loader hands a file whose first byte is 'T' to the legacy loader.
+  if ((*bytes)[0] == 'T') return info_legacy(path, *bytes);
   return info_current(path, *bytes);
 }
 

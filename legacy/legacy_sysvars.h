@@ -1,0 +1,10 @@
+// The legacy system-variable table: an int16 entry count, then entries of a
+// type byte and a value whose form the type byte gives. Walked to its end;
+// no value is kept.
+#pragma once
+
+#include "load/tag_file.h"
+
+// Walks the table at the stream's position. 1 when every entry was read, 0
+// at the first entry of unknown type or cut short by the end of the file.
+int walk_legacy_sysvar_table(tagFile* f);

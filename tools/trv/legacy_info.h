@@ -1,0 +1,13 @@
+// trv info for legacy files ("Torv 1.0", "Torv 1.5").
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace trv {
+
+// Prints the header, directory, table descriptors and entity section of a
+// legacy file; the exit status (0 when the loader would read its fixed part).
+int info_legacy(const std::string& path, const std::vector<unsigned char>& bytes);
+
+}  // namespace trv
