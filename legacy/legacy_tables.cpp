@@ -14,7 +14,7 @@ bool equals_ignoring_case(const char* a, const char* b) {
 }
 
 // The field up to its zero (or its whole width), then ".shx" when no '.'.
-void font_file_name(const unsigned char* field, char (&out)[kLegacyFontField + 4]) {
+void font_file_name(const unsigned char* field, char (&out)[kLegacyFontName]) {
   const void* zero = std::memchr(field, 0, kLegacyFontField);
   const std::size_t len =
       zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - field) : kLegacyFontField;

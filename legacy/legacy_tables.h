@@ -45,8 +45,10 @@ LegacyLayer decode_legacy_layer(uint8_t flag, const unsigned char* body);
 // The two font file names of a text style body: empty when the field starts
 // with a zero; ".shx" added to a name without a '.'.
 inline constexpr std::size_t kLegacyFontField = 65;
+// A full field, ".shx" and the terminator.
+inline constexpr std::size_t kLegacyFontName = kLegacyFontField + 5;
 struct LegacyFontNames {
-  char font[kLegacyFontField + 4] = {};
-  char big_font[kLegacyFontField + 4] = {};
+  char font[kLegacyFontName] = {};
+  char big_font[kLegacyFontName] = {};
 };
 LegacyFontNames legacy_font_names(const unsigned char* body);

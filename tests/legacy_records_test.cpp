@@ -108,6 +108,11 @@ TEST(LegacyTables, LayerAndFontValuesAsPrepared) {
   n = legacy_font_names(style);
   EXPECT_EQ(std::string(n.font), std::string(65, 'f') + ".shx");
   EXPECT_STREQ(n.big_font, "");
+  // Both fields full: each name, its ".shx" and its terminator fit.
+  std::memset(style + 131, 'g', 65);
+  n = legacy_font_names(style);
+  EXPECT_EQ(std::string(n.font), std::string(65, 'f') + ".shx");
+  EXPECT_EQ(std::string(n.big_font), std::string(65, 'g') + ".shx");
 }
 
 // Walks a section placed at byte 4 of a buffer, with its end offset at
