@@ -1,3 +1,109 @@
 #include "save/save_document.h"
 
-bool api_kt_save_trv(char* /*path*/) { return false; }
+#include <cstdio>
+#include <cstring>
+
+#include "load/torv_header.h"
+#include "save/drawing_writer.h"
+#include "save/sysvar_writer.h"
+#include "save/table_writers.h"
+#include "save/write_primitives.h"
+
+namespace {
+
+constexpr int32_t kAbsent = -1;
+constexpr int32_t kHeaderDate = 20050101;
+
+struct HeaderRecord {
+  unsigned char bytes[kWrittenHeaderSize] = {};
+};
+
+void store_int32(HeaderRecord& h, int offset, int32_t value) {
+  for (int i = 0; i < 4; ++i)
+    h.bytes[offset + i] = static_cast<unsigned char>(static_cast<uint32_t>(value) >> (8 * i));
+}
+
+HeaderRecord initial_header() {
+  HeaderRecord h;
+  h.bytes[0] = 0;   // never 'T': that marks a legacy file
+  h.bytes[1] = 11;  // the generation of "HALD 2002"
+  std::memcpy(h.bytes + 2, "HALD 2002", 9);
+  store_int32(h, kSlotViews, kAbsent);
+  store_int32(h, kSlotBlockTable, kAbsent);
+  store_int32(h, kSlotAppIds, kAbsent);
+  store_int32(h, 96, kHeaderDate);
+  store_int32(h, 100, kHeaderDate);
+  return h;
+}
+
+// The header goes out as the 88 bytes the loader reads and the rest.
+void write_header(TorvWriter& w, const HeaderRecord& h) {
+  writer_put(w, h.bytes, kTorvHeaderSize);
+  writer_put(w, h.bytes + kTorvHeaderSize, kWrittenHeaderSize - kTorvHeaderSize);
+}
+
+void rewrite_header(TorvWriter& w, const HeaderRecord& h) { writer_rewrite_start(w, h.bytes, kWrittenHeaderSize); }
+
+// Writes the tag and notes in the slot where the section's data begins.
+void begin_section(TorvWriter& w, HeaderRecord& h, const char* tag, int slot) {
+  write_tag(w, tag);
+  store_int32(h, slot, w.position);
+}
+
+}  // namespace
+
+bool write_drawing(TorvWriter& w, const KT_Drawing& drawing) {
+  HeaderRecord h = initial_header();
+  write_header(w, h);
+  store_int32(h, 88, w.position);
+
+  begin_section(w, h, "#RM_VariAq", kSlotSysVars);
+  write_sysvar_section(w);
+  begin_section(w, h, "#RM_VporT", kSlotViewports);
+  write_viewport_table(w);
+  begin_section(w, h, "#RM_LtypeE", kSlotLineTypes);
+  write_line_type_table(w, drawing);
+  begin_section(w, h, "#RM_StylE", kSlotTextStyles);
+  write_text_style_table(w, drawing);
+  begin_section(w, h, "#RM_LayeR", kSlotLayers);
+  write_layer_table(w, drawing);
+  begin_section(w, h, "#RM_VievT", kSlotViews);
+  write_view_table(w, drawing);
+  begin_section(w, h, "#RM_Ucs_T", kSlotUcs);
+  write_ucs_table(w);
+  write_tag(w, "#RM_AppiD");  // no application ids: the slot stays -1
+
+  // No dimension style records are written, so the slot never leads the
+  // loader to any, whether or not the drawing has dimension styles.
+  write_tag(w, "#RM_DimsT");
+  store_int32(h, kSlotDimStyles, kAbsent);
+
+  begin_section(w, h, "#RM_BlocK", kSlotBlockTable);
+  write_block_table(w, drawing);
+  // No block definitions are written: -1 keeps the loader from reading any.
+  store_int32(h, kSlotBlocks, kAbsent);
+
+  // The entity section holds its record count, 0.
+  begin_section(w, h, "#RM_EntI#", kSlotEntities);
+  write_int32(w, 0);
+
+  write_tag(w, "GroupDic");
+  write_zeros(w, 11);
+  write_tag(w, "AppDataDic");
+  write_zeros(w, 9);
+
+  rewrite_header(w, h);
+  return w.ok;
+}
+
+bool api_kt_save_trv(char* path) {
+  const KT_Drawing* drawing = g_current_drawing;
+  if (drawing == nullptr || path == nullptr) return false;
+  std::FILE* file = std::fopen(path, "wb");
+  if (file == nullptr) return false;
+  TorvWriter w;
+  w.file = file;
+  const bool written = write_drawing(w, *drawing);
+  const bool closed = std::fclose(file) == 0;
+  return written && closed;
+}

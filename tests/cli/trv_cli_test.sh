@@ -82,6 +82,31 @@ done
 verbose=$("$trv" -v dump "$tmp/short.trv" 2>&1 >/dev/null)
 [[ $verbose == *"at byte"* ]] || { echo "FAIL -v: [$verbose]"; failures=$((failures + 1)); }
 
+# trv new and trv save write files that load back as generation 11. An empty
+# drawing gives the same file both ways; a saved file dumps like its source,
+# and saving it once more changes no byte.
+"$trv" new "$tmp/new.trv"; check "new exit" 0 $?
+check "new trace result" '{"result":true,"g_trv_ver":11}' "$("$trv" trace "$tmp/new.trv" | tail -n 1)"
+"$trv" save "$tmp/t2000.trv" "$tmp/empty.saved.trv"; check "save empty exit" 0 $?
+cmp -s "$tmp/new.trv" "$tmp/empty.saved.trv"; check "save empty is new" 0 $?
+"$trv" save "$tmp/new.trv" "$tmp/saved.trv"; check "save exit" 0 $?
+check "save trace result" '{"result":true,"g_trv_ver":11}' "$("$trv" trace "$tmp/saved.trv" | tail -n 1)"
+check "save dump" "$("$trv" dump "$tmp/new.trv")" "$("$trv" dump "$tmp/saved.trv")"
+"$trv" save "$tmp/saved.trv" "$tmp/again.trv"
+cmp -s "$tmp/saved.trv" "$tmp/again.trv"; check "save again" 0 $?
+
+# A file that cannot be written, or an input that cannot be read: one line on
+# stderr, non-zero exit, no output file.
+for args in "new $tmp/no-such-dir/x.trv" "new $tmp" "save $tmp/t2000.trv $tmp/no-such-dir/x.trv" \
+            "save $tmp/missing.trv $tmp/from-missing.trv" "save $tmp/unknown.trv $tmp/from-unknown.trv"; do
+  err=$("$trv" $args 2>&1 >/dev/null); status=$?
+  [[ $status -ne 0 ]] || { echo "FAIL $args: exit 0"; failures=$((failures + 1)); }
+  [[ $(printf '%s\n' "$err" | grep -c .) -eq 1 && $err == trv:* ]] ||
+    { echo "FAIL $args: stderr [$err]"; failures=$((failures + 1)); }
+done
+[[ ! -e "$tmp/from-missing.trv" && ! -e "$tmp/from-unknown.trv" ]] ||
+  { echo "FAIL: a failed load still wrote a file"; failures=$((failures + 1)); }
+
 # The bundled example loads.
 if [[ -f "$src/examples/sample.trv" ]]; then
   "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?

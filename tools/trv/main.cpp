@@ -29,6 +29,16 @@ int main(int argc, char** argv) {
   dump->add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
   dump->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
 
+  std::string out;
+  auto* make_new = app.add_subcommand("new", "Write an empty drawing as a HALD 2002 file");
+  make_new->add_option("OUT", out, "File to write")->required();
+
+  auto* save = app.add_subcommand("save", "Load a file and write it again as a HALD 2002 file");
+  save->add_option("IN", path, "Drawing file to load")->required();
+  save->add_option("OUT", out, "File to write")->required();
+  save->add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
+  save->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
+
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -41,6 +51,8 @@ int main(int argc, char** argv) {
     if (*trace) return trv::run_trace(path, mode, sysvar_list);
     if (*info) return trv::run_info(path);
     if (*dump) return trv::run_dump(path, mode, sysvar_list);
+    if (*make_new) return trv::run_new(out);
+    if (*save) return trv::run_save(path, out, mode, sysvar_list);
   } catch (const std::exception& e) {
     trv::error(e.what());
     return 1;

@@ -1,0 +1,12 @@
+// The whole "HALD 2002" file of a drawing, written through a TorvWriter.
+#pragma once
+
+#include "kernel/zirida.h"
+#include "save/torv_writer.h"
+
+// The header record: the loader reads its first 88 bytes.
+inline constexpr int kWrittenHeaderSize = 336;
+
+// Writes the header, every section behind its tag, and the header again
+// with the positions. The result is w.ok.
+bool write_drawing(TorvWriter& w, const KT_Drawing& drawing);

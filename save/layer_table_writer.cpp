@@ -1,0 +1,50 @@
+// Layer records are 12 bytes, each followed by the layer's name: name flag,
+// flags byte (4: second flag, 1: third flag), a spare byte, colour number
+// (negative: off), line type number, two spare bytes.
+#include "entities/color_palette.h"
+#include "save/table_writers.h"
+#include "save/write_primitives.h"
+
+namespace {
+
+constexpr int kFlag2Bit = 4;
+constexpr int kFlag3Bit = 1;
+constexpr int16_t kFallbackColour = 7;
+
+void write_layer_record(TorvWriter& w, const char* name, int16_t flags, int16_t colour,
+                        uint16_t line_type) {
+  write_int32(w, 1);  // name flag: the name follows
+  write_int16(w, flags);  // the flags byte, then the spare byte
+  write_int16(w, colour);
+  write_int16(w, static_cast<int16_t>(line_type));
+  write_zeros(w, 2);
+  write_counted_string(w, name != nullptr ? name : "");
+}
+
+}  // namespace
+
+int16_t layer_colour_number(const KT_Layer& layer) {
+  int16_t number = kFallbackColour;
+  for (int16_t i = 1; i < static_cast<int16_t>(color_palette.size()); ++i) {
+    if (static_cast<long>(color_palette[static_cast<std::size_t>(i)]) == layer.color) {
+      number = i;
+      break;
+    }
+  }
+  return layer.on ? number : static_cast<int16_t>(-number);
+}
+
+void write_layer_table(TorvWriter& w, const KT_Drawing& drawing) {
+  if (drawing.layers.first == nullptr) {
+    write_int32(w, 1);
+    write_layer_record(w, "0", 0, 1, 1);
+    return;
+  }
+  write_int32(w, table_count(drawing.layers));
+  for (const KT_Object* o = drawing.layers.first; o != nullptr; o = o->next) {
+    const auto& layer = static_cast<const KT_Layer&>(*o);
+    const auto flags = static_cast<int16_t>((layer.flag2 ? kFlag2Bit : 0) | (layer.flag3 ? kFlag3Bit : 0));
+    write_layer_record(w, layer.name, flags, layer_colour_number(layer),
+                       static_cast<uint16_t>(layer.line_type));
+  }
+}
