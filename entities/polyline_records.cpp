@@ -1,5 +1,7 @@
 // Kind 13: a polyline header followed, when its vertex presence field is set,
 // by a count and that many full vertex records.
+#include <cstddef>
+
 #include "entities/entity_kinds.h"
 
 namespace {
@@ -53,23 +55,26 @@ void read_polyline_record(EntityContext& c) {
     r.fail();
     return;
   }
-  // Walk the vertices once before creating anything: a polyline whose
-  // vertices the data cuts short is not created at all.
-  const int32_t first_vertex = r.offset();
+  // The vertices are gathered first (growing only with what was read), so a
+  // polyline whose vertices the data cuts short is not created at all.
+  auto& vertices = c.vertices;
+  vertices.clear();
   EntityProps vertex_props;
-  for (uint32_t i = 0; i < count && r.ok(); ++i) read_vertex(r, vertex_props);
-  if (!r.ok()) return;
+  for (uint32_t i = 0; i < count; ++i) {
+    const Vertex v = read_vertex(r, vertex_props);
+    if (!r.ok()) return;
+    vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
+  }
 
   KT_Drawable* polyline = nullptr;
   api_kt_create_polyline(polyline, static_cast<long>(count), false);
-  if (polyline == nullptr) return;  // the walk already left the reader behind the record
+  if (polyline == nullptr) return;
 
   // Only the record's own extrusion mirrors; the vertices' blocks do not count.
+  // Passed-over vertices keep their index and the kernel's position.
   const bool mirrored = is_mirrored(c.props);
-  r.file()->position = first_vertex;
-  for (uint32_t i = 0; i < count; ++i) {
-    const Vertex v = read_vertex(r, vertex_props);
-    if (passed_over(polyline_flags, v.flags)) continue;
-    api_kt_set_pline_pos(polyline, static_cast<long>(i), mirrored ? -v.x : v.x, v.y, 0.0);
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const auto& v = vertices[i];
+    if (v.kept) api_kt_set_pline_pos(polyline, static_cast<long>(i), mirrored ? -v.x : v.x, v.y, 0.0);
   }
 }
