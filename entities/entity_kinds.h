@@ -6,6 +6,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "entities/entity_props.h"
 #include "load/record_reader.h"
@@ -17,6 +18,15 @@ struct EntityContext {
   EntityProps props;       // the current record's
   bool model_space;
   std::string scratch[4];  // zero-terminated copies of a record's strings, reused
+  std::vector<double> points;  // kind 28's x, y pairs, reused across records
+  // Kind 13's vertices as read (x, y, and whether the filter keeps them),
+  // held until the whole record is known to be there; reused across records.
+  struct PolylineVertex {
+    double x;
+    double y;
+    bool kept;
+  };
+  std::vector<PolylineVertex> vertices;
 
   // A counted string as a zero-terminated copy in scratch[slot]; the copy is
   // kept only as long as the record needs it.

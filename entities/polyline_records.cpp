@@ -1,4 +1,80 @@
+// Kind 13: a polyline header followed, when its vertex presence field is set,
+// by a count and that many full vertex records.
+#include <cstddef>
+
 #include "entities/entity_kinds.h"
 
-void read_polyline_record(EntityContext&) {}
-void read_vertex_chain_record(EntityContext&) {}
+namespace {
+
+// A vertex record is at least a bare property block, its mask and its point.
+constexpr uint64_t kSmallestVertex = 10 + 4 + 24;
+
+struct Vertex {
+  double x = 0.0;
+  double y = 0.0;
+  int16_t flags = 0;
+};
+
+// One vertex record; its own property block lands in `props` and is not used.
+Vertex read_vertex(RecordReader& r, EntityProps& props) {
+  read_entity_props(r, props);
+  const int32_t mask = r.i32();
+  Vertex v;
+  v.x = r.f64();
+  v.y = r.f64();
+  r.skip(8);  // z is not used
+  if (mask & 0x1) r.skip(8);
+  if (mask & 0x2) r.skip(8);
+  if (mask & 0x4) r.skip(8);
+  if (mask & 0x8) v.flags = r.i16();
+  if (mask & 0x10) r.skip(8);
+  for (int32_t bit : {0x20, 0x40, 0x80, 0x100})
+    if (mask & bit) r.skip(2);
+  return v;
+}
+
+// Vertices that keep the position the kernel created them with.
+bool passed_over(int32_t polyline_flags, int16_t vertex_flags) {
+  return ((polyline_flags & 0x2) && (vertex_flags & 0x1)) ||
+         ((polyline_flags & 0x4) && (vertex_flags & 0x10)) || vertex_flags == 0x80;
+}
+
+}  // namespace
+
+void read_polyline_record(EntityContext& c) {
+  RecordReader& r = c.r;
+  r.skip(26);
+  const int32_t polyline_flags = r.i32();
+  r.skip(24);
+  const int32_t has_vertices = r.i32();
+  if (!r.ok() || has_vertices == 0) return;
+
+  const uint32_t count = r.u32();
+  if (!r.ok()) return;
+  if (!r.fits(count, kSmallestVertex)) {
+    r.fail();
+    return;
+  }
+  // The vertices are gathered first (growing only with what was read), so a
+  // polyline whose vertices the data cuts short is not created at all.
+  auto& vertices = c.vertices;
+  vertices.clear();
+  EntityProps vertex_props;
+  for (uint32_t i = 0; i < count; ++i) {
+    const Vertex v = read_vertex(r, vertex_props);
+    if (!r.ok()) return;
+    vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
+  }
+
+  KT_Drawable* polyline = nullptr;
+  api_kt_create_polyline(polyline, static_cast<long>(count), false);
+  if (polyline == nullptr) return;
+
+  // Only the record's own extrusion mirrors; the vertices' blocks do not count.
+  // Passed-over vertices keep their index and the kernel's position.
+  const bool mirrored = is_mirrored(c.props);
+  for (std::size_t i = 0; i < vertices.size(); ++i) {
+    const auto& v = vertices[i];
+    if (v.kept) api_kt_set_pline_pos(polyline, static_cast<long>(i), mirrored ? -v.x : v.x, v.y, 0.0);
+  }
+}

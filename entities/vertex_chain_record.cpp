@@ -1,0 +1,46 @@
+// Kind 28: a compact chain of x, y points that becomes a point set (extras
+// field 0) or a polyline (any other extras field).
+#include <cstddef>
+
+#include "entities/entity_kinds.h"
+
+void read_vertex_chain_record(EntityContext& c) {
+  RecordReader& r = c.r;
+  const int32_t count = r.i32();
+  const uint16_t chain_flags = r.u16();
+  r.skip(8 + 4);  // a real and a 32-bit value, not used
+  const int32_t extras = r.i32();
+  if (!r.ok() || count <= 0) return;
+
+  // The points, and the 24-byte extras behind them when the extras field is
+  // positive, must all be there before the point buffer grows.
+  const auto n = static_cast<std::size_t>(count);
+  if (!r.fits(n, extras > 0 ? 16 + 24 : 16)) {
+    r.fail();
+    return;
+  }
+  std::vector<double>& xy = c.points;
+  xy.resize(2 * n);
+  r.bytes(xy.data(), 16 * n);
+  if (extras > 0) r.skip(24 * static_cast<uint64_t>(n));  // not used
+  if (!r.ok()) return;
+
+  // This kind mirrors on any negative extrusion z.
+  if (c.props.extrusion[2] < 0.0)
+    for (std::size_t i = 0; i < n; ++i) xy[2 * i] = -xy[2 * i];
+
+  const bool closed = (chain_flags & 0x200) != 0;
+  const long points = count;
+  KT_Drawable* made = nullptr;
+  if (extras == 0) {
+    api_kt_create_lines(made, closed ? points + 1 : points);
+    if (made == nullptr) return;
+    for (long i = 0; i < points; ++i) api_kt_set_ptset_pos(made, i, xy[2 * i], xy[2 * i + 1], 0.0);
+    if (closed) api_kt_set_ptset_pos(made, points, xy[0], xy[1], 0.0);  // back to the first point
+    return;
+  }
+  api_kt_create_polyline(made, points, closed);
+  if (made == nullptr) return;
+  for (long i = 0; i < points; ++i) api_kt_set_pline_pos(made, i, xy[2 * i], xy[2 * i + 1], 0.0);
+  apply_entity_props(made, c.props);
+}
