@@ -1,8 +1,76 @@
 #include "entities/entity_props.h"
 
-bool read_entity_props(RecordReader& r, EntityProps& props) {
-  props = EntityProps{};
-  props.flags = r.u16();
+namespace {
+
+// Xdata values by group code: strings, points, reals, int16, int32; every
+// other code carries nothing. Returns false when the data ends first.
+bool skip_xdata_value(RecordReader& r, int16_t code) {
+  if (code >= 1000 && code <= 1005) return r.counted_view(), r.ok();
+  if (code >= 1010 && code <= 1013) return r.skip(24);
+  if (code >= 1040 && code <= 1042) return r.skip(8);
+  if (code == 1070) return r.skip(2);
+  if (code == 1071) return r.skip(4);
+  return true;
+}
+
+bool skip_xdata(RecordReader& r) {
+  const uint32_t count = r.u32();
+  if (!r.fits(count, 2)) return r.fail(), false;  // every item holds at least its code
+  for (uint32_t i = 0; i < count && r.ok(); ++i) skip_xdata_value(r, r.i16());
+  return r.ok();
+}
+
+bool skip_blobs(RecordReader& r) {
+  const uint32_t count = r.u32();
+  if (!r.fits(count, 36)) return r.fail(), false;  // 12 + 24 bytes at least
+  for (uint32_t i = 0; i < count && r.ok(); ++i) {
+    r.skip(12);
+    skip_blob_body(r);
+  }
+  return r.ok();
+}
+
+}  // namespace
+
+bool skip_blob_body(RecordReader& r) {
+  r.skip(4);
+  const uint32_t size1 = r.u32();
+  const uint32_t size2 = r.u32();
+  const uint32_t has1 = r.u32();
+  const uint32_t has2 = r.u32();
+  const uint32_t has3 = r.u32();
+  if (has1) r.skip(size1);
+  if (has2) r.skip(size2);
+  if (has3) r.skip(r.u32());
+  return r.ok();
+}
+
+bool read_entity_props(RecordReader& r, EntityProps& p) {
+  p = EntityProps{};
+  const uint16_t flags = p.flags = r.u16();
+  if (flags & 0x0001) p.layer = r.i16();
+  if (flags & 0x0002) {
+    p.linetype = r.i16();
+    if (p.linetype == -2) p.linetype = 32766;
+  }
+  p.values[0] = r.u32();
+  p.values[1] = r.u32();
+  if (flags & 0x0004) p.reals[0] = r.f64();
+  if (flags & 0x0008) p.reals[1] = r.f64();
+  if (flags & 0x0010) {
+    p.color = r.i16();
+    if (p.color == 256) p.color = -1;
+  }
+  if (flags & 0x0020) p.value16 = r.i16();
+  if (flags & 0x0040) {
+    for (double& component : p.extrusion)
+      if (r.u8() != 0) component = r.f64();
+  }
+  if (flags & 0x0080) skip_xdata(r);
+  if (flags & 0x0100) r.skip(8);
+  if (flags & 0x0200) r.skip(8);
+  if (flags & 0x0400) r.skip(2);
+  if (flags & 0x0800) skip_blobs(r);
   return r.ok();
 }
 

@@ -22,6 +22,10 @@ struct EntityProps {
 // to their defaults). False when the data ends inside it.
 bool read_entity_props(RecordReader& r, EntityProps& props);
 
+// Passes over the 24-byte blob header (a value, size1, size2, has1, has2,
+// has3) and the bytes it announces. Kind 100 records have the same layout.
+bool skip_blob_body(RecordReader& r);
+
 // The host colour value of the record: the kernel's, for (color, layer).
 long entity_color(const EntityProps& props);
 
