@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <string_view>
 
 #include "entities/entity_stream.h"
 #include "host/zirida_host.h"
 #include "load/diagnostics.h"
+#include "load/load_document.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/torv_builder.h"
@@ -176,20 +178,31 @@ TEST_F(BlockSection, NestedEntityStreamsLeaveTheStreamAtTheNextBlock) {
 }
 
 TEST_F(BlockSection, BlockEntitiesLandInTheirBlock) {
-  if (!entity_frames_are_read_whole()) GTEST_SKIP() << "the entity property block is not read whole yet";
   const Bytes line = entity(2, PropsBlock(), Bytes().pt3(1, 2, 0).pt3(3, 4, 0));
+  ASSERT_TRUE(load(TorvFile().section(kSlotEntities, entity_section(1, line)).build()));
+  if (ops("api_kt_create_line").empty()) GTEST_SKIP() << "the line record reader creates nothing yet";
+  KT_Drawing fresh;
+  trace.clear();
   const auto file = TorvFile()
                         .section(kSlotBlocks, Bytes().u32(1).append(Block{0x120, line, 1}.bytes()))
                         .section(kSlotEntities, entity_section(1, line))
                         .build();
-  ASSERT_TRUE(load(file));
-  ASSERT_EQ(count_of(drawing.blocks), 1);
-  const auto* block = static_cast<const KT_Block*>(drawing.blocks.first);
+  ASSERT_TRUE(load_torv_buffer(-1, file.data(), file.size(), fresh));
+  ASSERT_EQ(count_of(fresh.blocks), 1);
+  const auto* block = static_cast<const KT_Block*>(fresh.blocks.first);
   ASSERT_NE(block->entities.first, nullptr);
   EXPECT_EQ(block->entities.first->kind, KT_Drawable_Kind::line);
   EXPECT_EQ(block->entities.first->next, nullptr);
-  ASSERT_NE(drawing.model_space.first, nullptr);
-  EXPECT_EQ(drawing.model_space.first->next, nullptr);
+  ASSERT_NE(fresh.model_space.first, nullptr);
+  EXPECT_EQ(fresh.model_space.first->next, nullptr);
+  // The block's line is created between the block's creation and its close.
+  const auto all = ops();
+  ASSERT_GE(all.size(), 3u);
+  EXPECT_EQ(all[0]["op"], "api_kt_create_block");
+  EXPECT_EQ(all[1]["op"], "api_kt_create_line");
+  const auto end = std::find_if(all.begin(), all.end(), [](const auto& j) { return j["op"] == "api_kt_end_block"; });
+  ASSERT_NE(end, all.end());
+  EXPECT_LT(end - all.begin(), static_cast<long>(all.size()) - 1) << "the model-space line follows the block";
 }
 
 }  // namespace
