@@ -92,6 +92,16 @@ TEST_F(LayerTable, AbsentEmptyAndShortTables) {
                              std::to_string(88 + 4 + 12 + 3));
 }
 
+TEST_F(LayerTable, SlotZeroIsATableAtTheFileStart) {
+  // Only a negative slot means no table: slot 0 reads the header's own bytes
+  // as a count ("\0\0TO") and records ("RV 2" is a name flag, '0' the flags,
+  // "0\0" colour 48, the reserved zeros an empty name).
+  ASSERT_TRUE(load(TorvFile().slot(kSlotLayers, 0).build()));
+  const auto layers = ops("api_kt_create_layer");
+  ASSERT_FALSE(layers.empty());
+  EXPECT_EQ(layers[0]["args"], nlohmann::json::array({"", palette(48), 0, true, false, false}));
+}
+
 TEST_F(LayerTable, HugeCountEndsAtTheData) {
   EXPECT_TRUE(load(TorvFile().section(kSlotLayers, table(0xFFFFFFFF, layer(1, 0))).build()));
   EXPECT_EQ(ops("api_kt_create_layer").size(), 1u);
