@@ -1,6 +1,85 @@
+// The block-definition section: a uint32 count, then per block a flags word
+// and the fields its bits announce; bit 256 brings the block's own entity
+// stream, read while the block is open so its drawables land in it.
 #include "load/block_section.h"
 
-int read_block_section(tagFile* /*f*/, int32_t /*position*/, char /*mode_flag*/,
-                       const BaseCounts& /*base*/, KT_Drawing& /*drawing*/) {
+#include "entities/entity_stream.h"
+#include "load/diagnostics.h"
+#include "load/record_reader.h"
+
+namespace {
+
+constexpr const char* kSection = "block definitions";
+
+enum BlockFlag : uint32_t {
+  kBaseX = 0x1,
+  kBaseY = 0x2,
+  kBaseZ = 0x4,
+  kValueA = 0x8,
+  kValueB = 0x10,
+  kName = 0x20,
+  kShortText = 0x40,
+  kLongText = 0x80,
+  kEntities = 0x100,
+};
+
+struct BlockRecord {
+  uint32_t flags = 0;
+  double base[3] = {};
+  char name[32] = {};
+};
+
+// Everything up to the entity stream, in file order; the two int16 values
+// and the two texts are read past.
+void read_block_head(RecordReader& r, BlockRecord& b) {
+  b = BlockRecord{};
+  b.flags = r.u32();
+  if (b.flags & kValueA) r.skip(2);
+  if (b.flags & kValueB) r.skip(2);
+  if (b.flags & kBaseX) b.base[0] = r.f64();
+  if (b.flags & kBaseY) b.base[1] = r.f64();
+  if (b.flags & kBaseZ) b.base[2] = r.f64();
+  if (b.flags & kName) r.counted_string(b.name, sizeof b.name);
+  if (b.flags & kLongText) r.counted_view();   // 64-byte field, comes first
+  if (b.flags & kShortText) r.counted_view();  // 32-byte field
+}
+
+}  // namespace
+
+int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const BaseCounts& /*base*/,
+                       KT_Drawing& drawing) {
+  if (position == -1) return 1;
+  file_seek(f, position, 0);
+  RecordReader r(f);
+  const uint32_t count = r.u32();
+  if (!r.ok()) {
+    report_diagnostic(kSection, position, "block count lies outside the file");
+    return 0;
+  }
+  BlockRecord b;
+  for (uint32_t i = 0; i < count; ++i) {
+    const int32_t at = r.offset();
+    read_block_head(r, b);
+    if (!r.ok()) {
+      report_diagnostic(kSection, at, "block %u of %u cut short by the end of the data", i, count);
+      return 0;
+    }
+    KT_Block* block = nullptr;
+    api_kt_create_block(block, b.name, b.base);
+    if (b.flags & kEntities) {
+      // Counted after the creation call: the new block is included.
+      const int block_index = static_cast<int>(count_collection(drawing.blocks));
+      const int32_t stream_at = r.offset();
+      const uint32_t entity_count = r.u32();
+      if (!r.ok() || !read_entity_stream(f, block_index, entity_count)) {
+        report_diagnostic(kSection, stream_at,
+                          "entity stream of block %u of %u (block index %d) cut short by the end of the data",
+                          i, count, block_index);
+        api_kt_end_block(block);
+        return 0;
+      }
+    }
+    api_kt_end_block(block);
+  }
   return 1;
 }

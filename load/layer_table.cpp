@@ -1,3 +1,67 @@
+// The layer table: a uint32 count, then per layer a 12-byte record and, when
+// its name flag says so, the name as a counted string.
+#include "entities/color_palette.h"
+#include "kernel/zirida.h"
+#include "load/diagnostics.h"
+#include "load/record_reader.h"
 #include "load/table_readers.h"
 
-int read_layer_table(tagFile* /*f*/, int32_t /*position*/) { return 1; }
+namespace {
+
+constexpr const char* kSection = "layers";
+constexpr int kDefaultColor = 7;
+
+struct LayerRecord {
+  int32_t name_flag = 0;
+  uint8_t flags = 0;
+  int16_t color = 0;
+  uint16_t line_type = 0;
+  char name[32] = {};
+};
+
+void read_layer_record(RecordReader& r, LayerRecord& rec) {
+  rec.name_flag = r.i32();
+  rec.flags = r.u8();
+  r.skip(1);
+  rec.color = r.i16();
+  rec.line_type = r.u16();
+  r.skip(2);
+  rec.name[0] = '\0';
+  if (rec.name_flag != 0) r.counted_string(rec.name, sizeof rec.name);
+}
+
+}  // namespace
+
+int read_layer_table(tagFile* f, int32_t position) {
+  if (position < 0) return 0;
+  file_seek(f, position, 0);
+  RecordReader r(f);
+  const uint32_t count = r.u32();
+  if (!r.ok()) {
+    report_diagnostic(kSection, position, "record count lies outside the file");
+    return 0;
+  }
+  LayerRecord rec;
+  for (uint32_t i = 0; i < count; ++i) {
+    const int32_t at = r.offset();
+    read_layer_record(r, rec);
+    if (!r.ok()) {
+      report_diagnostic(kSection, at, "record %u of %u cut short by the end of the data", i, count);
+      return 0;
+    }
+    // Negative: the layer is off, the colour its absolute value; 0 means 7.
+    int color = rec.color;
+    const bool on = color >= 0;
+    if (!on) color = -color;
+    if (color == 0) color = kDefaultColor;
+    if (color > 255) {
+      report_diagnostic(kSection, at + 6, "colour number %d of record %u lies outside the palette; colour 7 used",
+                        static_cast<int>(rec.color), i);
+      color = kDefaultColor;
+    }
+    KT_Layer* layer = nullptr;
+    api_kt_create_layer(layer, rec.name, static_cast<long>(color_palette[static_cast<std::size_t>(color)]),
+                        rec.line_type, on, (rec.flags & 0x4) != 0, (rec.flags & 0x1) != 0);
+  }
+  return 1;
+}

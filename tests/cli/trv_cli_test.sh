@@ -107,6 +107,42 @@ done
 [[ ! -e "$tmp/from-missing.trv" && ! -e "$tmp/from-unknown.trv" ]] ||
   { echo "FAIL: a failed load still wrote a file"; failures=$((failures + 1)); }
 
+# Little-endian fields, and a header whose slots are given as slot=value
+# pairs (every other slot -1).
+le16() { local v=$(( $1 & 0xFFFF )); printf "$(printf '\\x%02x\\x%02x' $((v & 255)) $((v >> 8)))"; }
+le32() { le16 $(( $1 & 0xFFFF )); le16 $(( ($1 >> 16) & 0xFFFF )); }
+str() { le16 ${#1}; printf '%s' "$1"; }
+header_with() {
+  local -A slots=()
+  for kv in "$@"; do slots[${kv%=*}]=${kv#*=}; done
+  printf '\0\0TORV 2000'; head -c 5 /dev/zero; head -c 24 /dev/zero
+  for off in 40 44 48 52 56 60 64 68 72 76 80 84; do le32 "${slots[$off]:--1}"; done
+}
+
+# Layers, then blocks, each in file order, whatever their order in the file.
+{ header_with 80=88 52=99
+  le32 1; le32 0x20; str B                                          # blocks at 88
+  le32 1; le32 1; printf '\0\0'; le16 2; le16 1; le16 0; str A      # layers at 99
+} > "$tmp/tables.trv"
+check "tables trace" '{"op":"api_kt_create_layer","args":["A",65535,1,true,false,false],"id":1}
+{"op":"api_kt_create_block","args":["B",[0,0,0]],"id":2}
+{"op":"api_kt_end_block","args":[2]}
+{"result":true,"g_trv_ver":9}' "$("$trv" trace "$tmp/tables.trv")"
+
+# The shipped system-variable list is found from the build tree (309
+# entries), and --sysvar-list replaces it.
+{ header_with 40=88; le32 0; le32 0; } > "$tmp/sysvars.trv"
+verbose=$("$trv" -v trace "$tmp/sysvars.trv" 2>&1 >/dev/null)
+[[ $verbose == *"value of entry 0 of 309 cut short"* ]] ||
+  { echo "FAIL shipped list: [$verbose]"; failures=$((failures + 1)); }
+printf '2\nFIRST 1\nBAD 9\n' > "$tmp/list.txt"
+{ header_with 40=88; le32 0; le32 0; le16 0; } > "$tmp/sysvars2.trv"
+verbose=$("$trv" -v trace --sysvar-list "$tmp/list.txt" "$tmp/sysvars2.trv" 2>&1 >/dev/null)
+[[ $verbose == *"list entry 1 has type 9"* ]] ||
+  { echo "FAIL --sysvar-list: [$verbose]"; failures=$((failures + 1)); }
+check "missing list" '{"result":true,"g_trv_ver":9}' \
+  "$("$trv" trace --sysvar-list "$tmp/none.txt" "$tmp/sysvars.trv")"
+
 # The bundled example loads.
 if [[ -f "$src/examples/sample.trv" ]]; then
   "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?

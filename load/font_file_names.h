@@ -1,0 +1,20 @@
+// Font file names as the kernel wants them: a bare, lower-case file name
+// ending in ".ttf" (TrueType fonts and collections) or ".shx" (all others).
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// The parts of a file name: drive ("c:"), folder (up to its last slash or
+// backslash), base name and extension (from the last dot, dot included).
+struct FileNameParts {
+  std::string_view drive, folder, base, extension;
+};
+FileNameParts split_file_name(std::string_view name);
+
+// Lower-cases A to Z in place; other bytes stay.
+void lower_ascii(char* name);
+
+// Rewrites name (a field of cap bytes) as its lower-case base name plus
+// ".ttf" or ".shx"; the base name is cut when the field cannot hold both.
+void normalize_font_file(char* name, std::size_t cap);

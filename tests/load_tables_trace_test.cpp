@@ -1,0 +1,106 @@
+// A whole load of a file with system variables, every table and block
+// definitions: the kernel calls come in the loader's section order (not the
+// order of the sections in the file) and in file order within each section.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "load/diagnostics.h"
+#include "save/sysvar_forms.h"
+#include "tests/support/drawing_fixture.h"
+#include "tests/support/entity_builder.h"
+#include "tests/support/torv_builder.h"
+
+namespace {
+
+class LoadTablesTrace : public DrawingTest {
+ protected:
+  void TearDown() override {
+    set_diagnostic_sink(nullptr, nullptr);
+    DrawingTest::TearDown();
+  }
+};
+
+// The system-variable section as the writer lays it out.
+Bytes sysvar_section() {
+  Bytes b;
+  b.f64(0.0);
+  for (char form : std::string(kSysVarForms)) {
+    switch (form) {
+      case 'W': b.i16(0); break;
+      case 'L': b.i32(0); break;
+      case 'D': b.f64(0); break;
+      case 'P': b.pt2(0, 0); break;
+      case 'T': b.pt3(0, 0, 0); break;
+      case 'S': b.cstr("x"); break;
+    }
+  }
+  return b;
+}
+
+Bytes layers() {
+  Bytes b;
+  b.u32(2);
+  b.i32(1).u8(0x05).u8(0).i16(-1).u16(3).u16(0).str("WALLS");
+  b.i32(0).u8(0x00).u8(0).i16(0).u16(0).u16(0);
+  return b;
+}
+
+Bytes text_styles() {
+  Bytes b;
+  b.u32(1);
+  b.i32(1).u8(0x04).zeros(9).f64(0.8).f64(90.0).zeros(2).f64(2.5).i32(1).i32(0).zeros(8);
+  b.str("NOTES").str("C:\\FONTS\\ARIAL.TTF").str("Arial");
+  return b;
+}
+
+Bytes dim_styles() {
+  Bytes rec;
+  rec.zeros(216);
+  rec.patch<int32_t>(0, 1).patch<int32_t>(204, 1);
+  rec.patch<double>(26, 2.0).patch<double>(34, 0.25).patch<double>(74, 3.9).patch<double>(146, 257.0);
+  rec.patch<int16_t>(180, 0x0104).patch<int16_t>(192, -1);
+  return Bytes().u32(1).append(rec).str("DIM1").str("DIM1_ALT");
+}
+
+Bytes blocks() {
+  Bytes b;
+  b.u32(2);
+  b.u32(0x123).f64(1.0).f64(2.0).str("DOOR").u32(1).append(entity(9, PropsBlock()));
+  b.u32(0x20).str("EMPTY");
+  return b;
+}
+
+TEST_F(LoadTablesTrace, CallsFollowTheSectionOrderOfTheLoad) {
+  const auto file = TorvFile()
+                        .section(kSlotBlocks, blocks())
+                        .section(kSlotDimStyles, dim_styles())
+                        .section(kSlotTextStyles, text_styles())
+                        .section(kSlotLayers, layers())
+                        .section(kSlotSysVars, sysvar_section())
+                        .section(kSlotEntities, entity_section(0, {}))
+                        .build();
+  // No section stops early: the shipped list walks the written sequence
+  // exactly and every block record is read whole.
+  std::vector<std::string> messages;
+  set_diagnostic_sink([](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); },
+                      &messages);
+  ASSERT_TRUE(load(file));
+  EXPECT_TRUE(messages.empty()) << messages.front();
+  const std::vector<std::string> expected = {
+      R"({"op":"api_kt_create_layer","args":["WALLS",255,3,false,true,true],"id":1})",
+      R"({"op":"api_kt_create_layer","args":["",0,0,true,false,false],"id":2})",
+      R"({"op":"api_kt_create_text_style","args":["NOTES","arial.ttf",".shx",2.5,0.8,1.5707963267948966,0,4,0],"id":3})",
+      R"({"op":"api_kt_set_text_style_mark","args":[3,256]})",
+      R"({"op":"api_kt_create_dim_style","args":["DIM1","DIM1_ALT",[-1,0,0],[260,4,0,0,3,0,0,0,0,1,0,0,0],)"
+      R"([0,0.5,0,3.9,0,0,0,0,0,0,2,0,0,0,0,0]],"id":4})",
+      R"({"op":"api_kt_create_block","args":["DOOR",[1,2,0]],"id":5})",
+      R"({"op":"api_kt_end_block","args":[5]})",
+      R"({"op":"api_kt_create_block","args":["EMPTY",[0,0,0]],"id":6})",
+      R"({"op":"api_kt_end_block","args":[6]})",
+  };
+  EXPECT_EQ(trace, expected);
+}
+
+}  // namespace
