@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "entities/entity_stream.h"
 #include "load/torv_header.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"
@@ -16,6 +17,14 @@ class EntityTest : public DrawingTest {
   // Loads a "TORV 2000" file whose entity section claims `count` records.
   void load_entities(uint32_t count, const Bytes& records) {
     ASSERT_TRUE(load(TorvFile().section(kSlotEntities, entity_section(count, records)).build()));
+  }
+
+  // Runs the entity stream entry point over `records` alone, as the block
+  // section does for block_index other than -1; gives the final position.
+  int32_t run_stream(const Bytes& records, unsigned long count, int block_index = -1) {
+    tagFile f{records.data().data(), static_cast<int32_t>(records.size()), 0};
+    EXPECT_EQ(LoadTORVEntities(&f, 0, block_index, count, 0, 0, 0, 0), 1);
+    return f.position;
   }
 
   // The names of the traced operations, in call order.
