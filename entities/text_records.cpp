@@ -1,5 +1,90 @@
+// The text-like kinds: 7 (text), 11 (four-string text) and 8 (named record).
+// Presence fields are int32; the strings they announce follow the payload.
+#include "entities/angles.h"
 #include "entities/entity_kinds.h"
 
-void read_text_record(EntityContext&) {}
-void read_named_record(EntityContext&) {}
-void read_four_string_text(EntityContext&) {}
+namespace {
+
+// What kinds 7 and 11 hand to the kernel besides their strings.
+struct TextPlacement {
+  double x, y, height, rotation, width_factor;
+};
+
+void create_text(const EntityContext& c, const char* text, const char* style, TextPlacement t) {
+  if (is_mirrored(c.props)) {
+    t.x = -t.x;
+    t.rotation = 360.0 - t.rotation;
+    t.width_factor = -t.width_factor;
+  }
+  const double at[3] = {t.x, t.y, 0.0};
+  KT_Drawable* drawable = nullptr;
+  api_kt_create_text(drawable, text, style, at, t.height, t.width_factor,
+                     degrees_to_radians(t.rotation));
+  if (drawable) apply_entity_props(drawable, c.props);
+}
+
+// Kind 7 shows nothing for a text of spaces only. The kernel receives the
+// string up to its first zero byte, so that is what is tested.
+bool has_visible_char(const char* text) {
+  for (; *text; ++text)
+    if (*text != ' ') return true;
+  return false;
+}
+
+}  // namespace
+
+// Kind 7: 94 bytes, then the text and the style name when announced.
+void read_text_record(EntityContext& c) {
+  TextPlacement t{};
+  t.x = c.r.f64();
+  t.y = c.r.f64();
+  c.r.skip(8);
+  t.height = c.r.f64();
+  const int32_t has_text = c.r.i32();
+  t.rotation = c.r.f64();
+  t.width_factor = c.r.f64();
+  c.r.skip(8);
+  const int32_t has_style = c.r.i32();
+  c.r.skip(6 + 24);
+  const char* text = has_text ? c.string(0) : nullptr;
+  const char* style = has_style ? c.string(1) : nullptr;
+  if (!c.r.ok()) return;
+
+  if (text && has_visible_char(text)) create_text(c, text, style, t);
+}
+
+// Kind 8: 60 bytes and a name when announced; nothing is created.
+void read_named_record(EntityContext& c) {
+  c.r.skip(32);
+  const int32_t has_name = c.r.i32();
+  c.r.skip(24);
+  if (has_name) c.r.counted_view();
+}
+
+// Kind 11: 106 bytes, then strings 1, 2, 3, 4 when announced. String 2 is
+// the text, string 4 the style name; 1 and 3 are passed over. The presence
+// fields lie in the order 1, 3, 2.
+void read_four_string_text(EntityContext& c) {
+  TextPlacement t{};
+  t.x = c.r.f64();
+  t.y = c.r.f64();
+  c.r.skip(8);
+  t.height = c.r.f64();
+  const int32_t has_str1 = c.r.i32();
+  const int32_t has_str3 = c.r.i32();
+  const int32_t has_str2 = c.r.i32();
+  c.r.skip(4);
+  t.rotation = c.r.f64();
+  t.width_factor = c.r.f64();
+  c.r.skip(8);
+  const int32_t has_str4 = c.r.i32();
+  c.r.skip(6 + 24);
+  if (has_str1) c.r.counted_view();
+  const char* text = has_str2 ? c.string(0) : nullptr;
+  if (has_str3) c.r.counted_view();
+  const char* style = has_str4 ? c.string(1) : nullptr;
+  if (!c.r.ok()) return;
+
+  // Block definitions get no four-string texts.
+  if (c.model_space) create_text(c, text, style, t);
+}

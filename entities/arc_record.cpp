@@ -1,0 +1,26 @@
+// Kind 4: centre x, y, z, radius, start and end angle in degrees (48 bytes).
+#include "entities/angles.h"
+#include "entities/entity_kinds.h"
+
+void read_arc_record(EntityContext& c) {
+  double x = c.r.f64();
+  const double y = c.r.f64();
+  c.r.skip(8);
+  const double radius = c.r.f64();
+  double start = c.r.f64();
+  double end = c.r.f64();
+  if (!c.r.ok()) return;
+
+  if (is_mirrored(c.props)) {
+    // Reflecting across the y axis turns the arc around: the old end becomes
+    // the new start.
+    x = -x;
+    const double reflected_start = 180.0 - end;
+    end = 180.0 - start;
+    start = reflected_start;
+  }
+  const double centre[3] = {x, y, 0.0};
+  KT_Drawable* arc =
+      api_kt_create_arc(centre, radius, degrees_to_radians(start), degrees_to_radians(end));
+  if (arc) apply_entity_props(arc, c.props);
+}

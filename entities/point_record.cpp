@@ -1,0 +1,15 @@
+// Kind 1: x, y and 16 bytes passed over (32 bytes).
+#include "entities/entity_kinds.h"
+
+void read_point_record(EntityContext& c) {
+  const double x = c.r.f64();
+  const double y = c.r.f64();
+  c.r.skip(16);
+  if (!c.r.ok()) return;
+
+  // Points are never mirrored.
+  const double at[3] = {x, y, 0.0};
+  KT_Drawable* point = nullptr;
+  api_kt_create_point(point, at);
+  if (point) apply_entity_props(point, c.props);
+}

@@ -1,0 +1,23 @@
+// Kinds 5 and 6: four corners, x, y, z each (96 bytes); the z values are not
+// used. Kind 6 becomes a solid; kind 5 has the same layout and creates nothing.
+#include "entities/entity_kinds.h"
+
+void read_corner_record(EntityContext& c) { c.r.skip(96); }
+
+void read_solid_record(EntityContext& c) {
+  double corners[4][3];
+  for (double* corner : corners) {
+    corner[0] = c.r.f64();
+    corner[1] = c.r.f64();
+    corner[2] = 0.0;
+    c.r.skip(8);
+  }
+  if (!c.r.ok()) return;
+
+  if (is_mirrored(c.props))
+    for (double* corner : corners) corner[0] = -corner[0];
+  // The kernel takes the corners in the order 1, 2, 4, 3.
+  KT_Drawable* solid = nullptr;
+  api_kt_create_solid(solid, corners[0], corners[1], corners[3], corners[2], 4);
+  if (solid) apply_entity_props(solid, c.props);
+}
