@@ -88,7 +88,7 @@ std::vector<Case> cases() {
     // A block count, then a block whose entity count is huge.
     out.push_back({l + "_blocks", TorvFile().section(kSlotBlocks, Bytes().u32(0xFFFFFFFF).u32(0).append(fill(64))).build()});
     out.push_back({l + "_block_entities",
-                   TorvFile().section(kSlotBlocks, Bytes().u32(0xFFFFFFFF).u32(0x1).f64(0).f64(0).str("B").u32(0xFFFFFFFF).append(fill(64))).build()});
+                   TorvFile().section(kSlotBlocks, Bytes().u32(0xFFFFFFFF).u32(0x123).f64(0).f64(0).str("B").u32(0xFFFFFFFF).append(fill(64))).build()});
     // Table counts over records of huge string lengths.
     for (TorvSlot slot : {kSlotLayers, kSlotTextStyles, kSlotDimStyles})
       out.push_back({l + "_table_" + std::to_string(static_cast<int>(slot)),
