@@ -42,7 +42,7 @@ TEST_P(TruncationSweep, EveryPrefixCreatesAPrefixOfTheWholeFilesObjects) {
   read_sysvar_list(sysvar_list_path());
   const auto file = sample::full_drawing(GetParam()).build();
   const Creations whole = load_prefix(file, file.size());
-  ASSERT_GT(whole.lines.size(), 40u);
+  ASSERT_GE(whole.lines.size(), 24u);  // every table, block and drawable kind
 
   std::size_t previous = 0;
   for (std::size_t size = 0; size <= file.size(); ++size) {
