@@ -97,8 +97,8 @@ void sysvar_list_seeds(const fs::path& dir, const fs::path& list) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: make_seeds CORPUS_DIR SYSVAR_LIST\n");
+  if (argc != 3 && argc != 4) {
+    std::fprintf(stderr, "usage: make_seeds CORPUS_DIR SYSVAR_LIST [EXAMPLE_OUT]\n");
     return 2;
   }
   const fs::path root(argv[1]);
@@ -106,6 +106,11 @@ int main(int argc, char** argv) {
   entity_seeds(root / "fuzz_load_entities");
   legacy_seeds(root / "fuzz_legacy");
   sysvar_list_seeds(root / "fuzz_sysvar_list", argv[2]);
+  // The bundled example is the same whole drawing, newest generation.
+  if (argc == 4) {
+    const fs::path example(argv[3]);
+    write(example.parent_path(), example.filename().string(), sample::full_drawing("HALD 2002").build());
+  }
   std::printf("seeds written under %s\n", root.c_str());
   return 0;
 }
