@@ -1,5 +1,6 @@
 #include "load/sysvar_list.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -31,8 +32,8 @@ SysVarEntry parse_entry(char* line) {
     *blank = '\0';
     e.type = low8(leading_integer(blank + 1));
   }
-  std::strncpy(e.name, line, sizeof e.name - 1);
-  e.name[sizeof e.name - 1] = '\0';
+  const std::size_t n = std::min(std::strlen(line), sizeof e.name - 1);
+  std::memcpy(e.name, line, n);  // e.name was zeroed: the terminator is there
   return e;
 }
 
