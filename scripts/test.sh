@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Builds and runs every test twice: a normal build and an AddressSanitizer +
-# UndefinedBehaviorSanitizer build.
+# UndefinedBehaviorSanitizer build; then runs every fuzz target for a short,
+# fixed time on its seeds (KTTRV_FUZZ_SECONDS each, default 30).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -10,3 +11,4 @@ for preset in debug asan-ubsan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+scripts/fuzz.sh "${KTTRV_FUZZ_SECONDS:-30}"
