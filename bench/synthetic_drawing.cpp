@@ -70,7 +70,7 @@ void append_record(Bytes& out, Mix mix, Lcg& rng, uint32_t layers, uint32_t styl
       const uint32_t n = 4 + rng.next() % 8;
       Bytes b(pl.bytes());
       b.u32(n);
-      for (uint32_t i = 0; i < n; ++i) b.append(PropsBlock().bytes()).i32(0).pt3(x + i, y + i % 2, 0).i16(0);
+      for (uint32_t i = 0; i < n; ++i) b.append(PropsBlock().bytes()).i32(0x8).pt3(x + i, y + i % 2, 0).i16(0);  // vertex flags only
       out.append(entity(13, p, b));
       break;
     }

@@ -24,7 +24,10 @@ void BM_SaveDrawing(benchmark::State& state) {
   std::vector<char> name(path.begin(), path.end());
   name.push_back('\0');
   for (auto _ : state) {
-    if (!api_kt_save_trv(name.data())) state.SkipWithError("save failed");
+    if (!api_kt_save_trv(name.data())) {
+      state.SkipWithError("save failed");
+      break;
+    }
   }
   const auto written = std::filesystem::file_size(path);
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * written));

@@ -72,9 +72,12 @@ void BM_LoadDocument(benchmark::State& state) {
     // What the load held at its peak beyond the file buffer and the drawing's objects.
     overhead = static_cast<double>(g_peak.load() - before) - file_size - kept;
     state.PauseTiming();
-    if (!ok) state.SkipWithError("load failed");
     g_current_drawing = nullptr;
     delete drawing;
+    if (!ok) {
+      state.SkipWithError("load failed");
+      break;
+    }
     state.ResumeTiming();
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(file_size));
