@@ -3,13 +3,14 @@
 #include "entities/entity_kinds.h"
 
 void read_arc_record(EntityContext& c) {
-  double x = c.r.f64();
-  const double y = c.r.f64();
-  c.r.skip(8);
-  const double radius = c.r.f64();
-  double start = c.r.f64();
-  double end = c.r.f64();
-  if (!c.r.ok()) return;
+  const unsigned char* p = c.r.take(48);
+  if (p == nullptr) return;
+
+  double x = RecordReader::field_at<double>(p, 0);
+  const double y = RecordReader::field_at<double>(p, 8);
+  const double radius = RecordReader::field_at<double>(p, 24);
+  double start = RecordReader::field_at<double>(p, 32);
+  double end = RecordReader::field_at<double>(p, 40);
 
   if (is_mirrored(c.props)) {
     // Reflecting across the y axis turns the arc around: the old end becomes

@@ -48,20 +48,31 @@ bool skip_blob_body(RecordReader& r) {
 bool read_entity_props(RecordReader& r, EntityProps& p) {
   p = EntityProps{};
   const uint16_t flags = p.flags = r.u16();
-  if (flags & 0x0001) p.layer = r.i16();
+  // The fields up to the 16-bit value have sizes the flags alone fix: one
+  // bounds check for all of them.
+  const std::size_t fixed = 8 + ((flags & 0x0001) ? 2 : 0) + ((flags & 0x0002) ? 2 : 0) +
+                            ((flags & 0x0004) ? 8 : 0) + ((flags & 0x0008) ? 8 : 0) +
+                            ((flags & 0x0010) ? 2 : 0) + ((flags & 0x0020) ? 2 : 0);
+  const unsigned char* q = r.take(fixed);
+  if (q == nullptr) return false;
+  auto next = [&q]<class T>(T& field) {
+    field = RecordReader::field_at<T>(q, 0);
+    q += sizeof(T);
+  };
+  if (flags & 0x0001) next(p.layer);
   if (flags & 0x0002) {
-    p.linetype = r.i16();
+    next(p.linetype);
     if (p.linetype == -2) p.linetype = 32766;
   }
-  p.values[0] = r.u32();
-  p.values[1] = r.u32();
-  if (flags & 0x0004) p.reals[0] = r.f64();
-  if (flags & 0x0008) p.reals[1] = r.f64();
+  next(p.values[0]);
+  next(p.values[1]);
+  if (flags & 0x0004) next(p.reals[0]);
+  if (flags & 0x0008) next(p.reals[1]);
   if (flags & 0x0010) {
-    p.color = r.i16();
+    next(p.color);
     if (p.color == 256) p.color = -1;
   }
-  if (flags & 0x0020) p.value16 = r.i16();
+  if (flags & 0x0020) next(p.value16);
   if (flags & 0x0040) {
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();

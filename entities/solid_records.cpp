@@ -5,14 +5,15 @@
 void read_corner_record(EntityContext& c) { c.r.skip(96); }
 
 void read_solid_record(EntityContext& c) {
+  const unsigned char* p = c.r.take(96);
+  if (p == nullptr) return;
+
   double corners[4][3];
-  for (double* corner : corners) {
-    corner[0] = c.r.f64();
-    corner[1] = c.r.f64();
-    corner[2] = 0.0;
-    c.r.skip(8);
+  for (std::size_t i = 0; i < 4; ++i) {
+    corners[i][0] = RecordReader::field_at<double>(p, 24 * i);
+    corners[i][1] = RecordReader::field_at<double>(p, 24 * i + 8);
+    corners[i][2] = 0.0;
   }
-  if (!c.r.ok()) return;
 
   if (is_mirrored(c.props))
     for (double* corner : corners) corner[0] = -corner[0];

@@ -11,6 +11,32 @@ KT_Drawing* g_current_drawing = nullptr;
 
 KT_Drawing::KT_Drawing() = default;
 
+KT_Arena::~KT_Arena() {
+  while (chunks_) {
+    Chunk* previous = chunks_->previous;
+    ::operator delete(chunks_);
+    chunks_ = previous;
+  }
+}
+
+// Chunks double from 16 KiB up to 4 MiB, so a small drawing stays small and a
+// large one makes few allocations; a request larger than that gets a chunk of
+// its own size.
+void* KT_Arena::take_from_new_chunk(std::size_t size, std::size_t align) {
+  constexpr std::size_t kLargestChunk = 4 * 1024 * 1024;
+  const std::size_t header = (sizeof(Chunk) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+  const std::size_t need = header + size + align;
+  const std::size_t bytes = need > next_chunk_ ? need : next_chunk_;
+  auto* chunk = static_cast<Chunk*>(::operator new(bytes));
+  chunk->previous = chunks_;
+  chunks_ = chunk;
+  reserved_ += bytes;
+  if (next_chunk_ < kLargestChunk) next_chunk_ *= 2;
+  next_ = reinterpret_cast<std::uintptr_t>(chunk) + header;
+  end_ = reinterpret_cast<std::uintptr_t>(chunk) + bytes;
+  return take(size, align);
+}
+
 namespace zirida {
 
 TraceState g_trace;
@@ -23,7 +49,7 @@ bool refused(KT_Op op) { return g_refused[static_cast<int>(op)]; }
 
 template <class T>
 T* make(KT_Drawing& d) {
-  void* p = d.arena.allocate(sizeof(T), alignof(T));
+  void* p = d.arena.take(sizeof(T), alignof(T));
   T* object = new (p) T{};
   object->id = d.next_id++;
   return object;
@@ -32,7 +58,7 @@ T* make(KT_Drawing& d) {
 const char* copy_string(KT_Drawing& d, const char* s) {
   if (s == nullptr) return nullptr;
   const std::size_t n = std::strlen(s) + 1;
-  char* p = static_cast<char*>(d.arena.allocate(n, 1));
+  char* p = static_cast<char*>(d.arena.take(n, 1));
   std::memcpy(p, s, n);
   return p;
 }
@@ -351,7 +377,7 @@ KT_Drawable* make_vertex_entity(KT_Drawing& d, KT_Drawable_Kind kind, long count
   e->count = count > 0 ? count : 0;
   e->closed = closed;
   if (e->count > 0) {
-    void* p = d.arena.allocate(sizeof(Ge_Pt) * static_cast<std::size_t>(e->count), alignof(Ge_Pt));
+    void* p = d.arena.take(sizeof(Ge_Pt) * static_cast<std::size_t>(e->count), alignof(Ge_Pt));
     e->vertices = new (p) Ge_Pt[static_cast<std::size_t>(e->count)]{};
   }
   return e;

@@ -52,6 +52,25 @@ class RecordReader {
     return true;
   }
 
+  // A fixed-size record: its n bytes in the buffer, the cursor moved past
+  // them; null (and the reader failed) when fewer remain. One bounds check
+  // for the whole record; decode the fields with field_at.
+  const unsigned char* take(std::size_t n) {
+    if (!ok_ || n > file_remaining(f_)) {
+      ok_ = false;
+      return nullptr;
+    }
+    const unsigned char* p = f_->buffer + f_->position;
+    f_->position += static_cast<int32_t>(n);
+    return p;
+  }
+  template <class T>
+  static T field_at(const unsigned char* record, std::size_t offset) {
+    T value;
+    std::memcpy(&value, record + offset, sizeof(T));
+    return value;
+  }
+
   // Passes over n bytes (no buffer needed), or fails.
   bool skip(uint64_t n) {
     if (!ok_ || n > file_remaining(f_)) return ok_ = false;
