@@ -105,25 +105,27 @@ TraceLine& TraceLine::point(const double* xyz) {
   return *this;
 }
 
+namespace {
+template <class T>
+void append_integers(std::string& out, const T* values, int n) {
+  out += '[';
+  for (int i = 0; i < n; ++i) {
+    if (i) out += ',';
+    out += std::to_string(values[i]);
+  }
+  out += ']';
+}
+}  // namespace
+
 TraceLine& TraceLine::longs(const long* values, int n) {
   comma();
-  out_ += '[';
-  for (int i = 0; i < n; ++i) {
-    if (i) out_ += ',';
-    out_ += std::to_string(values[i]);
-  }
-  out_ += ']';
+  append_integers(out_, values, n);
   return *this;
 }
 
 TraceLine& TraceLine::shorts(const short* values, int n) {
   comma();
-  out_ += '[';
-  for (int i = 0; i < n; ++i) {
-    if (i) out_ += ',';
-    out_ += std::to_string(values[i]);
-  }
-  out_ += ']';
+  append_integers(out_, values, n);
   return *this;
 }
 
