@@ -49,7 +49,7 @@ int info_current(const std::string& path, const std::vector<unsigned char>& byte
     const int32_t pos = header_slot(header, s.slot);
     const bool inside = pos >= 0 && static_cast<std::size_t>(pos) < bytes.size();
     const bool read = !loader_skips(s.slot, pos);
-    std::printf("  %2d %-18s %11d  %-16s%s\n", static_cast<int>(s.slot), s.name, pos,
+    std::printf("  %2d %-18s %11d  %s%s\n", static_cast<int>(s.slot), s.name, pos,
                 inside ? "inside the file" : "outside the file", read ? "" : "  (not read)");
   }
   if (generation < 0) error(path + ": unknown version string; the file cannot be loaded");
