@@ -3,6 +3,10 @@
 #include <cstring>
 #include <new>
 
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 #include "entities/color_palette.h"
 #include "host/kernel_state.h"
 #include "host/kt_drawables.h"
@@ -19,15 +23,30 @@ KT_Arena::~KT_Arena() {
   }
 }
 
-// Chunks double from 16 KiB up to 4 MiB, so a small drawing stays small and a
+namespace {
+// Large chunks ask for 2 MiB pages on their aligned interior: a drawing of a
+// million objects then takes a few dozen page faults instead of tens of
+// thousands. Only a hint; without it the chunk works the same.
+void advise_huge_pages([[maybe_unused]] void* chunk, [[maybe_unused]] std::size_t bytes) {
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHuge = 2 * 1024 * 1024;
+  const auto begin = (reinterpret_cast<std::uintptr_t>(chunk) + kHuge - 1) & ~(kHuge - 1);
+  const auto end = (reinterpret_cast<std::uintptr_t>(chunk) + bytes) & ~(kHuge - 1);
+  if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+}  // namespace
+
+// Chunks double from 16 KiB up to 8 MiB, so a small drawing stays small and a
 // large one makes few allocations; a request larger than that gets a chunk of
 // its own size.
 void* KT_Arena::take_from_new_chunk(std::size_t size, std::size_t align) {
-  constexpr std::size_t kLargestChunk = 4 * 1024 * 1024;
+  constexpr std::size_t kLargestChunk = 8 * 1024 * 1024;
   const std::size_t header = (sizeof(Chunk) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
   const std::size_t need = header + size + align;
   const std::size_t bytes = need > next_chunk_ ? need : next_chunk_;
   auto* chunk = static_cast<Chunk*>(::operator new(bytes));
+  advise_huge_pages(chunk, bytes);
   chunk->previous = chunks_;
   chunks_ = chunk;
   reserved_ += bytes;
