@@ -1,5 +1,6 @@
 // The stand-in drawing kernel: a real in-memory model. Every object and
 // string comes from the drawing's arena and lives as long as the drawing.
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -43,17 +44,27 @@ void advise_huge_pages([[maybe_unused]] void* chunk, [[maybe_unused]] std::size_
 void* KT_Arena::take_from_new_chunk(std::size_t size, std::size_t align) {
   constexpr std::size_t kLargestChunk = 8 * 1024 * 1024;
   const std::size_t header = (sizeof(Chunk) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+  if (size > SIZE_MAX / 2 || align > kLargestChunk) throw std::bad_alloc();
   const std::size_t need = header + size + align;
-  const std::size_t bytes = need > next_chunk_ ? need : next_chunk_;
+  const bool own_chunk = need > next_chunk_;  // a large array: leave the current chunk in use
+  const std::size_t bytes = own_chunk ? need : next_chunk_;
   auto* chunk = static_cast<Chunk*>(::operator new(bytes));
   advise_huge_pages(chunk, bytes);
+  reserved_ += bytes;
+  const auto first = reinterpret_cast<std::uintptr_t>(chunk) + header;
+  const std::uintptr_t at = (first + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1);
+  if (own_chunk && chunks_ != nullptr) {
+    // Behind the current chunk in the list, which keeps serving small objects.
+    chunk->previous = chunks_->previous;
+    chunks_->previous = chunk;
+    return reinterpret_cast<void*>(at);
+  }
   chunk->previous = chunks_;
   chunks_ = chunk;
-  reserved_ += bytes;
   if (next_chunk_ < kLargestChunk) next_chunk_ *= 2;
-  next_ = reinterpret_cast<std::uintptr_t>(chunk) + header;
+  next_ = at + size;
   end_ = reinterpret_cast<std::uintptr_t>(chunk) + bytes;
-  return take(size, align);
+  return reinterpret_cast<void*>(at);
 }
 
 namespace zirida {

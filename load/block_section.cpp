@@ -57,21 +57,27 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
     return 0;
   }
   BlockRecord b;
+  // The drawing's blocks, counted once and then kept up to date: walking the
+  // collection for every block would make the section quadratic.
+  long blocks_now = count_collection(drawing.blocks);
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t at = r.offset();
     read_block_head(r, b);
-    if (!r.ok()) {
+    // A block whose entity count is cut off is a record cut short too.
+    if (!r.ok() || ((b.flags & kEntities) && r.remaining() < 4)) {
       report_diagnostic(kSection, at, "block %u of %u cut short by the end of the data", i, count);
       return 0;
     }
     KT_Block* block = nullptr;
+    const KT_Object* last_before = drawing.blocks.last;
     api_kt_create_block(block, b.name, b.base);
+    if (drawing.blocks.last != last_before) ++blocks_now;
     if (b.flags & kEntities) {
       // Counted after the creation call: the new block is included.
-      const int block_index = static_cast<int>(count_collection(drawing.blocks));
+      const int block_index = static_cast<int>(blocks_now);
       const int32_t stream_at = r.offset();
       const uint32_t entity_count = r.u32();
-      if (!r.ok() || !read_entity_stream(f, block_index, entity_count)) {
+      if (!read_entity_stream(f, block_index, entity_count)) {
         report_diagnostic(kSection, stream_at,
                           "entity stream of block %u of %u (block index %d) cut short by the end of the data",
                           i, count, block_index);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <limits>
 #include <memory>
+#include <new>
 
 #include "entities/entity_stream.h"
 #include "kernel/collections.h"
@@ -122,7 +123,11 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   }
   // One block of size + 1 bytes, released before the call returns.
   const auto n = static_cast<std::size_t>(size);
-  auto buffer = std::make_unique_for_overwrite<unsigned char[]>(n + 1);
+  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[n + 1]);
+  if (!buffer) {
+    report_diagnostic("file", 0, "cannot allocate %zu bytes for the file", n + 1);
+    return false;
+  }
   if (n != 0 && std::fread(buffer.get(), 1, n, fp) != n) {
     report_diagnostic("file", 0, "cannot read the whole file");
     return false;

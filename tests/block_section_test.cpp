@@ -142,6 +142,12 @@ TEST_F(BlockSection, SectionEndsWhereTheDataEnds) {
   ASSERT_TRUE(load_blocks(1, cut));
   EXPECT_TRUE(trace.empty());
 
+  // So does one whose entity count the end of the data cuts off.
+  Bytes no_count = Block{0x120, {}, 0}.bytes();
+  no_count.data().resize(no_count.size() - 2);
+  ASSERT_TRUE(load_blocks(1, no_count));
+  EXPECT_TRUE(trace.empty());
+
   // The data ends inside a block's stream: the block is closed, the section
   // ends, and the model space is still read from its own position.
   trace.clear();

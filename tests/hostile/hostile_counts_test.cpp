@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/collections.h"
 #include "load/load_document.h"
 #include "load/sysvar_list.h"
 #include "tests/support/entity_builder.h"
@@ -118,6 +119,26 @@ TEST(HostileCounts, LoadAtOnceAndAllocateInProportionToTheFile) {
     // a load may only allocate what the file's own bytes can justify.
     EXPECT_LE(allocated, 16 * c.file.size() + 16 * 1024) << "file of " << c.file.size() << " bytes";
   }
+}
+
+// Many blocks of 8 bytes each (flags with an entity stream, no entities):
+// each block's index must not cost a walk over all blocks before it.
+TEST(HostileCounts, ManyEmptyBlocksLoadInLinearTime) {
+  read_sysvar_list(sysvar_list_path());
+  constexpr uint32_t kBlocks = 100'000;
+  Bytes blocks;
+  blocks.u32(kBlocks);
+  for (uint32_t i = 0; i < kBlocks; ++i) blocks.u32(0x100).u32(0);
+  const auto file = TorvFile().section(kSlotBlocks, blocks).build();
+  KT_Drawing drawing;
+  g_current_drawing = &drawing;
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_TRUE(load_torv_buffer(-1, file.data(), file.size(), drawing));
+  // Linear: well under a second even under the sanitizers; a walk per block
+  // would take billions of steps here.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+  EXPECT_EQ(count_collection(drawing.blocks), kBlocks);
+  g_current_drawing = nullptr;
 }
 
 }  // namespace
