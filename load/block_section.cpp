@@ -4,6 +4,7 @@
 #include "load/block_section.h"
 
 #include "entities/entity_stream.h"
+#include "load/counted_section.h"
 #include "load/diagnostics.h"
 #include "load/record_reader.h"
 
@@ -49,13 +50,10 @@ void read_block_head(RecordReader& r, BlockRecord& b) {
 int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const BaseCounts& /*base*/,
                        KT_Drawing& drawing) {
   if (position == -1) return 1;
-  file_seek(f, position, 0);
   RecordReader r(f);
-  const uint32_t count = r.u32();
-  if (!r.ok()) {
-    report_diagnostic(kSection, position, "block count lies outside the file");
-    return 0;
-  }
+  const std::optional<uint32_t> counted = open_counted_section(r, position, kSection, "block count");
+  if (!counted) return 0;
+  const uint32_t count = *counted;
   BlockRecord b;
   // The drawing's blocks, counted once and then kept up to date: walking the
   // collection for every block would make the section quadratic.

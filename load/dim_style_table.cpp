@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "kernel/zirida.h"
+#include "load/counted_section.h"
 #include "load/diagnostics.h"
 #include "load/record_reader.h"
 #include "load/table_readers.h"
@@ -91,13 +92,10 @@ constexpr std::size_t kDroppedStringFlags[] = {6, 10, 14, 18, 22, 196, 200};
 
 void read_dim_style_table(tagFile* f, int32_t position) {
   if (position < 1) return;
-  file_seek(f, position, 0);
   RecordReader r(f);
-  const uint32_t count = r.u32();
-  if (!r.ok()) {
-    report_diagnostic(kSection, position, "record count lies outside the file");
-    return;
-  }
+  const std::optional<uint32_t> counted = open_counted_section(r, position, kSection);
+  if (!counted) return;
+  const uint32_t count = *counted;
   unsigned char rec[kRecordSize];
   char name[32];
   char second_name[32];

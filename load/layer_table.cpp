@@ -2,6 +2,7 @@
 // its name flag says so, the name as a counted string.
 #include "entities/color_palette.h"
 #include "kernel/zirida.h"
+#include "load/counted_section.h"
 #include "load/diagnostics.h"
 #include "load/record_reader.h"
 #include "load/table_readers.h"
@@ -34,13 +35,10 @@ void read_layer_record(RecordReader& r, LayerRecord& rec) {
 
 int read_layer_table(tagFile* f, int32_t position) {
   if (position < 0) return 0;
-  file_seek(f, position, 0);
   RecordReader r(f);
-  const uint32_t count = r.u32();
-  if (!r.ok()) {
-    report_diagnostic(kSection, position, "record count lies outside the file");
-    return 0;
-  }
+  const std::optional<uint32_t> counted = open_counted_section(r, position, kSection);
+  if (!counted) return 0;
+  const uint32_t count = *counted;
   LayerRecord rec;
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t at = r.offset();

@@ -1,6 +1,7 @@
 // The text style table: a uint32 count, then per style a fixed record (52
 // bytes for generations 3 and 6, 56 for later ones) and its counted strings.
 #include "kernel/zirida.h"
+#include "load/counted_section.h"
 #include "load/diagnostics.h"
 #include "load/font_file_names.h"
 #include "load/load_document.h"
@@ -63,13 +64,10 @@ void read_text_style_record(RecordReader& r, TextStyleRecord& rec, int size) {
 
 int read_text_style_table(tagFile* f, int32_t position) {
   if (position < 0) return 0;
-  file_seek(f, position, 0);
   RecordReader r(f);
-  const uint32_t count = r.u32();
-  if (!r.ok()) {
-    report_diagnostic(kSection, position, "record count lies outside the file");
-    return 0;
-  }
+  const std::optional<uint32_t> counted = open_counted_section(r, position, kSection);
+  if (!counted) return 0;
+  const uint32_t count = *counted;
   const int size = record_size();
   TextStyleRecord rec;
   for (uint32_t i = 0; i < count; ++i) {

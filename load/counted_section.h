@@ -1,0 +1,21 @@
+// The start shared by the counted sections (tables, blocks): seek to the
+// section and read its uint32 record count.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "load/diagnostics.h"
+#include "load/record_reader.h"
+
+// The count, or nothing (reported) when it lies outside the file.
+inline std::optional<uint32_t> open_counted_section(RecordReader& r, int32_t position, const char* section,
+                                                    const char* what = "record count") {
+  file_seek(r.file(), position, 0);
+  const uint32_t count = r.u32();
+  if (!r.ok()) {
+    report_diagnostic(section, position, "%s lies outside the file", what);
+    return std::nullopt;
+  }
+  return count;
+}
