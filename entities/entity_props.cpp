@@ -48,6 +48,13 @@ bool skip_blob_body(RecordReader& r) {
 bool read_entity_props(RecordReader& r, EntityProps& p) {
   p = EntityProps{};
   const uint16_t flags = p.flags = r.u16();
+  if (flags == 0) {  // vertices and attributes: the two values and nothing else
+    if (const unsigned char* q = r.take(8)) {
+      p.values[0] = RecordReader::field_at<uint32_t>(q, 0);
+      p.values[1] = RecordReader::field_at<uint32_t>(q, 4);
+    }
+    return r.ok();
+  }
   // The fields up to the 16-bit value have sizes the flags alone fix: one
   // bounds check for all of them.
   const std::size_t fixed = 8 + ((flags & 0x0001) ? 2 : 0) + ((flags & 0x0002) ? 2 : 0) +

@@ -1,5 +1,6 @@
 // Kind 13: a polyline header followed, when its vertex presence field is set,
 // by a count and that many full vertex records.
+#include <bit>
 #include <cstddef>
 
 #include "entities/entity_kinds.h"
@@ -16,20 +17,19 @@ struct Vertex {
 };
 
 // One vertex record; its own property block lands in `props` and is not used.
+// Its mask fixes the size of the rest, so the rest is taken in one piece.
 Vertex read_vertex(RecordReader& r, EntityProps& props) {
-  read_entity_props(r, props);
-  const int32_t mask = r.i32();
   Vertex v;
-  v.x = r.f64();
-  v.y = r.f64();
-  r.skip(8);  // z is not used
-  if (mask & 0x1) r.skip(8);
-  if (mask & 0x2) r.skip(8);
-  if (mask & 0x4) r.skip(8);
-  if (mask & 0x8) v.flags = r.i16();
-  if (mask & 0x10) r.skip(8);
-  for (int32_t bit : {0x20, 0x40, 0x80, 0x100})
-    if (mask & bit) r.skip(2);
+  if (!read_entity_props(r, props)) return v;
+  const auto mask = static_cast<uint32_t>(r.i32());
+  const std::size_t reals_before_flags = std::popcount(mask & 0x7u);
+  const std::size_t size = 24 + 8 * (reals_before_flags + ((mask & 0x10) ? 1 : 0)) + ((mask & 0x8) ? 2 : 0) +
+                           2 * static_cast<std::size_t>(std::popcount(mask & 0x1E0u));
+  const unsigned char* p = r.take(size);
+  if (p == nullptr) return v;
+  v.x = RecordReader::field_at<double>(p, 0);
+  v.y = RecordReader::field_at<double>(p, 8);  // z at 16 is not used
+  if (mask & 0x8) v.flags = RecordReader::field_at<int16_t>(p, 24 + 8 * reals_before_flags);
   return v;
 }
 
