@@ -1,7 +1,7 @@
 // Layer records are 12 bytes, each followed by the layer's name: name flag,
 // flags byte (4: second flag, 1: third flag), a spare byte, colour number
 // (negative: off), line type number, two spare bytes.
-#include "entities/color_palette.h"
+#include "save/palette_numbers.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
 
@@ -24,13 +24,8 @@ void write_layer_record(TorvWriter& w, const char* name, int16_t flags, int16_t 
 }  // namespace
 
 int16_t layer_colour_number(const KT_Layer& layer) {
-  int16_t number = kFallbackColour;
-  for (int16_t i = 1; i < static_cast<int16_t>(color_palette.size()); ++i) {
-    if (static_cast<long>(color_palette[static_cast<std::size_t>(i)]) == layer.color) {
-      number = i;
-      break;
-    }
-  }
+  int16_t number = palette_number(layer.color);
+  if (number == 0) number = kFallbackColour;
   return layer.on ? number : static_cast<int16_t>(-number);
 }
 

@@ -1,10 +1,12 @@
 #include "save/save_document.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "load/torv_header.h"
 #include "save/drawing_writer.h"
+#include "save/entity_writer.h"
+#include "save/save_file.h"
+#include "save/section_writers.h"
 #include "save/sysvar_writer.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
@@ -28,9 +30,9 @@ HeaderRecord initial_header() {
   h.bytes[0] = 0;   // never 'T': that marks a legacy file
   h.bytes[1] = 11;  // the generation of "HALD 2002"
   std::memcpy(h.bytes + 2, "HALD 2002", 9);
-  store_int32(h, kSlotViews, kAbsent);
-  store_int32(h, kSlotBlockTable, kAbsent);
-  store_int32(h, kSlotAppIds, kAbsent);
+  // A file cut short before the final rewrite leads the loader nowhere.
+  for (const TorvSlotInfo& slot : kTorvSlots) store_int32(h, slot.slot, kAbsent);
+  store_int32(h, 88, kWrittenHeaderSize);
   store_int32(h, 96, kHeaderDate);
   store_int32(h, 100, kHeaderDate);
   return h;
@@ -52,10 +54,10 @@ void begin_section(TorvWriter& w, HeaderRecord& h, const char* tag, int slot) {
 
 }  // namespace
 
-bool write_drawing(TorvWriter& w, const KT_Drawing& drawing) {
+bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report) {
+  note_table_losses(drawing, report);
   HeaderRecord h = initial_header();
   write_header(w, h);
-  store_int32(h, 88, w.position);
 
   begin_section(w, h, "#RM_VariAq", kSlotSysVars);
   write_sysvar_section(w);
@@ -73,19 +75,24 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing) {
   write_ucs_table(w);
   write_tag(w, "#RM_AppiD");  // no application ids: the slot stays -1
 
-  // No dimension style records are written, so the slot never leads the
-  // loader to any, whether or not the drawing has dimension styles.
-  write_tag(w, "#RM_DimsT");
-  store_int32(h, kSlotDimStyles, kAbsent);
+  // Without dimension styles the slot stays -1.
+  if (drawing.dim_styles.first != nullptr) {
+    begin_section(w, h, "#RM_DimsT", kSlotDimStyles);
+    write_dim_style_table(w, drawing, report);
+  } else {
+    write_tag(w, "#RM_DimsT");
+  }
 
   begin_section(w, h, "#RM_BlocK", kSlotBlockTable);
   write_block_table(w, drawing);
-  // No block definitions are written: -1 keeps the loader from reading any.
-  store_int32(h, kSlotBlocks, kAbsent);
+  // The block definitions follow the block table's count directly.
+  if (drawing.blocks.first != nullptr) {
+    store_int32(h, kSlotBlocks, w.position);
+    write_block_section(w, drawing, report);
+  }
 
-  // The entity section holds its record count, 0.
   begin_section(w, h, "#RM_EntI#", kSlotEntities);
-  write_int32(w, 0);
+  write_entity_stream(w, drawing.model_space, true, report);
 
   write_tag(w, "GroupDic");
   write_zeros(w, 11);
@@ -99,11 +106,6 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing) {
 bool api_kt_save_trv(char* path) {
   const KT_Drawing* drawing = g_current_drawing;
   if (drawing == nullptr || path == nullptr) return false;
-  std::FILE* file = std::fopen(path, "wb");
-  if (file == nullptr) return false;
-  TorvWriter w;
-  w.file = file;
-  const bool written = write_drawing(w, *drawing);
-  const bool closed = std::fclose(file) == 0;
-  return written && closed;
+  SaveReport report;
+  return save_drawing_file(*drawing, path, SaveOptions{}, report);
 }

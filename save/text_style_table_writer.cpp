@@ -5,7 +5,7 @@
 // more string, which the loader reads and drops.
 #include <cstddef>
 
-#include "save/oblique_angle.h"
+#include "save/stored_reals.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
 

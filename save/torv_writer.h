@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 struct TorvWriter {
@@ -13,10 +14,28 @@ struct TorvWriter {
   std::vector<unsigned char>* memory = nullptr;  // else appended here (starts empty)
   int32_t position = 0;                          // bytes written so far
   bool ok = true;
+  int error = 0;  // errno of the first file operation that failed, 0 if none did
+  // File output is gathered here and handed on in large pieces: a drawing
+  // of a million entities is tens of millions of small fields.
+  std::vector<unsigned char> staged;
 };
 
 // Appends size bytes. A file that would outgrow 32-bit positions fails.
-void writer_put(TorvWriter& w, const void* data, std::size_t size);
+void writer_put_slow(TorvWriter& w, const void* data, std::size_t size);
+
+inline void writer_put(TorvWriter& w, const void* data, std::size_t size) {
+  if (w.file != nullptr && w.ok && w.staged.capacity() - w.staged.size() >= size &&
+      size <= static_cast<std::size_t>(INT32_MAX - w.position)) {
+    const auto* bytes = static_cast<const unsigned char*>(data);
+    w.staged.insert(w.staged.end(), bytes, bytes + size);
+    w.position += static_cast<int32_t>(size);
+    return;
+  }
+  writer_put_slow(w, data, size);
+}
+
+// Hands every staged byte to the file; false (and ok cleared) on failure.
+bool writer_flush(TorvWriter& w);
 
 // Writes size bytes again over the start of the output, then goes back to
 // its end. size must not exceed what was written.

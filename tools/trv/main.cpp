@@ -1,5 +1,6 @@
 // trv: the command-line host of the KtTrv plug-in.
 #include <CLI/CLI.hpp>
+#include <csignal>
 #include <cstdio>
 #include <exception>
 
@@ -38,7 +39,15 @@ int main(int argc, char** argv) {
   save->add_option("OUT", out, "File to write")->required();
   save->add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
   save->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
+  bool allow_loss = false;
+  save->add_flag("--allow-loss", allow_loss,
+                 "Save even when the file cannot hold everything the drawing has (what is lost is named)");
 
+#ifdef SIGXFSZ
+  // Beyond a file-size limit a write fails and the save says so; the
+  // signal would end trv before it could.
+  std::signal(SIGXFSZ, SIG_IGN);
+#endif
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
@@ -52,7 +61,7 @@ int main(int argc, char** argv) {
     if (*info) return trv::run_info(path);
     if (*dump) return trv::run_dump(path, mode, sysvar_list);
     if (*make_new) return trv::run_new(out);
-    if (*save) return trv::run_save(path, out, mode, sysvar_list);
+    if (*save) return trv::run_save(path, out, mode, sysvar_list, allow_loss);
   } catch (const std::exception& e) {
     trv::error(e.what());
     return 1;

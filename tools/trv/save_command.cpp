@@ -1,9 +1,8 @@
 // trv new / trv save: write a drawing as a "HALD 2002" file.
-#include <cerrno>
-#include <cstring>
+#include <iostream>
 
 #include "load/load_document.h"
-#include "save/save_document.h"
+#include "save/save_file.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 
@@ -11,17 +10,27 @@ namespace trv {
 
 namespace {
 
-// Writes the drawing (made current for the call) to out.
-int write_current(KT_Drawing& drawing, std::string out) {
-  g_current_drawing = &drawing;
-  errno = 0;
-  const bool written = api_kt_save_trv(out.data());
-  const int cause = errno;
-  g_current_drawing = nullptr;
-  if (!written) {
-    error(out + ": cannot write the drawing" + (cause != 0 ? std::string(" (") + std::strerror(cause) + ")" : ""));
+std::string counted(long n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// Writes the drawing; one line on stderr says what was kept, or why
+// nothing was written.
+int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary) {
+  SaveOptions options;
+  options.allow_loss = allow_loss;
+  SaveReport report;
+  if (!save_drawing_file(drawing, out.c_str(), options, report)) {
+    error(out + ": not saved: " + report.error + (report.lossless() ? "" : "; --allow-loss saves anyway"));
     return 1;
   }
+  if (!summary) return 0;
+  std::string line = "saved " + out + ": " + counted(report.entities, "entity", "entities") + ", " +
+                     counted(report.blocks, "block", "blocks") + ", " + counted(report.layers, "layer", "layers") +
+                     ", " + counted(report.text_styles, "text style", "text styles") + ", " +
+                     counted(report.dim_styles, "dimension style", "dimension styles");
+  if (!report.lossless()) line += "; lost: " + report.loss_summary();
+  std::cerr << line << '\n';
   return 0;
 }
 
@@ -29,14 +38,15 @@ int write_current(KT_Drawing& drawing, std::string out) {
 
 int run_new(const std::string& out) {
   KT_Drawing drawing;
-  return write_current(drawing, out);
+  return write_drawing_file(drawing, out, false, false);
 }
 
-int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list) {
+int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
+             bool allow_loss) {
   if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
   KT_Drawing drawing;
   if (!load_drawing(in, mode, drawing)) return 1;
-  return write_current(drawing, out);
+  return write_drawing_file(drawing, out, allow_loss, true);
 }
 
 }  // namespace trv

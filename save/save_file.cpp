@@ -1,0 +1,120 @@
+#include "save/save_file.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#if defined(__unix__) || defined(__APPLE__)
+#include <unistd.h>
+#endif
+
+#include "save/drawing_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string because(const char* what, int error) { return std::string(what) + " (" + std::strerror(error) + ")"; }
+
+int last_error() { return errno != 0 ? errno : EIO; }
+
+// A symbolic link is kept: the file it leads to is the one replaced.
+fs::path destination_of(const fs::path& path) {
+  std::error_code ec;
+  if (fs::is_symlink(fs::symlink_status(path, ec))) {
+    fs::path target = fs::weakly_canonical(path, ec);
+    if (!ec) return target;
+  }
+  return path;
+}
+
+// A file of a new name beside `target`; an existing file is never opened.
+std::FILE* create_beside(const fs::path& target, fs::path& temp, int& error) {
+  static unsigned serial = 0;
+  const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char suffix[48];
+    std::snprintf(suffix, sizeof suffix, ".%llx-%u.tmp", stamp & 0xFFFFFFFFFFull, ++serial);
+    temp = target;
+    temp += suffix;
+    errno = 0;
+    if (std::FILE* f = std::fopen(temp.string().c_str(), "wbx")) return f;
+    if (errno != EEXIST) {
+      error = last_error();
+      return nullptr;
+    }
+  }
+  error = EEXIST;
+  return nullptr;
+}
+
+// The whole drawing into f, handed to the system and, where it can be,
+// to the disk. 0, or the errno of the first failure.
+int write_file(std::FILE* f, const KT_Drawing& drawing, SaveReport& report) {
+  TorvWriter w;
+  w.file = f;
+  write_drawing(w, drawing, report);
+  writer_flush(w);
+  if (!w.ok) return w.error != 0 ? w.error : EIO;
+  errno = 0;
+  if (std::fflush(f) != 0) return last_error();
+#if defined(__unix__) || defined(__APPLE__)
+  if (fsync(fileno(f)) != 0 && errno != EINVAL) return last_error();  // EINVAL: a pipe or device
+#endif
+  return 0;
+}
+
+// Writes, closes; the reason of a failure, or empty.
+std::string write_and_close(std::FILE* f, const KT_Drawing& drawing, SaveReport& report) {
+  const int error = write_file(f, drawing, report);
+  errno = 0;
+  const bool closed = std::fclose(f) == 0;
+  if (error != 0) return because("cannot write it", error);
+  if (!closed) return because("cannot write it", last_error());
+  return {};
+}
+
+bool fail(SaveReport& report, std::string reason) {
+  report.error = std::move(reason);
+  return false;
+}
+
+// Devices and pipes cannot be replaced: they are written as they are.
+bool save_in_place(const KT_Drawing& drawing, const fs::path& target, SaveReport& report) {
+  errno = 0;
+  std::FILE* f = std::fopen(target.string().c_str(), "wb");
+  if (f == nullptr) return fail(report, because("cannot open it", last_error()));
+  std::string reason = write_and_close(f, drawing, report);
+  return reason.empty() || fail(report, std::move(reason));
+}
+
+}  // namespace
+
+bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOptions& options, SaveReport& report) {
+  if (path == nullptr || *path == '\0') return fail(report, "no file name");
+  const fs::path target = destination_of(fs::path(path));
+  std::error_code ec;
+  const fs::file_status old = fs::status(target, ec);
+  if (fs::is_directory(old)) return fail(report, "it is a directory");
+  if (fs::exists(old) && !fs::is_regular_file(old)) return save_in_place(drawing, target, report);
+
+  fs::path temp;
+  int error = 0;
+  std::FILE* f = create_beside(target, temp, error);
+  if (f == nullptr) return fail(report, because("cannot create a file in its directory", error));
+  std::string reason = write_and_close(f, drawing, report);
+  if (reason.empty() && !options.allow_loss && !report.lossless())
+    reason = "the file cannot hold " + report.loss_summary();
+  if (reason.empty() && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);  // the old file's
+  if (reason.empty()) {
+    fs::rename(temp, target, ec);
+    if (ec) reason = "cannot replace it (" + ec.message() + ")";
+  }
+  if (reason.empty()) return true;
+  fs::remove(temp, ec);
+  return fail(report, std::move(reason));
+}

@@ -1,0 +1,23 @@
+// Saving a drawing to a file so that a failure never costs the old file:
+// the drawing is written beside the destination under a temporary name,
+// flushed, and renamed over the destination only when every write
+// succeeded. On failure the temporary file is removed and the destination
+// keeps its old content.
+#pragma once
+
+#include "kernel/zirida.h"
+#include "save/save_report.h"
+
+struct SaveOptions {
+  // False: a drawing with anything the file cannot carry is not saved (the
+  // destination is left as it was) and report names what would be lost.
+  bool allow_loss = true;
+};
+
+// True only after a complete write and rename. report receives the counts
+// written, the losses, and on failure the reason (report.error).
+// A destination that exists but is no regular file (a device, a pipe) is
+// written in place: it cannot be replaced by a rename. A process that sets
+// a file-size limit should ignore SIGXFSZ, so that exceeding the limit is a
+// failed write instead of the end of the process.
+bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOptions& options, SaveReport& report);
