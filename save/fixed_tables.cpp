@@ -45,7 +45,8 @@ void write_line_type_table(TorvWriter& w, const KT_Drawing& drawing) {
 }
 
 void write_view_table(TorvWriter& w, const KT_Drawing& drawing) {
-  write_int32(w, table_count(drawing.text_styles));
+  // The styles written: "STANDARD" stands in for none.
+  write_int32(w, drawing.text_styles.first != nullptr ? table_count(drawing.text_styles) : 1);
 }
 
 void write_ucs_table(TorvWriter& w) { write_int32(w, 0); }

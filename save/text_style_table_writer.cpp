@@ -60,7 +60,13 @@ void write_style_record(TorvWriter& w, const char* name, const KT_Text_Style* st
 void write_text_style_table(TorvWriter& w, const KT_Drawing& drawing) {
   if (drawing.text_styles.first == nullptr) {
     write_int32(w, 1);
-    write_style_record(w, "STANDARD", nullptr);
+    // Its font names are what the loader makes of none, so that the style
+    // loaded back and saved again gives the same record.
+    KT_Text_Style standard;
+    standard.font_file = ".shx";
+    standard.big_font_file = ".shx";
+    standard.reals[0] = 0.0;
+    write_style_record(w, "STANDARD", &standard);
     return;
   }
   write_int32(w, table_count(drawing.text_styles));

@@ -49,7 +49,7 @@ TEST_F(WriterLayout, SectionsFollowTheirTagsInOrder) {
     std::size_t size;
   } sections[] = {
       {"#RM_VariAq", 40, 1803}, {"#RM_VporT", 44, 239}, {"#RM_LtypeE", 48, 120},
-      {"#RM_StylE", 56, 4 + 56 + 10}, {"#RM_LayeR", 52, 4 + 12 + 3}, {"#RM_VievT", 60, 4},
+      {"#RM_StylE", 56, 4 + 56 + 10 + 6 + 6}, {"#RM_LayeR", 52, 4 + 12 + 3}, {"#RM_VievT", 60, 4},
       {"#RM_Ucs_T", 64, 4}, {"#RM_AppiD", 0, 0}, {"#RM_DimsT", 0, 0},
       {"#RM_BlocK", 68, 4}, {"#RM_EntI#", 84, 4}, {"GroupDic", 0, 11}, {"AppDataDic", 0, 9},
   };
@@ -131,7 +131,7 @@ TEST_F(WriterLayout, LayerTableWithoutLayers) {
   Bytes expected;
   expected.i32(1).i32(1).u8(0).u8(0).i16(1).i16(1).i16(0).str("0");
   EXPECT_EQ(section(written_bytes(drawing), 52, 19), expected.data());
-  EXPECT_EQ(text_at(written_bytes(drawing), 2149 + 9 + 239 + 10 + 120 + 9 + 70 + 9 + 19, 9), "#RM_VievT");
+  EXPECT_EQ(text_at(written_bytes(drawing), 2149 + 9 + 239 + 10 + 120 + 9 + 82 + 9 + 19, 9), "#RM_VievT");
 }
 
 TEST_F(WriterLayout, CountOnlyTables) {
@@ -144,23 +144,36 @@ TEST_F(WriterLayout, CountOnlyTables) {
   EXPECT_EQ(int32_at(file, static_cast<std::size_t>(int32_at(file, 56))), 3);  // text styles
 }
 
-TEST_F(WriterLayout, NoDimensionStyleOrBlockSectionIsAnnounced) {
+// Slots 76 and 80 lead to their sections only when the drawing has
+// dimension styles and blocks; the block definitions follow the block
+// table's count, the entity count follows its tag.
+TEST_F(WriterLayout, DimensionStyleAndBlockSectionsOnlyWhenHeld) {
   const long longs[KT_Dim_Style::kLongs] = {};
   const short shorts[KT_Dim_Style::kShorts] = {};
   const double reals[KT_Dim_Style::kReals] = {};
-  for (int styles = 0; styles < 2; ++styles) {
-    const auto file = written_bytes(drawing);
-    EXPECT_EQ(int32_at(file, 76), -1);
-    EXPECT_EQ(int32_at(file, 80), -1);
-    const auto blocks = static_cast<std::size_t>(int32_at(file, 68));
-    EXPECT_EQ(text_at(file, blocks - 18, 18), "#RM_DimsT#RM_BlocK");
-    // The entity section: a count of 0, then the closing dictionaries.
-    const auto entities = static_cast<std::size_t>(int32_at(file, 84));
-    EXPECT_EQ(text_at(file, entities - 9, 9), "#RM_EntI#");
-    EXPECT_EQ(int32_at(file, entities), 0);
-    EXPECT_EQ(text_at(file, entities + 4, 8), "GroupDic");
-    api_kt_create_dim_style("D", "", longs, shorts, reals);
-  }
+  auto file = written_bytes(drawing);
+  EXPECT_EQ(int32_at(file, 76), -1);
+  EXPECT_EQ(int32_at(file, 80), -1);
+  EXPECT_EQ(text_at(file, static_cast<std::size_t>(int32_at(file, 68)) - 18, 18), "#RM_DimsT#RM_BlocK");
+  const auto entities = static_cast<std::size_t>(int32_at(file, 84));
+  EXPECT_EQ(text_at(file, entities - 9, 9), "#RM_EntI#");
+  EXPECT_EQ(int32_at(file, entities), 0);
+  EXPECT_EQ(text_at(file, entities + 4, 8), "GroupDic");
+
+  api_kt_create_dim_style("D", "", longs, shorts, reals);
+  KT_Block* block = nullptr;
+  const double base[3] = {1.0, 2.0, 3.0};
+  api_kt_create_block(block, "B", base);
+  api_kt_end_block(block);
+  file = written_bytes(drawing);
+  const auto dims = static_cast<std::size_t>(int32_at(file, 76));
+  EXPECT_EQ(text_at(file, dims - 9, 9), "#RM_DimsT");
+  EXPECT_EQ(int32_at(file, dims), 1);
+  const auto blocks = static_cast<std::size_t>(int32_at(file, 80));
+  EXPECT_EQ(blocks, static_cast<std::size_t>(int32_at(file, 68)) + 4);
+  Bytes expected;
+  expected.u32(1).u32(0x127).pt3(1.0, 2.0, 3.0).str("B").u32(0).raw("#RM_EntI#");
+  EXPECT_EQ(bytes_at(file, blocks, expected.size()), expected.data());
 }
 
 TEST(WritePrimitives, WriteTheDocumentedBytes) {
