@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/random_drawing.h"
 #include "tests/support/sample_drawing.h"
 
 namespace fs = std::filesystem;
@@ -94,6 +95,18 @@ void sysvar_list_seeds(const fs::path& dir, const fs::path& list) {
   write(dir, "small_list", {small.begin(), small.end()});
 }
 
+// Whole drawings to save and load again: the sample in every generation and
+// random files of every record kind with odd doubles.
+void save_round_trip_seeds(const fs::path& dir) {
+  for (const char* version : {"SELK 97", "TORV 99", "HALD 2002"}) {
+    std::string name = std::string("full_") + version;
+    for (char& c : name)
+      if (c == ' ') c = '_';
+    write(dir, name, sample::full_drawing(version).build());
+  }
+  for (uint64_t seed = 1; seed <= 6; ++seed) write(dir, "random_" + std::to_string(seed), RandomDrawing(seed).file());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -106,6 +119,7 @@ int main(int argc, char** argv) {
   entity_seeds(root / "fuzz_load_entities");
   legacy_seeds(root / "fuzz_legacy");
   sysvar_list_seeds(root / "fuzz_sysvar_list", argv[2]);
+  save_round_trip_seeds(root / "fuzz_save_round_trip");
   // The bundled example is the same whole drawing, newest generation.
   if (argc == 4) {
     const fs::path example(argv[3]);

@@ -13,7 +13,7 @@ cmake --build --preset fuzz
 work=build/fuzz
 mkdir -p "$work/artifacts"
 status=0
-for target in fuzz_load_document fuzz_load_entities fuzz_legacy fuzz_sysvar_list; do
+for target in fuzz_load_document fuzz_load_entities fuzz_legacy fuzz_sysvar_list fuzz_save_round_trip; do
   corpus="$work/corpus/$target"
   mkdir -p "$corpus"
   [[ -d fuzz/corpus/$target ]] && cp -n fuzz/corpus/$target/* "$corpus/" 2>/dev/null || true
