@@ -95,6 +95,35 @@ check "save dump" "$("$trv" dump "$tmp/new.trv")" "$("$trv" dump "$tmp/saved.trv
 "$trv" save "$tmp/saved.trv" "$tmp/again.trv"
 cmp -s "$tmp/saved.trv" "$tmp/again.trv"; check "save again" 0 $?
 
+# A save says what it wrote in one line and keeps the whole drawing: the
+# example dumps the same after a save, object ids aside.
+err=$("$trv" save "$src/examples/sample.trv" "$tmp/sample.saved.trv" 2>&1 >/dev/null); check "save sample exit" 0 $?
+[[ $err == "saved $tmp/sample.saved.trv: "*" entities, "*" blocks, "*" layers, "*" text styles, "*" dimension style"* &&
+   $(printf '%s\n' "$err" | grep -c .) -eq 1 ]] || { echo "FAIL save summary: [$err]"; failures=$((failures + 1)); }
+check "save sample dump" "$("$trv" dump "$src/examples/sample.trv" | grep -v '"id":')" \
+  "$("$trv" dump "$tmp/sample.saved.trv" | grep -v '"id":')"
+"$trv" save "$tmp/sample.saved.trv" "$tmp/sample.saved.trv" 2>/dev/null; check "save onto itself" 0 $?
+check "save onto itself dump" "$("$trv" dump "$tmp/sample.saved.trv" | grep -v '"id":')" \
+  "$("$trv" dump "$src/examples/sample.trv" | grep -v '"id":')"
+
+# What a file cannot hold (a legacy drawing's line types) is named; without
+# --allow-loss nothing is written, with it the loss is named after the summary.
+legacy=$src/fuzz/corpus/fuzz_load_document/legacy
+err=$("$trv" save "$legacy" "$tmp/legacy.saved.trv" 2>&1 >/dev/null); status=$?
+[[ $status -ne 0 && ! -e "$tmp/legacy.saved.trv" && $err == "trv: $tmp/legacy.saved.trv: not saved: the file cannot hold "*"line types"*"--allow-loss"* ]] ||
+  { echo "FAIL lossy save: $status [$err]"; failures=$((failures + 1)); }
+err=$("$trv" save --allow-loss "$legacy" "$tmp/legacy.saved.trv" 2>&1 >/dev/null); check "allow-loss exit" 0 $?
+[[ $err == "saved $tmp/legacy.saved.trv: "*"; lost: "*"line types"* ]] || { echo "FAIL allow-loss: [$err]"; failures=$((failures + 1)); }
+
+# A save that fails half-way (here a file-size limit) keeps the old file and
+# leaves no temporary file; one line names the file and the reason.
+mkdir "$tmp/full" && printf 'old' > "$tmp/full/out.trv"
+err=$(ulimit -f 2; "$trv" save "$src/examples/sample.trv" "$tmp/full/out.trv" 2>&1 >/dev/null); status=$?
+[[ $status -ne 0 && $err == "trv: $tmp/full/out.trv: not saved: "*"File too large"* ]] ||
+  { echo "FAIL size limit: $status [$err]"; failures=$((failures + 1)); }
+check "size limit keeps the file" "old" "$(cat "$tmp/full/out.trv")"
+check "size limit leaves no temporary file" "out.trv" "$(ls "$tmp/full")"
+
 # A file that cannot be written, or an input that cannot be read: one line on
 # stderr, non-zero exit, no output file.
 for args in "new $tmp/no-such-dir/x.trv" "new $tmp" "save $tmp/t2000.trv $tmp/no-such-dir/x.trv" \
