@@ -12,15 +12,23 @@ void fail(TorvWriter& w) {
   w.ok = false;
 }
 
+// The bytes to the output itself.
+void hand_on(TorvWriter& w, const unsigned char* bytes, std::size_t size) {
+  if (w.file != nullptr) {
+    errno = 0;
+    if (std::fwrite(bytes, 1, size, w.file) != size) fail(w);
+  } else if (w.memory != nullptr) {
+    w.memory->insert(w.memory->end(), bytes, bytes + size);
+  } else {
+    w.ok = false;
+  }
+}
+
 }  // namespace
 
 bool writer_flush(TorvWriter& w) {
-  if (w.file == nullptr || w.staged.empty()) return w.ok;
-  if (w.ok) {
-    errno = 0;
-    if (std::fwrite(w.staged.data(), 1, w.staged.size(), w.file) != w.staged.size()) fail(w);
-  }
-  w.staged.clear();
+  if (w.ok && w.staged > 0) hand_on(w, w.stage.data(), w.staged);
+  w.staged = 0;
   return w.ok;
 }
 
@@ -31,21 +39,19 @@ void writer_put_slow(TorvWriter& w, const void* data, std::size_t size) {
     if (w.file != nullptr) w.error = EFBIG;
     return;
   }
-  const auto* bytes = static_cast<const unsigned char*>(data);
-  if (w.file != nullptr) {
-    if (w.staged.capacity() < kStage) w.staged.reserve(kStage);
-    if (w.staged.capacity() - w.staged.size() < size && !writer_flush(w)) return;
-    if (size >= kStage) {
-      errno = 0;
-      if (std::fwrite(bytes, 1, size, w.file) != size) return fail(w);
-    } else {
-      w.staged.insert(w.staged.end(), bytes, bytes + size);
-    }
-  } else if (w.memory != nullptr) {
-    w.memory->insert(w.memory->end(), bytes, bytes + size);
-  } else {
+  if (w.file == nullptr && w.memory == nullptr) {
     w.ok = false;
     return;
+  }
+  if (w.stage.size() < kStage) w.stage.resize(kStage);
+  const auto* bytes = static_cast<const unsigned char*>(data);
+  if (size > w.stage.size() - w.staged && !writer_flush(w)) return;
+  if (size >= w.stage.size()) {
+    hand_on(w, bytes, size);
+    if (!w.ok) return;
+  } else {
+    std::memcpy(w.stage.data() + w.staged, bytes, size);
+    w.staged += size;
   }
   w.position += static_cast<int32_t>(size);
 }
@@ -56,8 +62,8 @@ void writer_rewrite_start(TorvWriter& w, const void* data, std::size_t size) {
     w.ok = false;
     return;
   }
+  if (!writer_flush(w)) return;
   if (w.file != nullptr) {
-    if (!writer_flush(w)) return;
     errno = 0;
     if (std::fseek(w.file, 0, SEEK_SET) != 0 || std::fwrite(data, 1, size, w.file) != size ||
         std::fseek(w.file, 0, SEEK_END) != 0)

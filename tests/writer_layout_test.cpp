@@ -81,6 +81,7 @@ TEST_F(WriterLayout, SystemVariableSection) {
   TorvWriter w;
   w.memory = &out;
   write_sysvar_section(w);
+  writer_flush(w);
   ASSERT_EQ(out.size(), static_cast<std::size_t>(kSysVarSectionSize));
   EXPECT_EQ(bytes_at(out, 0, 8), (std::vector<unsigned char>{0xE3, 0xC7, 0x98, 0xC3, 0x22, 0xB2, 0x42, 0x41}));
 
@@ -192,6 +193,7 @@ TEST(WritePrimitives, WriteTheDocumentedBytes) {
   write_counted_string(w, nullptr);
   write_cstring(w, "cd");
   write_cstring(w, nullptr);
+  writer_flush(w);
   Bytes expected;
   expected.raw("#T").i16(-2).i32(20050101).pt2(1, 2).pt3(3, 4, 5).zeros(3).str("ab").str("").cstr("cd");
   EXPECT_EQ(out, expected.data());
@@ -204,6 +206,7 @@ TEST(WritePrimitives, CountedStringBeyondAnInt16IsCut) {
   TorvWriter w;
   w.memory = &out;
   write_counted_string(w, std::string(40000, 'x').c_str());
+  writer_flush(w);
   ASSERT_EQ(out.size(), 2u + 32767u);
   EXPECT_EQ(out[0], 0xFF);
   EXPECT_EQ(out[1], 0x7F);
