@@ -1,8 +1,6 @@
 // Block definitions: a uint32 count, then per block the flags word 0x127
 // (base x, y, z, name, entities), the base point, the name and the block's
 // own entity stream.
-#include <cstring>
-
 #include "save/entity_writer.h"
 #include "save/section_writers.h"
 #include "save/table_writers.h"
@@ -11,7 +9,6 @@
 namespace {
 
 constexpr int32_t kBlockFlags = 0x1 | 0x2 | 0x4 | 0x20 | 0x100;
-constexpr std::size_t kNameKept = 31;  // the loader's name field
 
 }  // namespace
 
@@ -24,7 +21,7 @@ void write_block_section(TorvWriter& w, const KT_Drawing& drawing, SaveReport& r
     write_pt3(w, block.base.x, block.base.y, block.base.z);
     write_counted_string(w, name);
     write_entity_stream(w, block.entities, false, report);
-    if (std::strlen(name) > kNameKept) report.lose(Loss::long_string);
+    if (beyond_counted_string(name)) report.lose(Loss::long_string);
     if (block.description != nullptr && *block.description != '\0') report.lose(Loss::block_description);
     ++report.blocks;
   }

@@ -16,7 +16,6 @@
 namespace {
 
 constexpr std::size_t kRecordSize = 216;
-constexpr std::size_t kNameKept = 31;
 
 struct Record {
   unsigned char bytes[kRecordSize] = {};
@@ -98,7 +97,7 @@ void write_dim_style_table(TorvWriter& w, const KT_Drawing& drawing, SaveReport&
     bool unreachable = false;
     if (!fill_record(style, r, unreachable)) report.lose(Loss::table_entry);
     if (unreachable) report.lose(Loss::unreachable_real);
-    if (std::strlen(name) > kNameKept || std::strlen(second) > kNameKept) report.lose(Loss::long_string);
+    if (beyond_counted_string(name) || beyond_counted_string(second)) report.lose(Loss::long_string);
     writer_put(w, r.bytes, kRecordSize);
     write_counted_string(w, name);
     write_counted_string(w, second);

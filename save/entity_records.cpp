@@ -33,8 +33,7 @@ void write_angle(TorvWriter& w, double radians, bool& lost) {
 
 // A counted string; a loss when it is longer than a counted string holds.
 void write_string(TorvWriter& w, const char* text, SaveReport& report) {
-  if (std::strlen(text) > static_cast<std::size_t>(std::numeric_limits<int16_t>::max()))
-    report.lose(Loss::long_string);
+  if (beyond_counted_string(text)) report.lose(Loss::long_string);
   write_counted_string(w, text);
 }
 

@@ -16,7 +16,7 @@ enum class Loss : int {
   entity_shape,       // a solid of other than 4 corners, an insert's z scale other than 1, a dimension
                       // whose first and fourth points differ or whose value exceeds 16 bits, a closed point set
   missing_string,     // a string the kernel holds as null where the loader always passes one
-  long_string,        // a name beyond the 31 characters the loader keeps, a string beyond 32767 bytes
+  long_string,        // a string beyond the 32767 bytes a counted string holds
   table_entry,        // a layer colour without palette number, text style or dimension style values the
                       // file has no field for
   count_,

@@ -1,35 +1,31 @@
 // What the layer and text style records cannot carry, and the line types,
 // which no loader reads.
-#include <cstring>
+#include <string>
 
 #include "load/font_file_names.h"
 #include "save/palette_numbers.h"
 #include "save/section_writers.h"
 #include "save/stored_reals.h"
+#include "save/write_primitives.h"
 
 namespace {
 
-constexpr std::size_t kNameKept = 31;        // the loader's name fields
-constexpr std::size_t kFontFileKept = 127;  // and its font file fields
-constexpr int32_t kMarkedStyle = 256;        // the mark the loader sets on flag bit 4
-
-bool longer_than(const char* s, std::size_t n) { return s != nullptr && std::strlen(s) > n; }
+constexpr int32_t kMarkedStyle = 256;  // the mark the loader sets on flag bit 4
 
 // The loader lower-cases a font file name, drops its folder and gives it
 // ".ttf" or ".shx": a name not already in that form comes back changed
 // (an empty one as ".shx").
 bool loads_as_held(const char* font_file) {
-  if (font_file == nullptr || longer_than(font_file, kFontFileKept)) return false;
-  char normal[kFontFileKept + 1 + 4] = {};
-  std::memcpy(normal, font_file, std::strlen(font_file));
-  normalize_font_file(normal, sizeof normal);
-  return std::strcmp(normal, font_file) == 0;
+  if (font_file == nullptr || beyond_counted_string(font_file)) return false;
+  std::string normal = font_file;
+  normalize_font_file(normal);
+  return normal == font_file;
 }
 
 void note_layer(const KT_Layer& layer, SaveReport& report) {
   if (palette_number(layer.color) == 0 || layer.line_type < 0 || layer.line_type > 0xFFFF)
     report.lose(Loss::table_entry);
-  if (longer_than(layer.name, kNameKept)) report.lose(Loss::long_string);
+  if (beyond_counted_string(layer.name)) report.lose(Loss::long_string);
 }
 
 void note_text_style(const KT_Text_Style& style, SaveReport& report) {
@@ -40,9 +36,7 @@ void note_text_style(const KT_Text_Style& style, SaveReport& report) {
   bool exact = false;
   stored_degrees(style.reals[2], exact);
   if (!exact) report.lose(Loss::unreachable_real);
-  if (longer_than(style.name, kNameKept) || longer_than(style.font_file, kFontFileKept) ||
-      longer_than(style.big_font_file, kFontFileKept))
-    report.lose(Loss::long_string);
+  if (beyond_counted_string(style.name)) report.lose(Loss::long_string);
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "save/write_primitives.h"
 
 #include <cstring>
-#include <limits>
 
 void write_tag(TorvWriter& w, const char* tag) {
   if (tag != nullptr) writer_put(w, tag, std::strlen(tag));
@@ -18,9 +17,8 @@ void write_zeros(TorvWriter& w, std::size_t count) {
 
 void write_counted_string(TorvWriter& w, const char* text) {
   if (text == nullptr) return;
-  constexpr std::size_t kMax = std::numeric_limits<int16_t>::max();
   std::size_t length = std::strlen(text);
-  if (length > kMax) length = kMax;
+  if (length > kLongestCountedString) length = kLongestCountedString;
   write_int16(w, static_cast<int16_t>(length));
   writer_put(w, text, length);
 }
