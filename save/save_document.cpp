@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "load/entry_lock.h"
 #include "load/torv_header.h"
 #include "save/drawing_writer.h"
 #include "save/sysvar_writer.h"
@@ -97,6 +98,7 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing) {
 }
 
 bool api_kt_save_trv(char* path) {
+  const auto lock = lock_entry_points();
   const KT_Drawing* drawing = g_current_drawing;
   if (drawing == nullptr || path == nullptr) return false;
   std::FILE* file = std::fopen(path, "wb");

@@ -33,7 +33,7 @@ int run_new(const std::string& out) {
 }
 
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list) {
-  if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
+  if (!set_sysvar_list(sysvar_list)) return 1;
   KT_Drawing drawing;
   if (!load_drawing(in, mode, drawing)) return 1;
   return write_current(drawing, out);
