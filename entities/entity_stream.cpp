@@ -2,6 +2,7 @@
 
 #include "entities/entity_kinds.h"
 #include "load/diagnostics.h"
+#include "load/entry_lock.h"
 
 namespace {
 
@@ -50,6 +51,7 @@ bool read_entity_stream(tagFile* file, int block_index, unsigned long record_cou
 int LoadTORVEntities(tagFile* file, char /*mode_flag*/, int block_index, unsigned long record_count,
                      int /*base_blocks*/, int /*base_layers*/, int /*base_text_styles*/,
                      int /*base_line_types*/) {
+  const auto lock = lock_entry_points();
   read_entity_stream(file, block_index, record_count);
   return 1;
 }

@@ -1,15 +1,15 @@
 #include "load/load_document.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <limits>
-#include <memory>
-#include <new>
+#include <string>
 
 #include "entities/entity_stream.h"
 #include "kernel/collections.h"
 #include "legacy/legacy_loader.h"
 #include "load/block_section.h"
+#include "load/drawing_file.h"
+#include "load/entry_lock.h"
 #include "load/sysvar_list.h"
 #include "load/table_readers.h"
 #include "load/torv_header.h"
@@ -17,10 +17,14 @@
 int g_trv_ver = -1;
 
 void KtTrvSetDiagnosticSink(KtTrvDiagnosticSink sink, void* context) {
+  const auto lock = lock_entry_points();
   set_diagnostic_sink(sink, context);
 }
 
-void KtTrvSetSysVarListPath(const char* path) { set_sysvar_list_path(path); }
+void KtTrvSetSysVarListPath(const char* path) {
+  const auto lock = lock_entry_points();
+  set_sysvar_list_path(path);
+}
 
 namespace {
 
@@ -71,8 +75,7 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
     file_seek(&f, entities, 0);
     uint32_t count = 0;
     if (file_read(&count, 4, 1, &f) == 1) {
-      LoadTORVEntities(&f, mode_flag, -1, count, base.blocks, base.layers, base.text_styles,
-                       base.line_types);
+      read_entity_stream(&f, -1, count);  // what LoadTORVEntities does, inside our lock
     } else {
       report_diagnostic("entities", entities, "record count lies outside the file");
     }
@@ -98,41 +101,16 @@ bool load_torv_buffer(int mode, const unsigned char* data, std::size_t size, KT_
 }
 
 bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
+  const auto lock = lock_entry_points();
   if (drawing == nullptr) return false;
-  read_sysvar_list(sysvar_list_path());
+  use_sysvar_list(sysvar_list_path());
 
-  std::FILE* fp = std::fopen(path.GetString(), "rb");
-  if (fp == nullptr) {
-    report_diagnostic("file", 0, "cannot open the file");
+  // The file's bytes live until the call returns.
+  DrawingFile file;
+  std::string problem;
+  if (!read_drawing_file(path.GetString(), file, problem)) {
+    report_diagnostic("file", 0, "%s %s", path.GetString(), problem.c_str());
     return false;
   }
-  struct Closer {
-    void operator()(std::FILE* p) const { std::fclose(p); }
-  };
-  std::unique_ptr<std::FILE, Closer> file(fp);
-
-  long size = -1;
-  if (std::fseek(fp, 0, SEEK_END) == 0) size = std::ftell(fp);
-  if (size < 0 || std::fseek(fp, 0, SEEK_SET) != 0) {
-    report_diagnostic("file", 0, "cannot take the file's size");
-    return false;
-  }
-  if (size > std::numeric_limits<int32_t>::max()) {
-    report_diagnostic("file", 0, "the file is too large for 32-bit positions");
-    return false;
-  }
-  // One block of size + 1 bytes, released before the call returns.
-  const auto n = static_cast<std::size_t>(size);
-  std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[n + 1]);
-  if (!buffer) {
-    report_diagnostic("file", 0, "cannot allocate %zu bytes for the file", n + 1);
-    return false;
-  }
-  if (n != 0 && std::fread(buffer.get(), 1, n, fp) != n) {
-    report_diagnostic("file", 0, "cannot read the whole file");
-    return false;
-  }
-  buffer[n] = 0;
-  file.reset();
-  return load_torv_buffer(mode, buffer.get(), n, *drawing);
+  return load_torv_buffer(mode, file.block.data(), file.read, *drawing);
 }

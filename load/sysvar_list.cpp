@@ -1,19 +1,30 @@
 #include "load/sysvar_list.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 #include <string>
+
+#include "load/diagnostics.h"
+#include "load/input_file.h"
 
 namespace {
 std::vector<SysVarEntry> g_list;
 std::string g_path_override;
 
+// The file the list came from, as it was when read; empty path: none.
+struct ListSource {
+  std::string path;
+  std::int64_t modified = 0;
+  std::uint64_t size = 0;
+};
+ListSource g_source;
+
 // Lines are read 127 characters at a time; a longer line goes on as the
 // next entry.
 constexpr int kLineBuffer = 128;
+// The count line and at most 32767 entries: bytes beyond are never used.
+constexpr std::size_t kUsedBytes = std::size_t{32768} * (kLineBuffer - 1);
 
 // The integer at the start of text (blanks skipped, optional sign), 0 when
 // there is none; values beyond long saturate, as strtol does.
@@ -37,9 +48,31 @@ SysVarEntry parse_entry(char* line) {
   return e;
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
+// The next line of text from at, as a 128-byte line buffer takes it: up to
+// and including its line end, at most 127 characters. False at the end.
+bool next_line(const std::string& text, std::size_t& at, char (&line)[kLineBuffer]) {
+  if (at >= text.size()) return false;
+  std::size_t n = std::min(text.size() - at, std::size_t{kLineBuffer - 1});
+  if (const void* end = std::memchr(text.data() + at, '\n', n))
+    n = static_cast<std::size_t>(static_cast<const char*>(end) - (text.data() + at)) + 1;
+  std::memcpy(line, text.data() + at, n);
+  line[n] = '\0';
+  at += n;
+  return true;
+}
+
+void parse_list(const std::string& text) {
+  g_list.clear();
+  char line[kLineBuffer];
+  std::size_t at = 0;
+  if (!next_line(text, at, line)) return;
+  const int16_t count = low16(leading_integer(line));
+  // At most 32767 entries of 33 bytes; the file's end shortens the list.
+  for (int16_t i = 0; i < count; ++i) {
+    if (!next_line(text, at, line)) break;
+    g_list.push_back(parse_entry(line));
+  }
+}
 
 }  // namespace
 
@@ -49,25 +82,46 @@ void set_sysvar_list_path(const char* path) { g_path_override = path ? path : ""
 
 const char* sysvar_list_path() {
   if (!g_path_override.empty()) return g_path_override.c_str();
-  if (std::FILE* f = std::fopen(KTTRV_SYSVAR_LIST_INSTALLED, "r")) {
-    std::fclose(f);
-    return KTTRV_SYSVAR_LIST_INSTALLED;
-  }
+  InputFile installed;
+  std::string problem;
+  if (installed.open(KTTRV_SYSVAR_LIST_INSTALLED, UINT64_MAX, problem)) return KTTRV_SYSVAR_LIST_INSTALLED;
   return KTTRV_SYSVAR_LIST_BUILD;
 }
 
-void read_sysvar_list(const char* path) {
-  g_list.clear();
-  if (path == nullptr) return;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rt"));
-  if (!file) return;
+namespace {
 
-  char line[kLineBuffer];
-  if (std::fgets(line, sizeof line, file.get()) == nullptr) return;
-  const int16_t count = low16(leading_integer(line));
-  // At most 32767 entries of 33 bytes; the file's end shortens the list.
-  for (int16_t i = 0; i < count; ++i) {
-    if (std::fgets(line, sizeof line, file.get()) == nullptr) break;
-    g_list.push_back(parse_entry(line));
+// Opens path and, unless the list already came from this file as it is now
+// (cached), reads the list from it. False with problem set.
+bool load_list(const char* path, bool cached, std::string& problem) {
+  InputFile file;
+  if (!file.open(path, UINT64_MAX, problem)) return false;
+  const ListSource now{path, file.modified(), file.size()};
+  if (cached && g_source.path == now.path && g_source.modified == now.modified && g_source.size == now.size)
+    return true;
+  std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kUsedBytes)), '\0');
+  if (!file.read_at(0, text.data(), text.size())) {
+    problem = "cannot be read";
+    return false;
   }
+  parse_list(text);
+  g_source = now;
+  return true;
+}
+
+}  // namespace
+
+void read_sysvar_list(const char* path) {
+  std::string problem;
+  if (load_list(path, false, problem)) return;
+  g_list.clear();
+  g_source = {};
+}
+
+void use_sysvar_list(const char* path) {
+  std::string problem;
+  if (load_list(path, true, problem)) return;
+  g_list.clear();
+  g_source = {};
+  report_diagnostic("system-variable list", 0, "%s %s; the load goes on without a list", path ? path : "",
+                    problem.c_str());
 }

@@ -1,5 +1,6 @@
 // The system-variable list: the value type of every entry of the
-// system-variable section, in file order, read from a text file at every load.
+// system-variable section, in file order, read from a text file
+// (kept between loads while the file stays the same).
 #pragma once
 
 #include <cstdint>
@@ -12,8 +13,13 @@ struct SysVarEntry {
   int8_t type;
 };
 
-// Replaces the module-wide list with the file at path (empty when missing).
+// Replaces the module-wide list with the file at path (empty when it cannot
+// be read).
 void read_sysvar_list(const char* path);
+// The same for a load: the list is read again only when the path, or the
+// file's modification time or size, changed since it was read; a file that
+// cannot be read is reported and leaves the list empty.
+void use_sysvar_list(const char* path);
 const std::vector<SysVarEntry>& sysvar_list();
 
 // Where the list is read from: the path set by our host, else the installed

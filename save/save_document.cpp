@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "load/entry_lock.h"
 #include "load/torv_header.h"
 #include "save/drawing_writer.h"
 #include "save/entity_writer.h"
@@ -104,6 +105,7 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
 }
 
 bool api_kt_save_trv(char* path) {
+  const auto lock = lock_entry_points();
   const KT_Drawing* drawing = g_current_drawing;
   if (drawing == nullptr || path == nullptr) return false;
   SaveReport report;

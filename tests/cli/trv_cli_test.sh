@@ -169,8 +169,46 @@ printf '2\nFIRST 1\nBAD 9\n' > "$tmp/list.txt"
 verbose=$("$trv" -v trace --sysvar-list "$tmp/list.txt" "$tmp/sysvars2.trv" 2>&1 >/dev/null)
 [[ $verbose == *"list entry 1 has type 9"* ]] ||
   { echo "FAIL --sysvar-list: [$verbose]"; failures=$((failures + 1)); }
-check "missing list" '{"result":true,"g_trv_ver":9}' \
-  "$("$trv" trace --sysvar-list "$tmp/none.txt" "$tmp/sysvars.trv")"
+# Inputs that are not drawings, and list files that cannot be read: one line
+# naming the file and what is wrong, a non-zero exit, and no hang (timeout).
+mkfifo "$tmp/pipe.trv" "$tmp/list.fifo"
+truncate -s 3G "$tmp/sparse.trv"
+truncate -s 1100M "$tmp/zeros.trv"
+cp "$tmp/t2000.trv" "$tmp/unreadable.trv"; chmod 000 "$tmp/unreadable.trv"
+# Root reads a file of mode 000 unless it gives up the capabilities for that.
+no_override=(setpriv --inh-caps=-dac_override,-dac_read_search --bounding-set=-dac_override,-dac_read_search)
+[[ $(id -u) -eq 0 ]] && command -v setpriv >/dev/null || no_override=()
+refused() {  # name expected-in-stderr command...
+  local name=$1 want=$2; shift 2
+  local err status
+  err=$(timeout 10 "$@" 2>&1 >/dev/null); status=$?
+  [[ $status -ne 0 && $status -ne 124 ]] || { echo "FAIL $name: exit $status"; failures=$((failures + 1)); }
+  [[ $(printf '%s\n' "$err" | grep -c .) -eq 1 && $err == "trv: "*"$want"* ]] ||
+    { echo "FAIL $name: stderr [$err]"; failures=$((failures + 1)); }
+}
+for cmd in info dump trace; do
+  refused "$cmd directory" "$tmp: is a directory" "$trv" $cmd "$tmp"
+  refused "$cmd FIFO" "$tmp/pipe.trv: is a FIFO" "$trv" $cmd "$tmp/pipe.trv"
+  refused "$cmd /dev/zero" "/dev/zero: is a character device" "$trv" $cmd /dev/zero
+  refused "$cmd sparse" "$tmp/sparse.trv: is too large: 3221225472 bytes" "$trv" $cmd "$tmp/sparse.trv"
+  refused "$cmd zeros" "$tmp/zeros.trv: " "$trv" $cmd "$tmp/zeros.trv"
+  refused "$cmd unreadable" "$tmp/unreadable.trv: Permission denied" "${no_override[@]}" "$trv" $cmd "$tmp/unreadable.trv"
+done
+for args in "dump $tmp/t2000.trv" "trace $tmp/t2000.trv" "save $tmp/t2000.trv $tmp/out.trv"; do
+  for list in "$tmp/none.txt:No such file or directory" "$tmp:is a directory" "$tmp/list.fifo:is a FIFO"; do
+    refused "${args%% *} list ${list#*:}" "${list%%:*}: ${list#*:} (the system-variable list)" \
+      "$trv" ${args%% *} --sysvar-list "${list%%:*}" ${args#* }
+  done
+done
+# The zeros are refused from their header: the bytes this shell's waited-for
+# children read (rchar) stay far below the file's 1.1 GB.
+rchar() { local k v; while read -r k v; do [[ $k == rchar: ]] && echo "$v"; done < /proc/$$/io; }
+if [[ -r /proc/$$/io ]]; then
+  for cmd in info dump trace; do
+    before=$(rchar); "$trv" $cmd "$tmp/zeros.trv" >/dev/null 2>&1; after=$(rchar)
+    (( after - before < 16 * 1024 * 1024 )) || { echo "FAIL $cmd zeros: read $((after - before)) bytes"; failures=$((failures + 1)); }
+  done
+fi
 
 # The bundled example loads.
 if [[ -f "$src/examples/sample.trv" ]]; then

@@ -1,9 +1,6 @@
 #include "tools/trv/cli_support.h"
 
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <iterator>
+#include <cstdint>
 
 #include "kernel/afx.h"
 #include "load/load_document.h"
@@ -29,19 +26,31 @@ const std::string& last_diagnostic() { return g_last; }
 
 void error(const std::string& message) { std::fprintf(stderr, "trv: %s\n", message.c_str()); }
 
-std::optional<std::vector<unsigned char>> read_file(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error(path + ": " + std::strerror(errno));
-    return std::nullopt;
+std::unique_ptr<DrawingFile> read_input(const std::string& path) {
+  auto file = std::make_unique<DrawingFile>();
+  std::string problem;
+  if (read_drawing_file(path.c_str(), *file, problem)) return file;
+  error(path + ": " + problem);
+  return nullptr;
+}
+
+bool set_sysvar_list(const std::string& path) {
+  if (path.empty()) return true;
+  InputFile list;
+  std::string problem;
+  if (!list.open(path.c_str(), UINT64_MAX, problem)) {
+    error(path + ": " + problem + " (the system-variable list)");
+    return false;
   }
-  return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
+  KtTrvSetSysVarListPath(path.c_str());
+  return true;
 }
 
 std::string load_failure_reason(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (f == nullptr) return path + ": " + std::strerror(errno);
-  std::fclose(f);
+  // Opened as the load opens it: a FIFO or a device cannot block here.
+  InputFile file;
+  std::string problem;
+  if (!file.open(path.c_str(), INT32_MAX, problem)) return path + ": " + problem;
   if (!last_diagnostic().empty()) return path + ": " + last_diagnostic();
   return path + ": not a drawing this version can load";
 }

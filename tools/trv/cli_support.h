@@ -2,11 +2,11 @@
 #pragma once
 
 #include <cstdio>
-#include <optional>
+#include <memory>
 #include <string>
-#include <vector>
 
 #include "kernel/zirida.h"
+#include "load/drawing_file.h"
 
 namespace trv {
 
@@ -18,8 +18,14 @@ const std::string& last_diagnostic();
 // "trv: <message>" on stderr.
 void error(const std::string& message);
 
-// The whole file, or nullopt after printing a one-line error.
-std::optional<std::vector<unsigned char>> read_file(const std::string& path);
+// A drawing file opened and read as the load reads it (load/drawing_file.h):
+// the whole file, or only its header when that names no version the loader
+// reads. Null after a one-line error naming the file and what is wrong.
+std::unique_ptr<DrawingFile> read_input(const std::string& path);
+
+// Makes path the system-variable list of the loads to come (nothing when it
+// is empty); false after a one-line error when it cannot be read.
+bool set_sysvar_list(const std::string& path);
 
 // Loads path into drawing (made current) with the exported entry point;
 // prints a one-line error when the load returns false.

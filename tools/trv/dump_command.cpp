@@ -179,7 +179,7 @@ json dump_drawing(const KT_Drawing& d) {
 }
 
 int run_dump(const std::string& path, int mode, const std::string& sysvar_list) {
-  if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
+  if (!set_sysvar_list(sysvar_list)) return 1;
   KT_Drawing drawing;
   if (!load_drawing(path, mode, drawing)) return 1;
   std::cout << dump_drawing(drawing).dump(1) << '\n';

@@ -30,15 +30,16 @@ std::string version_text(const char* field, std::size_t size) {
   return bytes_to_utf8(s.c_str());
 }
 
-int info_current(const std::string& path, const std::vector<unsigned char>& bytes) {
-  tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), 0};
+// Only the header is read; the size is the file's.
+int info_current(const std::string& path, const DrawingFile& file) {
+  tagFile f{file.block.data(), static_cast<int32_t>(file.read), 0};
   TorvHeader header;
   if (!read_torv_header(&f, header)) {
-    error(path + ": shorter than the 88-byte header (" + std::to_string(bytes.size()) + " bytes)");
+    error(path + ": shorter than the 88-byte header (" + std::to_string(file.size) + " bytes)");
     return 1;
   }
   const int generation = torv_generation(header.version);
-  std::printf("file:       %s (%zu bytes)\n", path.c_str(), bytes.size());
+  std::printf("file:       %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(file.size));
   std::printf("version:    \"%s\"%s\n", version_text(header.version, sizeof header.version).c_str(),
               memchr(header.version, 0, sizeof header.version) ? "" : " (no terminator)");
   if (generation < 0) std::printf("generation: unknown (not loaded)\n");
@@ -47,7 +48,7 @@ int info_current(const std::string& path, const std::vector<unsigned char>& byte
   std::printf("directory:\n");
   for (const TorvSlotInfo& s : kTorvSlots) {
     const int32_t pos = header_slot(header, s.slot);
-    const bool inside = pos >= 0 && static_cast<std::size_t>(pos) < bytes.size();
+    const bool inside = pos >= 0 && static_cast<std::uint64_t>(pos) < file.size;
     const bool read = !loader_skips(s.slot, pos);
     std::printf("  %2d %-18s %11d  %s%s\n", static_cast<int>(s.slot), s.name, pos,
                 inside ? "inside the file" : "outside the file", read ? "" : "  (not read)");
@@ -60,15 +61,15 @@ int info_current(const std::string& path, const std::vector<unsigned char>& byte
 }  // namespace
 
 int run_info(const std::string& path) {
-  auto bytes = read_file(path);
-  if (!bytes) return 1;
-  if (bytes->empty()) {
+  const auto file = read_input(path);
+  if (!file) return 1;
+  if (file->size == 0) {
     error(path + ": the file is empty");
     return 1;
   }
   // The loader hands a file whose first byte is 'T' to the legacy loader.
-  if ((*bytes)[0] == 'T') return info_legacy(path, *bytes);
-  return info_current(path, *bytes);
+  if (file->block.data()[0] == 'T') return info_legacy(path, *file);
+  return info_current(path, *file);
 }
 
 }  // namespace trv

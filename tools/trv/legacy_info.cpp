@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <span>
 
 #include "legacy/legacy_entities.h"
 #include "legacy/legacy_layout.h"
@@ -45,7 +46,7 @@ void print_directory(const LegacyFixedPart& fixed, std::size_t file_size) {
 }
 
 // A load walks the table only with mode -1, and its outcome never fails the load.
-void print_sysvars(const LegacyFixedPart& fixed, const std::vector<unsigned char>& bytes) {
+void print_sysvars(const LegacyFixedPart& fixed, std::span<const unsigned char> bytes) {
   const auto at = static_cast<std::size_t>(fixed.sysvars_offset);
   int16_t count = 0;
   if (at + 2 <= bytes.size()) std::memcpy(&count, bytes.data() + at, sizeof count);
@@ -55,7 +56,7 @@ void print_sysvars(const LegacyFixedPart& fixed, const std::vector<unsigned char
   else std::printf("walk stops early (a mode -1 load goes on): %s\n", last_diagnostic().c_str());
 }
 
-void print_entities(const LegacyFixedPart& fixed, const std::vector<unsigned char>& bytes) {
+void print_entities(const LegacyFixedPart& fixed, std::span<const unsigned char> bytes) {
   const LegacyEntitySummary s = summarize_legacy_entities(bytes.data(), bytes.size(),
                                                           fixed.directory.entities_start,
                                                           fixed.directory.entities_end);
@@ -78,11 +79,8 @@ void print_entities(const LegacyFixedPart& fixed, const std::vector<unsigned cha
 
 }  // namespace
 
-int info_legacy(const std::string& path, const std::vector<unsigned char>& bytes) {
-  if (bytes.size() > static_cast<std::size_t>(INT32_MAX)) {
-    error(path + ": the file is too large for 32-bit positions");
-    return 1;
-  }
+int info_legacy(const std::string& path, const DrawingFile& file) {
+  const std::span<const unsigned char> bytes(file.block.data(), file.read);
   tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), 0};
   LegacyFixedPart fixed;
   const LegacyFixedStatus status = read_legacy_fixed_part(&f, fixed);
@@ -93,7 +91,7 @@ int info_legacy(const std::string& path, const std::vector<unsigned char>& bytes
   const char* v = fixed.header.version;
   const bool terminated = std::memchr(v, 0, sizeof fixed.header.version) != nullptr;
   const std::string text(v, terminated ? std::strlen(v) : sizeof fixed.header.version);
-  std::printf("file:       %s (%zu bytes)\n", path.c_str(), bytes.size());
+  std::printf("file:       %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(file.size));
   std::printf("version:    \"%s\"%s\n", bytes_to_utf8(text.c_str()).c_str(), terminated ? "" : " (no terminator)");
   if (status == LegacyFixedStatus::unknown_version) {
     std::printf("generation: unknown legacy version (not loaded)\n");

@@ -2,12 +2,14 @@
 #pragma once
 
 #include <string>
-#include <vector>
+
+#include "load/drawing_file.h"
 
 namespace trv {
 
 // Prints the header, directory, table descriptors and entity section of a
 // legacy file; the exit status (0 when the loader would read its fixed part).
-int info_legacy(const std::string& path, const std::vector<unsigned char>& bytes);
+// A file whose version is unknown was read only as far as its header.
+int info_legacy(const std::string& path, const DrawingFile& file);
 
 }  // namespace trv

@@ -43,7 +43,7 @@ int run_new(const std::string& out) {
 
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
              bool allow_loss) {
-  if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
+  if (!set_sysvar_list(sysvar_list)) return 1;
   KT_Drawing drawing;
   if (!load_drawing(in, mode, drawing)) return 1;
   return write_drawing_file(drawing, out, allow_loss, true);

@@ -17,7 +17,7 @@ void print_line(std::string_view line, void*) {
 }  // namespace
 
 int run_trace(const std::string& path, int mode, const std::string& sysvar_list) {
-  if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
+  if (!set_sysvar_list(sysvar_list)) return 1;
   KT_Drawing drawing;
   zirida_set_trace(print_line, nullptr);
   const bool ok = load_drawing(path, mode, drawing, /*quiet_error=*/true);

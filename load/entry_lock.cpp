@@ -1,0 +1,6 @@
+#include "load/entry_lock.h"
+
+std::unique_lock<std::mutex> lock_entry_points() {
+  static std::mutex entry_points;
+  return std::unique_lock<std::mutex>(entry_points);
+}
