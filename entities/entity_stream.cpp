@@ -2,6 +2,7 @@
 
 #include "entities/entity_kinds.h"
 #include "load/diagnostics.h"
+#include "load/load_stats.h"
 
 namespace {
 
@@ -30,15 +31,31 @@ void read_payload(EntityContext& c, int16_t kind) {
   }
 }
 
+// A record's fate, counted only when a host installed a tally: created when
+// the drawing's creation number moved on.
+void tally(LoadStats& stats, int16_t kind, long id_before, bool whole) {
+  EntityRecordTally& t = stats.by_kind[LoadStats::slot(kind)];
+  ++t.read;
+  if (!whole) ++t.cut;
+  else if (g_current_drawing != nullptr && g_current_drawing->next_id != id_before) ++t.created;
+  else ++t.passed_over;
+}
+
+long creation_number() { return g_current_drawing != nullptr ? g_current_drawing->next_id : 0; }
+
 }  // namespace
 
 bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count) {
   EntityContext c(file, block_index);
+  LoadStats* const stats = load_stats();
   for (unsigned long i = 0; i < record_count; ++i) {
     const int32_t start = c.r.offset();
+    const long id_before = stats != nullptr ? creation_number() : 0;
     const int16_t kind = c.r.i16();
     if (read_entity_props(c.r, c.props)) read_payload(c, kind);
+    if (stats != nullptr) tally(*stats, kind, id_before, c.r.ok());
     if (!c.r.ok()) {
+      if (stats != nullptr) stats->not_reached += record_count - i - 1;
       report_diagnostic("entities", start, "record %lu of %lu (kind %d) cut short by the end of the data",
                         i, record_count, kind);
       return false;

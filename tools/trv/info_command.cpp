@@ -1,5 +1,6 @@
-// trv info: the version, the generation and the section directory of a file
-// (legacy files: see legacy_info.cpp).
+// trv info --directory: the version, the generation and the section
+// directory of a file (legacy files: see legacy_info.cpp). What the loaded
+// drawing holds: info_summary.cpp.
 #include <cstdio>
 #include <cstring>
 
@@ -59,7 +60,7 @@ int info_current(const std::string& path, const std::vector<unsigned char>& byte
 
 }  // namespace
 
-int run_info(const std::string& path) {
+int run_directory(const std::string& path) {
   auto bytes = read_file(path);
   if (!bytes) return 1;
   if (bytes->empty()) {
