@@ -96,6 +96,19 @@ void add_arc(Extents& e, const Ge_Pt& centre, double r, double start, double end
 
 }  // namespace
 
+DimensionLines dimension_lines(const KT_Dimension_Entity& e) {
+  const Ge_Pt& a = e.points[1];
+  const Ge_Pt& b = e.points[2];
+  const Ge_Pt& through = e.points[0];
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double length2 = dx * dx + dy * dy;
+  if (!(length2 > 0) || !std::isfinite(length2)) return {a, b, a, b};
+  // The offset of the line through `through` along the normal of a-b.
+  const double k = ((through.x - a.x) * -dy + (through.y - a.y) * dx) / length2;
+  const double ox = -dy * k, oy = dx * k;
+  return {a, b, {a.x + ox, a.y + oy, a.z}, {b.x + ox, b.y + oy, b.z}};
+}
+
 bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
                       const std::function<void(const KT_Drawable&, const Placement&)>& visit) {
   Walker walker(drawing, options, visit);
@@ -140,8 +153,8 @@ void Extents::add(const KT_Drawable& d, const Placement& p) {
     case KT_Drawable_Kind::text: add(p.apply(static_cast<const KT_Text_Entity&>(d).at)); break;
     case KT_Drawable_Kind::insert: break;  // its block's drawables are visited
     case KT_Drawable_Kind::dimension: {
-      auto& e = static_cast<const KT_Dimension_Entity&>(d);
-      for (int i = 0; i < 3; ++i) add(p.apply(e.points[i]));
+      const DimensionLines l = dimension_lines(static_cast<const KT_Dimension_Entity&>(d));
+      for (const Ge_Pt& q : {l.a, l.b, l.a_on_line, l.b_on_line}) add(p.apply(q));
       break;
     }
     case KT_Drawable_Kind::polyline:

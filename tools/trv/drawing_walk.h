@@ -39,6 +39,14 @@ struct WalkOptions {
 bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
                       const std::function<void(const KT_Drawable&, const Placement&)>& visit);
 
+// A dimension as it is drawn: its measured points (the second and third),
+// and their images on the line through the first point parallel to them.
+// With both measured points equal there is no line: all four are that point.
+struct DimensionLines {
+  Ge_Pt a, b, a_on_line, b_on_line;
+};
+DimensionLines dimension_lines(const KT_Dimension_Entity& e);
+
 // Minimum and maximum x, y and z over a walk.
 struct Extents {
   Ge_Pt min{0, 0, 0};
@@ -47,7 +55,7 @@ struct Extents {
 
   void add(const Ge_Pt& p);
   // What the drawable covers once placed (texts: their insertion point;
-  // dimensions: their first three points).
+  // dimensions: their measured points and dimension line).
   void add(const KT_Drawable& d, const Placement& placement);
 };
 

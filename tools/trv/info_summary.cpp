@@ -166,12 +166,12 @@ int run_info(const std::vector<std::string>& paths, bool as_json, bool directory
     const json j = info_json(*f);
     if (as_json) {
       std::cout << j.dump() << '\n';
-    } else {
+    } else if (f->loaded) {
       if (!first) std::printf("\n");
       print_text(j);
+      first = false;
     }
     std::fflush(stdout);
-    first = false;
   }
   return status;
 }

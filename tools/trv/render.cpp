@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -121,13 +122,30 @@ class Painter {
         if (sweep <= 0) sweep += 2 * std::numbers::pi;
         return arc(e.centre, e.radius, e.start_angle, sweep, p);
       }
-      case KT_Drawable_Kind::text: return text(static_cast<const KT_Text_Entity&>(d), p);
+      case KT_Drawable_Kind::text: {
+        auto& e = static_cast<const KT_Text_Entity&>(d);
+        return text(e.text, e.at, e.height, e.rotation, e.width_factor, p, false);
+      }
       case KT_Drawable_Kind::insert: return;  // its block's drawables follow
       case KT_Drawable_Kind::dimension: {
-        // The line between the measured points and a mark at the first point.
+        // Extension lines, the dimension line, and the first string (or
+        // the measured length) above its middle.
         auto& e = static_cast<const KT_Dimension_Entity&>(d);
-        stroke({p.apply(e.points[1]), p.apply(e.points[2])}, false);
-        return mark(p.apply(e.points[0]));
+        const DimensionLines l = dimension_lines(e);
+        stroke({p.apply(l.a), p.apply(l.a_on_line)}, false);
+        stroke({p.apply(l.b), p.apply(l.b_on_line)}, false);
+        stroke({p.apply(l.a_on_line), p.apply(l.b_on_line)}, false);
+        const double dx = l.b.x - l.a.x, dy = l.b.y - l.a.y;
+        const double length = std::hypot(dx, dy);
+        if (!(length > 0)) return;
+        char measured[32];
+        std::snprintf(measured, sizeof measured, "%.2f", length);
+        const char* label = e.strings[0] && *e.strings[0] ? e.strings[0] : measured;
+        const double h = 0.018 * view_.width_px / view_.scale;  // one size for every dimension
+        const double angle = std::atan2(dy, dx);
+        const Ge_Pt mid{(l.a_on_line.x + l.b_on_line.x) / 2 - std::sin(angle) * h * 0.3,
+                        (l.a_on_line.y + l.b_on_line.y) / 2 + std::cos(angle) * h * 0.3, 0};
+        return text(label, mid, h, angle, 1.0, p, /*centred=*/true);
       }
       case KT_Drawable_Kind::polyline:
       case KT_Drawable_Kind::point_set: {
@@ -196,14 +214,15 @@ class Painter {
 
   // Glyphs one unit high, then scaled by the height (and the width factor
   // across), turned by the rotation and placed with the insert's placement.
-  void text(const KT_Text_Entity& e, const Placement& p) {
-    if (e.text == nullptr || *e.text == 0) return;
-    const Placement own{std::cos(e.rotation) * e.width_factor * e.height,
-                        std::sin(e.rotation) * e.width_factor * e.height,
-                        -std::sin(e.rotation) * e.height,
-                        std::cos(e.rotation) * e.height,
-                        e.at.x,
-                        e.at.y};
+  void text(const char* s, const Ge_Pt& at, double height, double rotation, double width_factor,
+            const Placement& p, bool centred) {
+    if (s == nullptr || *s == 0) return;
+    const Placement own{std::cos(rotation) * width_factor * height,
+                        std::sin(rotation) * width_factor * height,
+                        -std::sin(rotation) * height,
+                        std::cos(rotation) * height,
+                        at.x,
+                        at.y};
     const Placement w = p.then_inner(own);
     cairo_matrix_t m{w.xx * view_.scale, -w.yx * view_.scale, w.xy * view_.scale, -w.yy * view_.scale, 0, 0};
     double x, y;
@@ -222,8 +241,15 @@ class Painter {
     cairo_set_matrix(cr_, &m);
     cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr_, 1.0);
-    cairo_move_to(cr_, 0, 0);
-    cairo_show_text(cr_, bytes_to_utf8(e.text).c_str());
+    const std::string utf8 = bytes_to_utf8(s);
+    double x_start = 0;
+    if (centred) {
+      cairo_text_extents_t extents;
+      cairo_text_extents(cr_, utf8.c_str(), &extents);
+      x_start = -extents.x_advance / 2;
+    }
+    cairo_move_to(cr_, x_start, 0);
+    cairo_show_text(cr_, utf8.c_str());
     cairo_restore(cr_);
   }
 
