@@ -21,6 +21,9 @@ bool starts_with(const std::string& s, const char* prefix) { return s.rfind(pref
 // went on. Everything else the plug-in reports ended a section or the load.
 bool is_note(const std::string& message) {
   const auto at = message.rfind(" at byte ");
+  // A slot of -1 names no section; the system variables are looked for even
+  // then, and their absence is no damage.
+  if (at != std::string::npos && message.compare(at, std::string::npos, " at byte -1") == 0) return true;
   const std::string what = message.substr(0, at);
   return what.size() >= 5 && what.compare(what.size() - 5, 5, " used") == 0;
 }
@@ -33,8 +36,8 @@ void on_diagnostic(const char* message, void*) {
   }
   // A block's entity stream reports its cut record, then the block section
   // reports the stream: one stop, one line.
-  if (starts_with(g_last, "blocks: entity stream") && !g_damage.empty() && starts_with(g_damage.back(), "entities: ")) {
-    g_damage.back() = g_last + " (" + g_damage.back().substr(10) + ")";
+  if (starts_with(g_last, "block definitions: entity stream") && !g_damage.empty() && starts_with(g_damage.back(), "entities: ")) {
+    g_damage.back() = g_last.substr(0, g_last.find(" cut short")) + ": " + g_damage.back().substr(10);
     return;
   }
   g_damage.push_back(g_last);
@@ -68,10 +71,7 @@ std::optional<std::vector<unsigned char>> read_file(const std::string& path) {
 
 std::optional<std::vector<unsigned char>> read_file_head(const std::string& path, std::size_t n) {
   std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    error(path + ": " + std::strerror(errno));
-    return std::nullopt;
-  }
+  if (!in) return std::nullopt;
   std::vector<unsigned char> head(n);
   in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(n));
   head.resize(static_cast<std::size_t>(in.gcount()));

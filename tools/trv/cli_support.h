@@ -42,7 +42,7 @@ bool load_drawing(const std::string& path, int mode, KT_Drawing& drawing, bool q
 std::string load_failure_reason(const std::string& path);
 
 // At most the first n bytes of the file (fewer when it is shorter), or
-// nullopt after printing a one-line error.
+// nullopt when it cannot be opened (the load that follows says why).
 std::optional<std::vector<unsigned char>> read_file_head(const std::string& path, std::size_t n);
 
 // The version text a file starts with (legacy files: their 20-byte text,
