@@ -77,7 +77,8 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(16, 16384))
       ->capture_default_str();
   render->add_option("--background", background, "#RRGGBB, white, black or none (transparent); default white");
-  render->add_option("--layer", render_options.layers, "Draw only this layer (repeatable)");
+  render->add_option("--layer", render_options.layers, "Draw only this layer (repeatable: --layer A --layer B)")
+      ->allow_extra_args(false);
 
   auto* trace = app.add_subcommand("trace", "Print every kernel call a load makes, as JSON lines");
   trace->add_option("FILE", path, "Drawing file")->required();
