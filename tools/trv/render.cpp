@@ -42,7 +42,8 @@ bool parse_background(const std::string& text, std::optional<uint32_t>& out) {
 namespace {
 
 constexpr double kMargin = 0.05;       // of the width, on every side
-constexpr double kMaxCoordinate = 1e7;  // device units; cairo's fixed point ends not far beyond
+constexpr double kMaxCoordinate = 1e7;
+constexpr long kMaxPixels = 64L * 1024 * 1024;  // device units; cairo's fixed point ends not far beyond
 
 struct Rgb {
   double r, g, b;
@@ -61,7 +62,7 @@ Rgb drawable_rgb(long value, const std::optional<uint32_t>& background) {
 
 // World (y up) to picture (y down), fitted to the extents.
 struct View {
-  double scale = 1, x_min = 0, y_min = 0, margin = 0, height = 0;
+  double scale = 1, x_min = 0, y_min = 0, margin = 0;
   int width_px = 0, height_px = 0;
 
   static View fit(const Extents& e, int width) {
@@ -76,12 +77,14 @@ struct View {
     if (w <= 0 && h <= 0) w = h = 1;
     w = std::max(w, floor);
     h = std::max(h, floor);
-    const double inner = width - 2 * v.margin;
-    v.scale = inner / w;
-    v.height_px = static_cast<int>(std::clamp(std::ceil(h * v.scale + 2 * v.margin), 1.0, 16384.0));
+    // A tall drawing is fitted to the tallest picture allowed instead: at
+    // most 16384 pixels and 64 million pixels in all.
+    const double max_height = std::min(16384.0, std::floor(double{kMaxPixels} / width));
+    v.scale = std::min((width - 2 * v.margin) / w, (max_height - 2 * v.margin) / h);
+    v.height_px = static_cast<int>(std::clamp(std::ceil(h * v.scale + 2 * v.margin), 1.0, max_height));
     // Centre the extents in both directions.
-    v.x_min = e.empty ? -w / 2 : (e.min.x + e.max.x) / 2 - w / 2;
-    v.y_min = e.empty ? -h / 2 : (e.min.y + e.max.y) / 2 - (v.height_px - 2 * v.margin) / v.scale / 2;
+    v.x_min = (e.empty ? 0 : (e.min.x + e.max.x) / 2) - (width - 2 * v.margin) / v.scale / 2;
+    v.y_min = (e.empty ? 0 : (e.min.y + e.max.y) / 2) - (v.height_px - 2 * v.margin) / v.scale / 2;
     return v;
   }
   double px(double x) const { return margin + (x - x_min) * scale; }
