@@ -36,8 +36,9 @@ void read_payload(EntityContext& c, int16_t kind) {
 void tally(LoadStats& stats, int16_t kind, long id_before, bool whole) {
   EntityRecordTally& t = stats.by_kind[LoadStats::slot(kind)];
   ++t.read;
-  if (!whole) ++t.cut;
-  else if (g_current_drawing != nullptr && g_current_drawing->next_id != id_before) ++t.created;
+  // A record whose unused tail is cut may still have created its drawable.
+  if (g_current_drawing != nullptr && g_current_drawing->next_id != id_before) ++t.created;
+  else if (!whole) ++t.cut;
   else ++t.passed_over;
 }
 

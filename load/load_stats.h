@@ -7,9 +7,9 @@
 
 struct EntityRecordTally {
   uint64_t read = 0;         // records whose kind code was read
-  uint64_t created = 0;      // ... that created a drawable
+  uint64_t created = 0;      // ... that created a drawable (even when cut short after it)
   uint64_t passed_over = 0;  // ... read whole that create nothing by design
-  uint64_t cut = 0;          // ... cut short by the end of the data
+  uint64_t cut = 0;          // ... cut short by the end of the data before creating anything
 };
 
 struct LoadStats {
