@@ -52,7 +52,7 @@ check "legacy trace" '{"op":"append_line_type","args":[],"id":1}
 {"op":"append_text_style","args":[],"id":3}
 {"op":"append_block","args":[],"id":4}
 {"result":true,"g_trv_ver":-1}' "$("$trv" trace "$tmp/legacy.trv")"
-info=$("$trv" info "$tmp/legacy.trv"); check "legacy info exit" 0 $?
+info=$("$trv" info --directory "$tmp/legacy.trv"); check "legacy info exit" 0 $?
 for want in 'generation: legacy 1.5' 'line types       187       2         144  inside the file' \
             'entities:   3 records' 'kind   1: 2' 'kind  13: 1' 'system variables: at byte 142, 0 entries'; do
   [[ $info == *"$want"* ]] || { echo "FAIL legacy info lacks [$want]"; failures=$((failures + 1)); }
@@ -210,10 +210,38 @@ if [[ -r /proc/$$/io ]]; then
   done
 fi
 
-# The bundled example loads.
+# The bundled examples load whole.
 if [[ -f "$src/examples/sample.trv" ]]; then
   "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?
+  out=$("$trv" check "$src"/examples/*.trv); check "examples check" 0 $?
+  check "examples whole" "$(ls "$src"/examples/*.trv | wc -l)" "$(grep -c ': whole$' <<< "$out")"
+  check "info --json one line a file" 2 "$("$trv" info --json "$src/examples/floor-plan.trv" "$src/examples/sample.trv" | wc -l)"
+
+  # A cut file: one warning line a section that stopped early, whatever the
+  # command; -q silences them; -v and -q go before or after the command.
+  head -c 3000 "$src/examples/floor-plan.trv" > "$tmp/cut.trv"
+  for cmd in "dump %s" "info %s" "render %s -o $tmp/cut.svg" "save %s $tmp/cut.saved.trv" "trace %s"; do
+    args=$(printf "$cmd" "$tmp/cut.trv")
+    err=$("$trv" $args 2>&1 >/dev/null); check "$args exit" 0 $?
+    [[ $(grep -c '^trv: warning: ' <<< "$err") -eq 2 && $(grep -v '^saved ' <<< "$err" | grep -vc '^trv: warning: ') -eq 0 ]] ||
+      { echo "FAIL $args warnings: [$err]"; failures=$((failures + 1)); }
+    check "$args -q after" "" "$("$trv" $args -q 2>&1 >/dev/null)"
+    check "$args -q before" "" "$("$trv" -q $args 2>&1 >/dev/null)"
+  done
+  "$trv" dump "$tmp/cut.trv" -v >/dev/null 2>&1; check "-v after" 0 $?
+  "$trv" check "$tmp/cut.trv" >/dev/null 2>&1; check "check cut" 1 $?
+  "$trv" check "$src/examples/floor-plan.trv" "$tmp/missing.trv" >/dev/null 2>&1; check "check missing" 1 $?
+  "$trv" check >/dev/null 2>&1; check "check usage" 2 $?
+  "$trv" render "$src/examples/floor-plan.trv" -o "$tmp/x.gif" >/dev/null 2>&1; check "render type" 2 $?
+  "$trv" render "$src/examples/floor-plan.trv" -o "$tmp/x.png" --background '#102030' --layer WALLS
+  check "render exit" 0 $?
+  "$trv" render "$src/examples/floor-plan.trv" -o "$tmp/x.png" --background teal >/dev/null 2>&1
+  check "render bad background" 2 $?
 fi
+check "version" "trv" "$("$trv" --version | cut -d' ' -f1)"
+for cmd in info check dump render trace new save; do
+  "$trv" $cmd --help | grep -q 'Exit statuses' || { echo "FAIL $cmd --help"; failures=$((failures + 1)); }
+done
 
 if [[ $failures -eq 0 ]]; then echo "trv cli: all checks passed"; fi
 exit $((failures > 0))

@@ -1,5 +1,6 @@
-// trv info: the version, the generation and the section directory of a file
-// (legacy files: see legacy_info.cpp).
+// trv info --directory: the version, the generation and the section
+// directory of a file (legacy files: see legacy_info.cpp). What the loaded
+// drawing holds: info_summary.cpp.
 #include <cstdio>
 #include <cstring>
 
@@ -60,7 +61,7 @@ int info_current(const std::string& path, const DrawingFile& file) {
 
 }  // namespace
 
-int run_info(const std::string& path) {
+int run_directory(const std::string& path) {
   const auto file = read_input(path);
   if (!file) return 1;
   if (file->size == 0) {

@@ -24,7 +24,8 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
     error(out + ": not saved: " + report.error + (report.lossless() ? "" : "; --allow-loss saves anyway"));
     return 1;
   }
-  if (!summary) return 0;
+  // -q silences the summary; what was lost is still said.
+  if (!summary || (current_verbosity() == Verbosity::quiet && report.lossless())) return 0;
   std::string line = "saved " + out + ": " + counted(report.entities, "entity", "entities") + ", " +
                      counted(report.blocks, "block", "blocks") + ", " + counted(report.layers, "layer", "layers") +
                      ", " + counted(report.text_styles, "text style", "text styles") + ", " +
