@@ -146,6 +146,11 @@ check "missing list" '{"result":true,"g_trv_ver":9}' \
 # The bundled example loads.
 if [[ -f "$src/examples/sample.trv" ]]; then
   "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?
+  # A dump that cannot be written fails with one line.
+  if [[ -w /dev/full ]]; then
+    err=$("$trv" dump "$src/examples/sample.trv" 2>&1 >/dev/full); check "dump to a full disk exit" 1 $?
+    check "dump to a full disk message" "trv: writing the dump: No space left on device" "$err"
+  fi
 fi
 
 if [[ $failures -eq 0 ]]; then echo "trv cli: all checks passed"; fi

@@ -1,5 +1,7 @@
 // trv dump: the loaded drawing as JSON (schema in docs/DUMP.md).
+#include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <cstdio>
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -8,6 +10,8 @@
 #include "tools/trv/cli_support.h"
 #include "load/load_document.h"
 #include "tools/trv/commands.h"
+#include "tools/trv/dump_tree.h"
+#include "tools/trv/dump_writer.h"
 
 using nlohmann::json;
 
@@ -182,7 +186,12 @@ int run_dump(const std::string& path, int mode, const std::string& sysvar_list) 
   if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
   KT_Drawing drawing;
   if (!load_drawing(path, mode, drawing)) return 1;
-  std::cout << dump_drawing(drawing).dump(1) << '\n';
+  JsonOut out(stdout);
+  write_dump(drawing, out);
+  if (!out.flush()) {
+    error(std::string("writing the dump: ") + std::strerror(errno));
+    return 1;
+  }
   return 0;
 }
 

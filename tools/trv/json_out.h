@@ -1,0 +1,75 @@
+// A JSON text written to a file as it is produced: one fixed buffer, nothing
+// of the document kept, so output of any size costs the same memory.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+namespace trv {
+
+class JsonOut {
+ public:
+  explicit JsonOut(std::FILE* out) : out_(out) {}
+  JsonOut(const JsonOut&) = delete;
+  JsonOut& operator=(const JsonOut&) = delete;
+  ~JsonOut() { flush(); }
+
+  // Commas are placed by the writer: before a key or an array element that
+  // follows another one.
+  JsonOut& begin_object() { return open('{'); }
+  JsonOut& end_object() { return close('}'); }
+  JsonOut& begin_array() { return open('['); }
+  JsonOut& end_array() { return close(']'); }
+  // Starts the next member or element on a new line.
+  JsonOut& line_break();
+  // A line end where no member or element follows (before a closing bracket).
+  JsonOut& newline() {
+    put('\n');
+    return *this;
+  }
+  JsonOut& key(std::string_view name);
+
+  JsonOut& integer(long long v);
+  JsonOut& boolean(bool v) { return literal(v ? "true" : "false"); }
+  JsonOut& null() { return literal("null"); }
+  // The shortest text that reads back as the same double, always with a
+  // fraction or exponent so that it reads back as a real; NaN and the
+  // infinities, which JSON cannot hold, as the strings "nan", "inf", "-inf".
+  JsonOut& real(double v);
+  // A string the kernel holds: its bytes as the characters of the same
+  // numbers (U+0000 to U+00FF) in UTF-8; null as null.
+  JsonOut& text(const char* bytes);
+
+  // Writes what the buffer holds; false once any write to the file failed.
+  bool flush();
+
+ private:
+  static constexpr std::size_t kSize = 64 * 1024;
+  // The longest piece written without a check in between (a number).
+  static constexpr std::size_t kLongestPiece = 64;
+
+  JsonOut& open(char c);
+  JsonOut& close(char c);
+  JsonOut& literal(std::string_view s);
+  void separate() {
+    if (comma_) put(',');
+  }
+  void room(std::size_t n) {
+    if (kSize - used_ < n) drain();
+  }
+  void put(char c) {
+    room(1);
+    buffer_[used_++] = c;
+  }
+  void put(std::string_view s);
+  void drain();
+
+  std::FILE* out_;
+  bool comma_ = false;
+  bool failed_ = false;
+  std::size_t used_ = 0;
+  char buffer_[kSize];
+};
+
+}  // namespace trv
