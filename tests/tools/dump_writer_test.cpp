@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -96,15 +97,28 @@ TEST_F(DumpWriterTest, AwkwardValuesDumpAlike) {
   expect_same_dump(drawing, "awkward values");
 }
 
-// Every real reads back as the same double, as a real (never an integer),
-// and no longer than the document library's own text for it.
-TEST(JsonOutTest, RealsReadBackExactlyAndShortest) {
+// What std::to_chars gives as the shortest text, with ".0" added to an
+// integral value unless its exponent form is shorter.
+std::string shortest_real(double v) {
+  char text[64], exponent_form[64];
+  std::string s(text, std::to_chars(text, text + 64, v).ptr);
+  if (s.find_first_of(".e") != std::string::npos) return s;
+  std::string e(exponent_form, std::to_chars(exponent_form, exponent_form + 64, v, std::chars_format::scientific).ptr);
+  return e.size() < s.size() + 2 ? e : s + ".0";
+}
+
+// Every real is that text, reads back as the same double and as a real
+// (never an integer), and is no longer than the document library's own text.
+TEST(JsonOutTest, RealsAreTheShortestTextThatReadsBack) {
   std::mt19937_64 rng(16);
-  std::vector<double> values = {0.0, -0.0, 1.0, -2.0, 0.5, 1e300, 5e-324, 9007199254740993.0, 1e16, 123.456};
+  std::vector<double> values = {0.0, -0.0, 1.0, -2.0, 0.5, 100.0, -100.0, 1000.0, 12000.0, 0.001, 0.05,
+                                -0.001, 0.012, 1e300, 5e-324, 9007199254740993.0, 1e16, 123.456, 999999999999.999};
   for (int i = 0; i < 20000; ++i) {
     const double v = std::bit_cast<double>(rng());
     if (!std::isnan(v)) values.push_back(v);
-    values.push_back(static_cast<double>(static_cast<int64_t>(rng()) >> (rng() % 64)) / 10.0);
+    // Decimals of up to four places, as drawings hold them.
+    const auto digits = static_cast<int64_t>(rng() >> (rng() % 64));
+    values.push_back(static_cast<double>(digits) / std::pow(10.0, static_cast<double>(rng() % 5)));
   }
   for (double v : values) {
     const std::string text = written([v](trv::JsonOut& out) { out.real(v); });
@@ -112,6 +126,7 @@ TEST(JsonOutTest, RealsReadBackExactlyAndShortest) {
       EXPECT_EQ(text, v > 0 ? "\"inf\"" : "\"-inf\"");
       continue;
     }
+    ASSERT_EQ(text, shortest_real(v));
     const nlohmann::json parsed = nlohmann::json::parse(text);
     ASSERT_TRUE(parsed.is_number_float()) << text;
     EXPECT_EQ(std::bit_cast<uint64_t>(parsed.get<double>()), std::bit_cast<uint64_t>(v)) << text;

@@ -2,6 +2,8 @@
 // of the document kept, so output of any size costs the same memory.
 #pragma once
 
+#include <algorithm>
+#include <charconv>
 #include <cstddef>
 #include <cstdio>
 #include <string_view>
@@ -28,9 +30,27 @@ class JsonOut {
     put('\n');
     return *this;
   }
-  JsonOut& key(std::string_view name);
+  JsonOut& key(std::string_view name) {
+    separate();
+    room(name.size() + 3);
+    char* at = buffer_ + used_;
+    *at++ = '"';
+    at = std::copy(name.begin(), name.end(), at);
+    *at++ = '"';
+    *at++ = ':';
+    used_ = static_cast<std::size_t>(at - buffer_);
+    comma_ = false;
+    return *this;
+  }
 
-  JsonOut& integer(long long v);
+  JsonOut& integer(long long v) {
+    separate();
+    room(kLongestPiece);
+    char* at = buffer_ + used_;
+    used_ = static_cast<std::size_t>(std::to_chars(at, at + kLongestPiece, v).ptr - buffer_);
+    comma_ = true;
+    return *this;
+  }
   JsonOut& boolean(bool v) { return literal(v ? "true" : "false"); }
   JsonOut& null() { return literal("null"); }
   // The shortest text that reads back as the same double, always with a
@@ -49,9 +69,23 @@ class JsonOut {
   // The longest piece written without a check in between (a number).
   static constexpr std::size_t kLongestPiece = 64;
 
-  JsonOut& open(char c);
-  JsonOut& close(char c);
-  JsonOut& literal(std::string_view s);
+  JsonOut& open(char c) {
+    separate();
+    put(c);
+    comma_ = false;
+    return *this;
+  }
+  JsonOut& close(char c) {
+    put(c);
+    comma_ = true;
+    return *this;
+  }
+  JsonOut& literal(std::string_view s) {
+    separate();
+    put(s);
+    comma_ = true;
+    return *this;
+  }
   void separate() {
     if (comma_) put(',');
   }
