@@ -12,5 +12,5 @@ build/release/bench/kttrv_load_bench "${args[@]}"
 # the load: the 1,000,000-entity drawing and a 1 GB one, written once to /tmp.
 big=/tmp/kttrv_side_1m.trv large=/tmp/kttrv_bench_1gb.trv
 [[ -f $big ]] || build/release/bench/trv-synth "$big" --entities 1000000
-[[ -f $large ]] || build/release/bench/trv-synth "$large" --entities 7600000
+[[ -f $large ]] || build/release/bench/trv-synth "$large" --entities 8200000
 build/release/bench/kttrv_side_by_side "$big" "$large"
