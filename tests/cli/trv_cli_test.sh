@@ -25,6 +25,11 @@ header() {
 header "TORV 2000" "$tmp/t2000.trv"
 check "TORV 2000 trace" '{"result":true,"g_trv_ver":9}' "$("$trv" trace "$tmp/t2000.trv")"
 "$trv" trace "$tmp/t2000.trv" >/dev/null; check "TORV 2000 exit" 0 $?
+# info reads the header only: a 5 GiB (sparse) file answers at once.
+cp "$tmp/t2000.trv" "$tmp/huge.trv" && truncate -s 5G "$tmp/huge.trv"
+check "huge info size" "file:       $tmp/huge.trv (5368709120 bytes)" \
+  "$(timeout 5 "$trv" info "$tmp/huge.trv" | head -n 1)"
+rm -f "$tmp/huge.trv"
 
 header "SELK 24.05.95" "$tmp/selk.trv"
 check "SELK trace" '{"op":"AfxMessageBox","args":["Sorry,This version only support TORV2000 add HALD 2002"]}

@@ -38,6 +38,15 @@ std::optional<std::vector<unsigned char>> read_file(const std::string& path) {
   return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), {});
 }
 
+std::optional<std::vector<unsigned char>> read_file_head(const std::string& path, std::size_t n) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return std::nullopt;
+  std::vector<unsigned char> head(n);
+  in.read(reinterpret_cast<char*>(head.data()), static_cast<std::streamsize>(n));
+  head.resize(static_cast<std::size_t>(in.gcount()));
+  return head;
+}
+
 std::string load_failure_reason(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return path + ": " + std::strerror(errno);

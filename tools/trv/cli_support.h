@@ -21,6 +21,10 @@ void error(const std::string& message);
 // The whole file, or nullopt after printing a one-line error.
 std::optional<std::vector<unsigned char>> read_file(const std::string& path);
 
+// At most the first n bytes of the file (fewer when it is shorter), or
+// nullopt when it cannot be opened.
+std::optional<std::vector<unsigned char>> read_file_head(const std::string& path, std::size_t n);
+
 // Loads path into drawing (made current) with the exported entry point;
 // prints a one-line error when the load returns false.
 bool load_drawing(const std::string& path, int mode, KT_Drawing& drawing, bool quiet_error = false);

@@ -1,7 +1,9 @@
 // trv info: the version, the generation and the section directory of a file
 // (legacy files: see legacy_info.cpp).
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 
 #include "load/torv_header.h"
 #include "tools/trv/cli_support.h"
@@ -30,15 +32,16 @@ std::string version_text(const char* field, std::size_t size) {
   return bytes_to_utf8(s.c_str());
 }
 
-int info_current(const std::string& path, const std::vector<unsigned char>& bytes) {
-  tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), 0};
+// The header's bytes (the first 88 of the file at most) and the file's size.
+int info_current(const std::string& path, const std::vector<unsigned char>& head, std::uint64_t size) {
+  tagFile f{head.data(), static_cast<int32_t>(head.size()), 0};
   TorvHeader header;
   if (!read_torv_header(&f, header)) {
-    error(path + ": shorter than the 88-byte header (" + std::to_string(bytes.size()) + " bytes)");
+    error(path + ": shorter than the 88-byte header (" + std::to_string(size) + " bytes)");
     return 1;
   }
   const int generation = torv_generation(header.version);
-  std::printf("file:       %s (%zu bytes)\n", path.c_str(), bytes.size());
+  std::printf("file:       %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(size));
   std::printf("version:    \"%s\"%s\n", version_text(header.version, sizeof header.version).c_str(),
               memchr(header.version, 0, sizeof header.version) ? "" : " (no terminator)");
   if (generation < 0) std::printf("generation: unknown (not loaded)\n");
@@ -47,7 +50,7 @@ int info_current(const std::string& path, const std::vector<unsigned char>& byte
   std::printf("directory:\n");
   for (const TorvSlotInfo& s : kTorvSlots) {
     const int32_t pos = header_slot(header, s.slot);
-    const bool inside = pos >= 0 && static_cast<std::size_t>(pos) < bytes.size();
+    const bool inside = pos >= 0 && static_cast<std::uint64_t>(pos) < size;
     const bool read = !loader_skips(s.slot, pos);
     std::printf("  %2d %-18s %11d  %s%s\n", static_cast<int>(s.slot), s.name, pos,
                 inside ? "inside the file" : "outside the file", read ? "" : "  (not read)");
@@ -60,15 +63,26 @@ int info_current(const std::string& path, const std::vector<unsigned char>& byte
 }  // namespace
 
 int run_info(const std::string& path) {
-  auto bytes = read_file(path);
-  if (!bytes) return 1;
+  // Only the header of a regular file is read: its directory says the rest.
+  std::error_code ec;
+  const bool regular = std::filesystem::is_regular_file(path, ec);
+  const std::uint64_t regular_size = regular ? std::filesystem::file_size(path, ec) : 0;
+  auto bytes = regular && !ec ? read_file_head(path, kTorvHeaderSize) : read_file(path);
+  if (!bytes) {
+    if (regular) error(path + ": cannot be opened");
+    return 1;
+  }
   if (bytes->empty()) {
     error(path + ": the file is empty");
     return 1;
   }
-  // The loader hands a file whose first byte is 'T' to the legacy loader.
-  if ((*bytes)[0] == 'T') return info_legacy(path, *bytes);
-  return info_current(path, *bytes);
+  // The loader hands a file whose first byte is 'T' to the legacy loader,
+  // whose summary walks the whole file.
+  if ((*bytes)[0] == 'T') {
+    if (regular) bytes = read_file(path);
+    return bytes ? info_legacy(path, *bytes) : 1;
+  }
+  return info_current(path, *bytes, regular && !ec ? regular_size : bytes->size());
 }
 
 }  // namespace trv
