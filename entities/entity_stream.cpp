@@ -2,6 +2,7 @@
 
 #include "entities/entity_kinds.h"
 #include "load/diagnostics.h"
+#include "load/load_stats.h"
 
 namespace {
 
@@ -30,21 +31,50 @@ void read_payload(EntityContext& c, int16_t kind) {
   }
 }
 
+// A record's fate, counted only when a host installed a tally: created when
+// the drawing's creation number moved on.
+void tally(LoadStats& stats, int16_t kind, long id_before, bool whole) {
+  EntityRecordTally& t = stats.by_kind[LoadStats::slot(kind)];
+  ++t.read;
+  // A record whose unused tail is cut may still have created its drawable.
+  if (g_current_drawing != nullptr && g_current_drawing->next_id != id_before) ++t.created;
+  else if (!whole) ++t.cut;
+  else ++t.passed_over;
+}
+
+long creation_number() { return g_current_drawing != nullptr ? g_current_drawing->next_id : 0; }
+
 }  // namespace
 
-bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count) {
-  EntityContext c(file, block_index);
+namespace {
+
+// The stream loop, once with the tally and once without, so that a load no
+// host counts runs the loop it always ran.
+template <bool kCounted>
+bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats) {
   for (unsigned long i = 0; i < record_count; ++i) {
     const int32_t start = c.r.offset();
+    long id_before = 0;
+    if constexpr (kCounted) id_before = creation_number();
     const int16_t kind = c.r.i16();
     if (read_entity_props(c.r, c.props)) read_payload(c, kind);
+    if constexpr (kCounted) tally(*stats, kind, id_before, c.r.ok());
     if (!c.r.ok()) {
+      if constexpr (kCounted) stats->not_reached += record_count - i - 1;
       report_diagnostic("entities", start, "record %lu of %lu (kind %d) cut short by the end of the data",
                         i, record_count, kind);
       return false;
     }
   }
   return true;
+}
+
+}  // namespace
+
+bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count) {
+  EntityContext c(file, block_index);
+  LoadStats* const stats = load_stats();
+  return stats != nullptr ? read_records<true>(c, record_count, stats) : read_records<false>(c, record_count, nullptr);
 }
 
 int LoadTORVEntities(tagFile* file, char /*mode_flag*/, int block_index, unsigned long record_count,

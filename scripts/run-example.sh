@@ -1,10 +1,15 @@
 #!/usr/bin/env bash
-# Builds trv (release) and loads the bundled example drawing with it.
+# Builds trv (release), tells what the example floor plan holds and draws it
+# to build/output/floor-plan.svg and build/output/floor-plan.png.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release --target trv
 trv=build/release/tools/trv/trv
-"$trv" info examples/sample.trv
-"$trv" dump examples/sample.trv
+out=build/output
+mkdir -p "$out"
+"$trv" info examples/floor-plan.trv
+"$trv" render examples/floor-plan.trv -o "$out/floor-plan.svg"
+"$trv" render examples/floor-plan.trv -o "$out/floor-plan.png"
+echo "pictures: $out/floor-plan.svg $out/floor-plan.png"

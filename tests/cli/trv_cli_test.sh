@@ -25,10 +25,10 @@ header() {
 header "TORV 2000" "$tmp/t2000.trv"
 check "TORV 2000 trace" '{"result":true,"g_trv_ver":9}' "$("$trv" trace "$tmp/t2000.trv")"
 "$trv" trace "$tmp/t2000.trv" >/dev/null; check "TORV 2000 exit" 0 $?
-# info reads the header only: a 5 GiB (sparse) file answers at once.
+# info --directory reads the header only: a 5 GiB (sparse) file answers at once.
 cp "$tmp/t2000.trv" "$tmp/huge.trv" && truncate -s 5G "$tmp/huge.trv"
 check "huge info size" "file:       $tmp/huge.trv (5368709120 bytes)" \
-  "$(timeout 5 "$trv" info "$tmp/huge.trv" | head -n 1)"
+  "$(timeout 5 "$trv" info --directory "$tmp/huge.trv" | head -n 1)"
 rm -f "$tmp/huge.trv"
 
 header "SELK 24.05.95" "$tmp/selk.trv"
@@ -57,7 +57,7 @@ check "legacy trace" '{"op":"append_line_type","args":[],"id":1}
 {"op":"append_text_style","args":[],"id":3}
 {"op":"append_block","args":[],"id":4}
 {"result":true,"g_trv_ver":-1}' "$("$trv" trace "$tmp/legacy.trv")"
-info=$("$trv" info "$tmp/legacy.trv"); check "legacy info exit" 0 $?
+info=$("$trv" info --directory "$tmp/legacy.trv"); check "legacy info exit" 0 $?
 for want in 'generation: legacy 1.5' 'line types       187       2         144  inside the file' \
             'entities:   3 records' 'kind   1: 2' 'kind  13: 1' 'system variables: at byte 142, 0 entries'; do
   [[ $info == *"$want"* ]] || { echo "FAIL legacy info lacks [$want]"; failures=$((failures + 1)); }
@@ -148,7 +148,7 @@ verbose=$("$trv" -v trace --sysvar-list "$tmp/list.txt" "$tmp/sysvars2.trv" 2>&1
 check "missing list" '{"result":true,"g_trv_ver":9}' \
   "$("$trv" trace --sysvar-list "$tmp/none.txt" "$tmp/sysvars.trv")"
 
-# The bundled example loads.
+# The bundled examples load whole.
 if [[ -f "$src/examples/sample.trv" ]]; then
   "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?
   # A dump that cannot be written fails with one line.
@@ -156,7 +156,35 @@ if [[ -f "$src/examples/sample.trv" ]]; then
     err=$("$trv" dump "$src/examples/sample.trv" 2>&1 >/dev/full); check "dump to a full disk exit" 1 $?
     check "dump to a full disk message" "trv: writing the dump: No space left on device" "$err"
   fi
+  out=$("$trv" check "$src"/examples/*.trv); check "examples check" 0 $?
+  check "examples whole" "$(ls "$src"/examples/*.trv | wc -l)" "$(grep -c ': whole$' <<< "$out")"
+  check "info --json one line a file" 2 "$("$trv" info --json "$src/examples/floor-plan.trv" "$src/examples/sample.trv" | wc -l)"
+
+  # A cut file: one warning line a section that stopped early, whatever the
+  # command; -q silences them; -v and -q go before or after the command.
+  head -c 3000 "$src/examples/floor-plan.trv" > "$tmp/cut.trv"
+  for cmd in "dump %s" "info %s" "render %s -o $tmp/cut.svg" "save %s $tmp/cut.saved.trv" "trace %s"; do
+    args=$(printf "$cmd" "$tmp/cut.trv")
+    err=$("$trv" $args 2>&1 >/dev/null); check "$args exit" 0 $?
+    [[ $(grep -c '^trv: warning: ' <<< "$err") -eq 2 && $(grep -vc '^trv: warning: ' <<< "$err") -eq 0 ]] ||
+      { echo "FAIL $args warnings: [$err]"; failures=$((failures + 1)); }
+    check "$args -q after" "" "$("$trv" $args -q 2>&1 >/dev/null)"
+    check "$args -q before" "" "$("$trv" -q $args 2>&1 >/dev/null)"
+  done
+  "$trv" dump "$tmp/cut.trv" -v >/dev/null 2>&1; check "-v after" 0 $?
+  "$trv" check "$tmp/cut.trv" >/dev/null 2>&1; check "check cut" 1 $?
+  "$trv" check "$src/examples/floor-plan.trv" "$tmp/missing.trv" >/dev/null 2>&1; check "check missing" 1 $?
+  "$trv" check >/dev/null 2>&1; check "check usage" 2 $?
+  "$trv" render "$src/examples/floor-plan.trv" -o "$tmp/x.gif" >/dev/null 2>&1; check "render type" 2 $?
+  "$trv" render "$src/examples/floor-plan.trv" -o "$tmp/x.png" --background '#102030' --layer WALLS
+  check "render exit" 0 $?
+  "$trv" render "$src/examples/floor-plan.trv" -o "$tmp/x.png" --background teal >/dev/null 2>&1
+  check "render bad background" 2 $?
 fi
+check "version" "trv" "$("$trv" --version | cut -d' ' -f1)"
+for cmd in info check dump render trace new save; do
+  "$trv" $cmd --help | grep -q 'Exit statuses' || { echo "FAIL $cmd --help"; failures=$((failures + 1)); }
+done
 
 if [[ $failures -eq 0 ]]; then echo "trv cli: all checks passed"; fi
 exit $((failures > 0))

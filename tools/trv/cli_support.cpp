@@ -11,21 +11,52 @@
 namespace trv {
 
 namespace {
-bool g_verbose = false;
+Verbosity g_verbosity = Verbosity::normal;
 std::string g_last;
+std::vector<std::string> g_damage;
+
+bool starts_with(const std::string& s, const char* prefix) { return s.rfind(prefix, 0) == 0; }
+
+// Notes say which value replaced one that could not be used; the section
+// went on. Everything else the plug-in reports ended a section or the load.
+bool is_note(const std::string& message) {
+  const auto at = message.rfind(" at byte ");
+  // A slot of -1 names no section; the system variables are looked for even
+  // then, and their absence is no damage.
+  if (at != std::string::npos && message.compare(at, std::string::npos, " at byte -1") == 0) return true;
+  const std::string what = message.substr(0, at);
+  return what.size() >= 5 && what.compare(what.size() - 5, 5, " used") == 0;
+}
 
 void on_diagnostic(const char* message, void*) {
   g_last = message;
-  if (g_verbose) std::fprintf(stderr, "trv: %s\n", message);
+  if (is_note(g_last)) {
+    if (g_verbosity == Verbosity::verbose) std::fprintf(stderr, "trv: note: %s\n", message);
+    return;
+  }
+  // A block's entity stream reports its cut record, then the block section
+  // reports the stream: one stop, one line.
+  if (starts_with(g_last, "block definitions: entity stream") && !g_damage.empty() && starts_with(g_damage.back(), "entities: ")) {
+    g_damage.back() = g_last.substr(0, g_last.find(" cut short")) + ": " + g_damage.back().substr(10);
+    return;
+  }
+  g_damage.push_back(g_last);
 }
 }  // namespace
 
-void install_diagnostics(bool verbose) {
-  g_verbose = verbose;
+void install_diagnostics(Verbosity verbosity) {
+  g_verbosity = verbosity;
   KtTrvSetDiagnosticSink(on_diagnostic, nullptr);
 }
 
 const std::string& last_diagnostic() { return g_last; }
+
+const std::vector<std::string>& load_damage() { return g_damage; }
+
+void print_damage(const std::string& path) {
+  if (g_verbosity == Verbosity::quiet) return;
+  for (const std::string& line : g_damage) std::fprintf(stderr, "trv: warning: %s: %s\n", path.c_str(), line.c_str());
+}
 
 void error(const std::string& message) { std::fprintf(stderr, "trv: %s\n", message.c_str()); }
 
@@ -47,6 +78,18 @@ std::optional<std::vector<unsigned char>> read_file_head(const std::string& path
   return head;
 }
 
+FileVersion file_version(const std::vector<unsigned char>& head) {
+  FileVersion v;
+  // The loader hands a file whose first byte is 'T' to the legacy loader.
+  v.legacy = !head.empty() && head[0] == 'T';
+  const std::size_t from = v.legacy ? 0 : 2;
+  const std::size_t size = v.legacy ? 20 : 14;
+  std::string text;
+  for (std::size_t i = from; i < from + size && i < head.size() && head[i] != 0; ++i) text += static_cast<char>(head[i]);
+  v.text = bytes_to_utf8(text.c_str());
+  return v;
+}
+
 std::string load_failure_reason(const std::string& path) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (f == nullptr) return path + ": " + std::strerror(errno);
@@ -59,8 +102,11 @@ bool load_drawing(const std::string& path, int mode, KT_Drawing& drawing, bool q
   CString cpath(path.c_str());
   KT_Drawing* target = &drawing;
   g_current_drawing = &drawing;
+  g_damage.clear();
+  g_last.clear();
   const bool ok = LoadTORVDocument(mode, cpath, target);
   if (!ok && !quiet_error) error(load_failure_reason(path));
+  if (ok) print_damage(path);
   return ok;
 }
 

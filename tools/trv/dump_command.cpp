@@ -49,8 +49,15 @@ json vertices(const KT_Vertex_Entity& e) {
   return a;
 }
 
-json drawable(const KT_Drawable& d) {
+// The name of the layer a drawable's layer number names, when there is one.
+json layer_name(const KT_Drawing& drawing, long layer) {
+  if (layer < 0 || static_cast<std::size_t>(layer) >= drawing.layer_index.size()) return nullptr;
+  return text(drawing.layer_index[static_cast<std::size_t>(layer)]->name);
+}
+
+json drawable(const KT_Drawing& drawing, const KT_Drawable& d) {
   json j = {{"id", d.id}, {"color", d.color}, {"third", d.third}, {"layer", d.layer}};
+  if (json name = layer_name(drawing, d.layer); !name.is_null()) j["layer_name"] = std::move(name);
   switch (d.kind) {
     case KT_Drawable_Kind::point: {
       auto& e = static_cast<const KT_Point_Entity&>(d);
@@ -131,9 +138,9 @@ json drawable(const KT_Drawable& d) {
   return j;
 }
 
-json entity_list(const KT_Entity_List& list) {
+json entity_list(const KT_Drawing& drawing, const KT_Entity_List& list) {
   json a = json::array();
-  for (const KT_Drawable* d = list.first; d; d = d->next) a.push_back(drawable(*d));
+  for (const KT_Drawable* d = list.first; d; d = d->next) a.push_back(drawable(drawing, *d));
   return a;
 }
 
@@ -171,23 +178,28 @@ json dump_drawing(const KT_Drawing& d) {
   });
   j["line_types"] = collection<KT_Line_Type>(
       d.line_types, [](const KT_Line_Type& t) { return json{{"name", text(t.name)}}; });
-  j["blocks"] = collection<KT_Block>(d.blocks, [](const KT_Block& b) {
+  j["blocks"] = collection<KT_Block>(d.blocks, [&d](const KT_Block& b) {
     return json{{"name", text(b.name)},
                 {"description", text(b.description)},
                 {"base", point(b.base)},
                 {"bounds", reals(b.bounds, 4)},
-                {"entities", entity_list(b.entities)}};
+                {"entities", entity_list(d, b.entities)}};
   });
-  j["model_space"] = entity_list(d.model_space);
+  j["model_space"] = entity_list(d, d.model_space);
   return j;
 }
 
 int run_dump(const std::string& path, int mode, const std::string& sysvar_list) {
   if (!sysvar_list.empty()) KtTrvSetSysVarListPath(sysvar_list.c_str());
   KT_Drawing drawing;
+  g_trv_ver = -1;
   if (!load_drawing(path, mode, drawing)) return 1;
+  // The file's own version text; the generation the loader recognised
+  // (null for legacy files, which have none).
+  const auto head = read_file_head(path, 88);
+  const FileVersion version = head ? file_version(*head) : FileVersion{};
   JsonOut out(stdout);
-  write_dump(drawing, out);
+  write_dump(drawing, DumpHeader{version.text, version.legacy ? -1 : g_trv_ver}, out);
   if (!out.flush()) {
     error(std::string("writing the dump: ") + std::strerror(errno));
     return 1;

@@ -107,7 +107,7 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
   }
 }
 
-void entity_list(JsonOut& out, const KT_Entity_List& list) {
+void entity_list(JsonOut& out, const KT_Drawing& drawing, const KT_Entity_List& list) {
   out.begin_array();
   for (const KT_Drawable* d = list.first; d; d = d->next) {
     out.line_break().begin_object();
@@ -115,6 +115,10 @@ void entity_list(JsonOut& out, const KT_Entity_List& list) {
     out.key("color").integer(d->color);
     out.key("third").integer(d->third);
     out.key("layer").integer(d->layer);
+    // The name of the layer the number names, when there is one.
+    if (d->layer >= 0 && static_cast<std::size_t>(d->layer) < drawing.layer_index.size())
+      if (const char* name = drawing.layer_index[static_cast<std::size_t>(d->layer)]->name)
+        out.key("layer_name").text(name);
     drawable_values(out, *d);
     out.end_object();
   }
@@ -135,8 +139,11 @@ void collection(JsonOut& out, const char* name, const KT_Collection& c, F member
 
 }  // namespace
 
-void write_dump(const KT_Drawing& d, JsonOut& out) {
+void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
   out.begin_object();
+  out.key("version").utf8(header.version);
+  if (header.generation < 0) out.key("generation").null();
+  else out.key("generation").integer(header.generation);
   collection<KT_Layer>(out, "layers", d.layers, [&out](const KT_Layer& l) {
     out.key("name").text(l.name);
     out.key("color").integer(l.color);
@@ -163,14 +170,14 @@ void write_dump(const KT_Drawing& d, JsonOut& out) {
   });
   collection<KT_Line_Type>(out, "line_types", d.line_types,
                            [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
-  collection<KT_Block>(out, "blocks", d.blocks, [&out](const KT_Block& b) {
+  collection<KT_Block>(out, "blocks", d.blocks, [&out, &d](const KT_Block& b) {
     out.key("name").text(b.name);
     out.key("description").text(b.description);
     point(out.key("base"), b.base);
     reals(out.key("bounds"), b.bounds, 4);
-    entity_list(out.key("entities"), b.entities);
+    entity_list(out.key("entities"), d, b.entities);
   });
-  entity_list(out.line_break().key("model_space"), d.model_space);
+  entity_list(out.line_break().key("model_space"), d, d.model_space);
   out.newline().end_object().newline();
 }
 

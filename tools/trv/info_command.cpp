@@ -1,5 +1,6 @@
-// trv info: the version, the generation and the section directory of a file
-// (legacy files: see legacy_info.cpp).
+// trv info --directory: the version, the generation and the section
+// directory of a file (legacy files: see legacy_info.cpp). What the loaded
+// drawing holds: info_summary.cpp.
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -62,7 +63,7 @@ int info_current(const std::string& path, const std::vector<unsigned char>& head
 
 }  // namespace
 
-int run_info(const std::string& path) {
+int run_directory(const std::string& path) {
   // Only the header of a regular file is read: its directory says the rest.
   std::error_code ec;
   const bool regular = std::filesystem::is_regular_file(path, ec);

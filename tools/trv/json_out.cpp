@@ -90,16 +90,15 @@ JsonOut& JsonOut::real(double v) {
   return *this;
 }
 
-JsonOut& JsonOut::text(const char* bytes) {
-  if (bytes == nullptr) return null();
+JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
   separate();
   put('"');
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(bytes); *p; ++p) {
+  for (const char c : chars) {
     room(6);
     char* at = buffer_ + used_;
-    const unsigned char b = *p;
-    if (b >= 0x80) {
+    const auto b = static_cast<unsigned char>(c);
+    if (b >= 0x80 && from_bytes) {
       *at++ = static_cast<char>(0xC0 | (b >> 6));
       *at++ = static_cast<char>(0x80 | (b & 0x3F));
     } else if (b == '"' || b == '\\') {
@@ -121,7 +120,7 @@ JsonOut& JsonOut::text(const char* bytes) {
           *at++ = kHex[b & 0xF];
       }
     } else {
-      *at++ = static_cast<char>(b);
+      *at++ = c;
     }
     used_ = static_cast<std::size_t>(at - buffer_);
   }

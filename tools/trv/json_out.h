@@ -59,7 +59,9 @@ class JsonOut {
   JsonOut& real(double v);
   // A string the kernel holds: its bytes as the characters of the same
   // numbers (U+0000 to U+00FF) in UTF-8; null as null.
-  JsonOut& text(const char* bytes);
+  JsonOut& text(const char* bytes) { return bytes ? quoted(bytes, true) : null(); }
+  // A string that is UTF-8 already.
+  JsonOut& utf8(std::string_view chars) { return quoted(chars, false); }
 
   // Writes what the buffer holds; false once any write to the file failed.
   bool flush();
@@ -80,6 +82,7 @@ class JsonOut {
     comma_ = true;
     return *this;
   }
+  JsonOut& quoted(std::string_view chars, bool from_bytes);
   JsonOut& literal(std::string_view s) {
     separate();
     put(s);

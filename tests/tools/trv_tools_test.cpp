@@ -1,0 +1,315 @@
+// trv render, info and check on drawings built here and on every example:
+// pixels where the transforms put them, pictures other programs open, info's
+// counts against dump's, extents against hand-computed values, and check on
+// every kind of cut.
+#include <cairo.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <set>
+#include <sys/wait.h>
+#include <filesystem>
+#include <memory>
+#include <nlohmann/json.hpp>
+#include <string>
+
+#include "tests/support/drawing_fixture.h"
+#include "load/load_document.h"
+#include "tests/support/floor_plan.h"
+#include "tests/support/written_file.h"
+#include "tools/trv/drawing_walk.h"
+#include "tools/trv/render.h"
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+using floor_plan::chain;
+using floor_plan::insert;
+
+// Layers: 0 "RED" (colour 1), 1 "BLUE" (colour 5), 2 "OFF" (red, off).
+Bytes three_layers() {
+  return Bytes().u32(3).append(sample::layer("RED", 0, 1, 0)).append(sample::layer("BLUE", 0, 5, 0)).append(
+      sample::layer("OFF", 0, -1, 0));
+}
+
+Bytes line_on(int layer, double x1, double y1, double x2, double y2) {
+  return entity(2, PropsBlock().layer(layer), Bytes().pt3(x1, y1, 0).pt3(x2, y2, 0));
+}
+Bytes point_on(int layer, double x, double y) { return entity(1, PropsBlock().layer(layer), Bytes().pt2(x, y).zeros(16)); }
+
+Bytes records(const std::vector<Bytes>& list) {
+  Bytes b;
+  for (const Bytes& r : list) b.append(r);
+  return entity_section(static_cast<uint32_t>(list.size()), b);
+}
+
+std::vector<unsigned char> drawing_of(const std::vector<Bytes>& model, const Bytes& blocks = {}) {
+  TorvFile f("HALD 2002");
+  f.section(kSlotLayers, three_layers());
+  if (blocks.size() != 0) f.section(kSlotBlocks, blocks);
+  return f.section(kSlotEntities, records(model)).build();
+}
+
+Bytes one_block(const std::string& name, double bx, double by, const std::vector<Bytes>& entities) {
+  return Bytes().u32(1).append(floor_plan::block(name, bx, by, entities));
+}
+
+// A rendered PNG read back.
+class Picture {
+ public:
+  explicit Picture(const std::string& path) : s_(cairo_image_surface_create_from_png(path.c_str())) {}
+  ~Picture() { cairo_surface_destroy(s_); }
+  Picture(const Picture&) = delete;
+  Picture& operator=(const Picture&) = delete;
+  bool ok() const { return cairo_surface_status(s_) == CAIRO_STATUS_SUCCESS; }
+  int width() const { return cairo_image_surface_get_width(s_); }
+  int height() const { return cairo_image_surface_get_height(s_); }
+  // 0xRRGGBB of a pixel (opaque pictures).
+  uint32_t at(int x, int y) const {
+    const unsigned char* row = cairo_image_surface_get_data(s_) + y * cairo_image_surface_get_stride(s_);
+    uint32_t argb;
+    std::memcpy(&argb, row + 4 * x, 4);
+    return argb & 0xFFFFFF;
+  }
+  // Mostly red, mostly blue: a one-pixel line on a pixel edge covers half of
+  // two pixels.
+  bool red(int x, int y) const { return leans(at(x, y), 16); }
+  bool blue(int x, int y) const { return leans(at(x, y), 0); }
+  long count(bool (Picture::*is)(int, int) const) const {
+    long n = 0;
+    for (int y = 0; y < height(); ++y)
+      for (int x = 0; x < width(); ++x) n += (this->*is)(x, y);
+    return n;
+  }
+  long count(uint32_t colour) const {
+    long n = 0;
+    for (int y = 0; y < height(); ++y)
+      for (int x = 0; x < width(); ++x) n += at(x, y) == colour;
+    return n;
+  }
+
+ private:
+  static bool leans(uint32_t c, int shift) {
+    for (int channel : {0, 8, 16}) {
+      const uint32_t v = (c >> channel) & 0xFF;
+      if (channel == shift ? v < 0xF0 : v > 0xA0) return false;
+    }
+    return true;
+  }
+  cairo_surface_t* s_;
+};
+
+class RenderTest : public DrawingTest {
+ protected:
+  std::unique_ptr<Picture> render_png(const std::vector<unsigned char>& bytes, int width,
+                                      std::set<std::string> layers = {}) {
+    EXPECT_TRUE(load(bytes));
+    trv::RenderOptions options;
+    options.width = width;
+    options.layers = std::move(layers);
+    const std::string out = (dir / "out.png").string();
+    std::string error;
+    EXPECT_TRUE(trv::render_drawing(drawing, options, trv::PictureFormat::png, out, error)) << error;
+    auto picture = std::make_unique<Picture>(out);
+    EXPECT_TRUE(picture->ok());
+    return picture;
+  }
+};
+
+TEST_F(RenderTest, RedHorizontalLineIsRedOnItsRowAndBackgroundElsewhere) {
+  // 10 units wide, 200 pixels: 10-pixel margins, 18 pixels a unit; the flat
+  // drawing gets a tenth of its width as height, the line in its middle.
+  const auto p = render_png(drawing_of({line_on(0, 0, 0, 10, 0)}), 200);
+  ASSERT_EQ(p->width(), 200);
+  ASSERT_EQ(p->height(), 38);
+  for (int x = 12; x <= 188; ++x) EXPECT_TRUE(p->red(x, 19)) << x;
+  for (int y : {0, 5, 14, 24, 33, 37})
+    for (int x : {0, 50, 100, 199}) EXPECT_EQ(p->at(x, y), 0xFFFFFFu) << x << "," << y;
+  EXPECT_EQ(p->at(3, 19), 0xFFFFFFu);  // the margin
+}
+
+TEST_F(RenderTest, BlockInsertedAtNinetyDegreesAndScaleTwoLandsWhereTheTransformPutsIt) {
+  // The block's line runs from its base (1, 0) one unit along x. Inserted at
+  // (5, 5), turned 90 degrees, scale 2: it runs from (5, 5) to (5, 7).
+  // Blue points at (0, 0) and (10, 10) fix the view: 220 pixels, 11-pixel
+  // margins, 19.8 pixels a unit, y = 10 at row 11.
+  const auto bytes = drawing_of({point_on(1, 0, 0), point_on(1, 10, 10), insert(floor_plan::kLayer0, "B", 5, 5, 2, 2, 90)},
+                                one_block("B", 1, 0, {line_on(0, 1, 0, 2, 0)}));
+  const auto p = render_png(bytes, 220);
+  ASSERT_EQ(p->height(), 220);
+  auto px = [](double x) { return static_cast<int>(std::lround(11 + x * 19.8)); };
+  auto py = [](double y) { return static_cast<int>(std::lround(209 - y * 19.8)); };
+  for (double y : {5.2, 6.0, 6.8}) EXPECT_TRUE(p->red(px(5), py(y))) << y;
+  // Not where the block's own coordinates, a turn the other way or scale 1
+  // would have put it.
+  for (auto [x, y] : {std::pair{5.5, 5.0}, {6.5, 5.0}, {5.0, 4.0}, {5.0, 3.2}, {5.0, 7.6}, {2.0, 0.0}})
+    EXPECT_FALSE(p->red(px(x), py(y))) << x << "," << y;
+}
+
+TEST_F(RenderTest, LayersThatAreOffOrNotAskedForDrawNothing) {
+  const auto off = render_png(drawing_of({line_on(2, 0, 0, 10, 10), point_on(2, 3, 3)}), 100);
+  EXPECT_EQ(off->count(0xFFFFFF), long{off->width()} * off->height());
+
+  // Only BLUE asked for: nothing red anywhere, blue drawn.
+  const auto only_blue = render_png(drawing_of({line_on(0, 0, 0, 10, 10), line_on(1, 0, 10, 10, 0)}), 100, {"BLUE"});
+  EXPECT_EQ(only_blue->count(&Picture::red), 0);
+  EXPECT_GT(only_blue->count(&Picture::blue), 50);
+}
+
+TEST_F(RenderTest, SelfInsertingBlocksTerminate) {
+  // Twice itself per level: without a bound this never ends.
+  const auto blocks = one_block("SELF", 0, 0, {line_on(0, 0, 0, 1, 0), insert(floor_plan::kLayer0, "SELF", 0, 1, 0.5, 0.5, 0),
+                                               insert(floor_plan::kLayer0, "SELF", 1, 1, 0.5, 0.5, 0)});
+  const auto p = render_png(drawing_of({insert(floor_plan::kLayer0, "SELF", 0, 0, 1, 1, 0)}, blocks), 100);
+  EXPECT_TRUE(p->red(50, p->height() / 2));  // the line of the first level
+  const trv::Extents e = trv::model_space_extents(drawing);
+  EXPECT_EQ(e.max.x, 1.0);
+}
+
+TEST_F(DrawingTest, EmptyDrawingsAndTheFloorPlanGiveValidSvgPngAndPdf) {
+  const std::string floor = temp_file(floor_plan::drawing().build(), "floor.trv");
+  for (const auto& bytes : {TorvFile("HALD 2002").build(), floor_plan::drawing().build()}) {
+    KT_Drawing d;
+    ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
+    for (const char* name : {"p.svg", "p.png", "p.pdf"}) {
+      const std::string out = (dir / name).string();
+      std::string error;
+      ASSERT_TRUE(trv::render_drawing(d, {}, *trv::picture_format(out), out, error)) << error;
+    }
+    EXPECT_EQ(std::system(("xmllint --noout " + (dir / "p.svg").string()).c_str()), 0);
+    EXPECT_EQ(std::system(("pdfinfo " + (dir / "p.pdf").string() + " >/dev/null").c_str()), 0);
+    EXPECT_TRUE(Picture((dir / "p.png").string()).ok());
+  }
+}
+
+// Extents through placements: hand-computed values.
+TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
+  struct Case {
+    const char* what;
+    std::vector<Bytes> model;
+    Bytes blocks;
+    double min_x, min_y, max_x, max_y;
+  };
+  const double r2 = std::sqrt(2.0);
+  const Bytes unit_circle = one_block("C", 0, 0, {entity(3, PropsBlock(), Bytes().pt3(0, 0, 0).f64(1))});
+  const Case cases[] = {
+      {"arc 45..135 degrees", {entity(4, PropsBlock(), Bytes().pt3(0, 0, 0).f64(2).f64(45).f64(135))}, {}, -r2, r2, r2, 2},
+      {"arc across 0 degrees", {entity(4, PropsBlock(), Bytes().pt3(1, 1, 0).f64(1).f64(270).f64(90))}, {}, 1, 0, 2, 2},
+      {"line through an insert turned 90, scale 2",
+       {insert(floor_plan::kLayer0, "B", 5, 5, 2, 2, 90)}, one_block("B", 1, 0, {line_on(0, 1, 0, 2, 0)}), 5, 5, 5, 7},
+      {"circle stretched 2 by 1", {insert(floor_plan::kLayer0, "C", 0, 0, 2, 1, 0)}, unit_circle, -2, -1, 2, 1},
+      {"stretched circle turned 90", {insert(floor_plan::kLayer0, "C", 10, 0, 2, 1, 90)}, unit_circle, 9, -2, 11, 2},
+  };
+  for (const Case& c : cases) {
+    KT_Drawing d;
+    const auto bytes = drawing_of(c.model, c.blocks);
+    ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d)) << c.what;
+    const trv::Extents e = trv::model_space_extents(d);
+    ASSERT_FALSE(e.empty) << c.what;
+    EXPECT_NEAR(e.min.x, c.min_x, 1e-9) << c.what;
+    EXPECT_NEAR(e.min.y, c.min_y, 1e-9) << c.what;
+    EXPECT_NEAR(e.max.x, c.max_x, 1e-9) << c.what;
+    EXPECT_NEAR(e.max.y, c.max_y, 1e-9) << c.what;
+  }
+}
+
+// trv itself, as a user runs it.
+struct TrvRun {
+  int status;
+  std::string out;
+};
+
+TrvRun trv(const std::string& args) {
+  std::string out;
+  FILE* p = popen((std::string(TRV_PATH) + " " + args + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return {-1, ""};
+  char buf[4096];
+  for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) out.append(buf, n);
+  const int status = pclose(p);
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, out};
+}
+
+std::map<std::string, long> kinds_in(const json& list, std::map<std::string, long> into = {}) {
+  for (const json& d : list) ++into[d["kind"].get<std::string>()];
+  return into;
+}
+
+class TrvCommandTest : public DrawingTest {};
+
+// Every example, the seed drawings of the fuzz targets, and the test drawings
+// of every generation, whole and cut.
+TEST_F(TrvCommandTest, InfoCountsEqualWhatDumpHolds) {
+  std::vector<std::string> files;
+  for (const auto& entry : fs::directory_iterator(EXAMPLES_DIR))
+    if (entry.path().extension() == ".trv") files.push_back(entry.path().string());
+  ASSERT_GE(files.size(), 7u);
+  for (const char* corpus : {"fuzz_load_document", "fuzz_legacy"})
+    for (const auto& entry : fs::directory_iterator(fs::path(CORPUS_DIR) / corpus)) files.push_back(entry.path().string());
+  for (const char* v : {"SELK 97", "TORV 98", "TORV 99", "TORV 2000", "HALD 2002"})
+    files.push_back(temp_file(sample::full_drawing(v).build(), std::string("sample ") + v + ".trv"));
+  const auto plan = floor_plan::drawing().build();
+  for (std::size_t cut : {plan.size() - 1, plan.size() - 300, plan.size() / 2})
+    files.push_back(temp_file({plan.begin(), plan.begin() + static_cast<std::ptrdiff_t>(cut)}, "cut" + std::to_string(cut) + ".trv"));
+
+  for (const std::string& file : files) {
+    SCOPED_TRACE(file);
+    const TrvRun info = trv("info --json '" + file + "'");
+    const TrvRun dump = trv("dump '" + file + "'");
+    // Files that do not load fail both commands alike.
+    ASSERT_EQ(info.status, dump.status);
+    if (info.status != 0) continue;
+    const json i = json::parse(info.out);
+    const json d = json::parse(dump.out);
+    EXPECT_EQ(i["version"], d["version"]);
+    EXPECT_EQ(i["generation"], d["generation"]);
+    for (const char* table : {"layers", "text_styles", "dim_styles", "line_types", "blocks"})
+      EXPECT_EQ(i[table].get<std::size_t>(), d[table].size()) << table;
+    std::map<std::string, long> in_blocks;
+    for (const json& b : d["blocks"]) in_blocks = kinds_in(b["entities"], std::move(in_blocks));
+    EXPECT_EQ(i["drawables"]["model_space"].get<decltype(in_blocks)>(), kinds_in(d["model_space"]));
+    EXPECT_EQ(i["drawables"]["blocks"].get<decltype(in_blocks)>(), in_blocks);
+    // Every drawable came from exactly one record the entity streams created.
+    long created = 0;
+    for (const auto& [kind, t] : i["entity_records"]["by_kind"].items()) {
+      created += t["created"].get<long>();
+      EXPECT_EQ(t["read"].get<long>(), t["created"].get<long>() + t["passed_over"].get<long>() + t["cut"].get<long>());
+    }
+    long drawables = static_cast<long>(d["model_space"].size());
+    for (const auto& [kind, n] : in_blocks) drawables += n;
+    EXPECT_EQ(created, drawables);
+  }
+}
+
+TEST_F(TrvCommandTest, FloorPlanExtentsAreTheHandComputedOnes) {
+  // Left dimension line at x = -1, title block 5 wide at x = 12.5, its
+  // insertion at y = -2, top dimension line at y = 9.
+  const json i = json::parse(trv("info --json " EXAMPLES_DIR "/floor-plan.trv").out);
+  EXPECT_EQ(i["extents"], json::parse(R"({"min":[-1.0,-2.0,0.0],"max":[17.5,9.0,0.0]})"));
+  EXPECT_TRUE(i["complete"].get<bool>());
+}
+
+// Every prefix of the floor plan cuts into a section the loader reads (they
+// lie end to end up to the end of the file): check exits 1 on each, 0 on
+// the whole file.
+TEST_F(TrvCommandTest, CheckFindsEveryCut) {
+  const auto plan = floor_plan::drawing().build();
+  EXPECT_EQ(trv("check " + temp_file(plan, "whole.trv")).status, 0);
+  std::vector<std::size_t> cuts = {0, 1, 87, 88, 89, plan.size() - 1, plan.size() - 2};
+  for (std::size_t i = 1; i < 40; ++i) cuts.push_back(88 + (plan.size() - 88) * i / 40);
+  for (TorvSlot slot : {kSlotLayers, kSlotTextStyles, kSlotDimStyles, kSlotBlocks, kSlotEntities}) {
+    const auto at = static_cast<std::size_t>(int32_at(plan, static_cast<std::size_t>(slot)));
+    for (std::size_t near : {at - 1, at, at + 1, at + 4, at + 5}) cuts.push_back(near);
+  }
+  for (std::size_t cut : cuts) {
+    const std::string path = temp_file({plan.begin(), plan.begin() + static_cast<std::ptrdiff_t>(cut)}, "cut.trv");
+    const TrvRun r = trv("check " + path);
+    EXPECT_EQ(r.status, 1) << "cut at " << cut << ": " << r.out;
+  }
+}
+
+}  // namespace

@@ -1,0 +1,28 @@
+// trv check: whether each file loads whole.
+#include <cstdio>
+
+#include "tools/trv/commands.h"
+#include "tools/trv/loaded_file.h"
+
+namespace trv {
+
+int run_check(const std::vector<std::string>& paths) {
+  int status = 0;
+  for (const std::string& path : paths) {
+    const auto f = load_file(path);
+    if (!f->loaded) {
+      std::printf("%s: unreadable: %s\n", path.c_str(), f->failure.c_str());
+      status = 1;
+    } else if (!f->complete()) {
+      std::printf("%s: damaged: %zu section(s) stopped early", path.c_str(), f->damage.size());
+      if (!f->damage.empty()) std::printf(" (first: %s)", f->damage.front().c_str());
+      std::printf("\n");
+      status = 1;
+    } else {
+      std::printf("%s: whole\n", path.c_str());
+    }
+  }
+  return status;
+}
+
+}  // namespace trv

@@ -1,0 +1,175 @@
+#include "tools/trv/drawing_walk.h"
+
+#include <cmath>
+#include <numbers>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace trv {
+
+Placement Placement::then_inner(const Placement& in) const {
+  Placement r;
+  r.xx = xx * in.xx + xy * in.yx;
+  r.yx = yx * in.xx + yy * in.yx;
+  r.xy = xx * in.xy + xy * in.yy;
+  r.yy = yx * in.xy + yy * in.yy;
+  r.x0 = xx * in.x0 + xy * in.y0 + x0;
+  r.y0 = yx * in.x0 + yy * in.y0 + y0;
+  return r;
+}
+
+Placement Placement::of_insert(const KT_Insert_Entity& insert, const Ge_Pt& base) {
+  const double c = std::cos(insert.rotation);
+  const double s = std::sin(insert.rotation);
+  const double sx = insert.scale[0];
+  const double sy = insert.scale[1];
+  Placement p;
+  p.xx = c * sx;
+  p.yx = s * sx;
+  p.xy = -s * sy;
+  p.yy = c * sy;
+  p.x0 = insert.at.x - (p.xx * base.x + p.xy * base.y);
+  p.y0 = insert.at.y - (p.yx * base.x + p.yy * base.y);
+  return p;
+}
+
+namespace {
+
+class Walker {
+ public:
+  Walker(const KT_Drawing& drawing, const WalkOptions& options,
+         const std::function<void(const KT_Drawable&, const Placement&)>& visit)
+      : options_(options), visit_(visit) {
+    for (const KT_Object* o = drawing.blocks.first; o; o = o->next) {
+      const auto& block = static_cast<const KT_Block&>(*o);
+      blocks_.try_emplace(std::string_view(block.name ? block.name : ""), &block);
+    }
+  }
+
+  bool walk(const KT_Entity_List& list, const Placement& placement) {
+    for (const KT_Drawable* d = list.first; d; d = d->next) {
+      if (options_.shown && !options_.shown(*d)) continue;
+      if (++visits_ > kMaxVisits) return false;
+      visit_(*d, placement);
+      if (d->kind == KT_Drawable_Kind::insert && !enter(static_cast<const KT_Insert_Entity&>(*d), placement))
+        return false;
+    }
+    return true;
+  }
+
+ private:
+  bool enter(const KT_Insert_Entity& insert, const Placement& placement) {
+    const auto found = blocks_.find(insert.block_name ? insert.block_name : "");
+    if (found == blocks_.end() || open_.size() >= kMaxInsertDepth) return true;
+    const KT_Block* block = found->second;
+    for (const KT_Block* b : open_)
+      if (b == block) return true;
+    open_.push_back(block);
+    const bool ok = walk(block->entities, placement.then_inner(Placement::of_insert(insert, block->base)));
+    open_.pop_back();
+    return ok;
+  }
+
+  const WalkOptions& options_;
+  const std::function<void(const KT_Drawable&, const Placement&)>& visit_;
+  std::unordered_map<std::string_view, const KT_Block*> blocks_;
+  std::vector<const KT_Block*> open_;
+  long visits_ = 0;
+};
+
+// Angles in (start, start + sweep] where x or y of a placed circle is extreme.
+void add_arc(Extents& e, const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
+  constexpr double kTurn = 2 * std::numbers::pi;
+  double sweep = std::fmod(end - start, kTurn);
+  if (sweep <= 0) sweep += kTurn;
+  auto at = [&](double t) { return p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}); };
+  e.add(at(start));
+  e.add(at(start + sweep));
+  for (double extreme : {std::atan2(p.xy, p.xx), std::atan2(p.yy, p.yx)}) {
+    for (double t : {extreme, extreme + std::numbers::pi}) {
+      const double from_start = std::fmod(std::fmod(t - start, kTurn) + kTurn, kTurn);
+      if (from_start <= sweep) e.add(at(start + from_start));
+    }
+  }
+}
+
+}  // namespace
+
+DimensionLines dimension_lines(const KT_Dimension_Entity& e) {
+  const Ge_Pt& a = e.points[1];
+  const Ge_Pt& b = e.points[2];
+  const Ge_Pt& through = e.points[0];
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double length2 = dx * dx + dy * dy;
+  if (!(length2 > 0) || !std::isfinite(length2)) return {a, b, a, b};
+  // The offset of the line through `through` along the normal of a-b.
+  const double k = ((through.x - a.x) * -dy + (through.y - a.y) * dx) / length2;
+  const double ox = -dy * k, oy = dx * k;
+  return {a, b, {a.x + ox, a.y + oy, a.z}, {b.x + ox, b.y + oy, b.z}};
+}
+
+bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
+                      const std::function<void(const KT_Drawable&, const Placement&)>& visit) {
+  Walker walker(drawing, options, visit);
+  return walker.walk(drawing.model_space, Placement{});
+}
+
+void Extents::add(const Ge_Pt& p) {
+  if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
+  if (empty) {
+    min = max = p;
+    empty = false;
+    return;
+  }
+  min = {std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z)};
+  max = {std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
+}
+
+void Extents::add(const KT_Drawable& d, const Placement& p) {
+  switch (d.kind) {
+    case KT_Drawable_Kind::point: add(p.apply(static_cast<const KT_Point_Entity&>(d).at)); break;
+    case KT_Drawable_Kind::line: {
+      auto& e = static_cast<const KT_Line_Entity&>(d);
+      add(p.apply(e.start));
+      add(p.apply(e.end));
+      break;
+    }
+    case KT_Drawable_Kind::solid: {
+      auto& e = static_cast<const KT_Solid_Entity&>(d);
+      for (int i = 0; i < e.count && i < 4; ++i) add(p.apply(e.corners[i]));
+      break;
+    }
+    case KT_Drawable_Kind::circle: {
+      auto& e = static_cast<const KT_Circle_Entity&>(d);
+      add_arc(*this, e.centre, e.radius, 0, 2 * std::numbers::pi, p);
+      break;
+    }
+    case KT_Drawable_Kind::arc: {
+      auto& e = static_cast<const KT_Arc_Entity&>(d);
+      add_arc(*this, e.centre, e.radius, e.start_angle, e.end_angle, p);
+      break;
+    }
+    case KT_Drawable_Kind::text: add(p.apply(static_cast<const KT_Text_Entity&>(d).at)); break;
+    case KT_Drawable_Kind::insert: break;  // its block's drawables are visited
+    case KT_Drawable_Kind::dimension: {
+      const DimensionLines l = dimension_lines(static_cast<const KT_Dimension_Entity&>(d));
+      for (const Ge_Pt& q : {l.a, l.b, l.a_on_line, l.b_on_line}) add(p.apply(q));
+      break;
+    }
+    case KT_Drawable_Kind::polyline:
+    case KT_Drawable_Kind::point_set: {
+      auto& e = static_cast<const KT_Vertex_Entity&>(d);
+      for (long i = 0; i < e.count; ++i) add(p.apply(e.vertices[i]));
+      break;
+    }
+  }
+}
+
+Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options) {
+  Extents e;
+  walk_model_space(drawing, options, [&](const KT_Drawable& d, const Placement& p) { e.add(d, p); });
+  return e;
+}
+
+}  // namespace trv

@@ -1,0 +1,179 @@
+// trv info: what each file's loaded drawing holds, as a block of text or one
+// JSON object a line (schema in docs/INFO.md).
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <iostream>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "tools/trv/commands.h"
+#include "tools/trv/drawing_walk.h"
+#include "tools/trv/loaded_file.h"
+
+using nlohmann::json;
+
+namespace trv {
+
+namespace {
+
+long count(const KT_Collection& c) {
+  long n = 0;
+  for (const KT_Object* o = c.first; o; o = o->next) ++n;
+  return n;
+}
+
+// Drawables by kind name, in kind order.
+std::map<std::string, long> drawables_by_kind(const KT_Entity_List& list, std::map<std::string, long> into = {}) {
+  for (const KT_Drawable* d = list.first; d; d = d->next) ++into[drawable_kind_name(d->kind)];
+  return into;
+}
+
+std::map<std::string, long> block_drawables(const KT_Drawing& d) {
+  std::map<std::string, long> by_kind;
+  for (const KT_Object* o = d.blocks.first; o; o = o->next)
+    by_kind = drawables_by_kind(static_cast<const KT_Block&>(*o).entities, std::move(by_kind));
+  return by_kind;
+}
+
+std::string kind_label(int slot) {
+  return slot == LoadStats::kKinds - 1 ? "other" : std::to_string(slot);
+}
+
+json number(double v) { return std::isfinite(v) ? json(v) : json(nullptr); }
+
+json extents_json(const Extents& e) {
+  if (e.empty) return nullptr;
+  return {{"min", {number(e.min.x), number(e.min.y), number(e.min.z)}},
+          {"max", {number(e.max.x), number(e.max.y), number(e.max.z)}}};
+}
+
+}  // namespace
+
+json info_json(const LoadedFile& f) {
+  json j = {{"file", f.path},
+            {"bytes", f.size},
+            {"version", f.version.text},
+            {"legacy", f.version.legacy},
+            {"generation", f.generation >= 0 ? json(f.generation) : json(nullptr)},
+            {"loaded", f.loaded},
+            {"complete", f.complete()},
+            {"damage", f.damage},
+            {"failure", f.loaded ? json(nullptr) : json(f.failure)}};
+  if (!f.loaded) return j;
+  const KT_Drawing& d = *f.drawing;
+  j["layers"] = count(d.layers);
+  j["text_styles"] = count(d.text_styles);
+  j["dim_styles"] = count(d.dim_styles);
+  j["line_types"] = count(d.line_types);
+  j["blocks"] = count(d.blocks);
+  j["drawables"] = {{"model_space", drawables_by_kind(d.model_space)}, {"blocks", block_drawables(d)}};
+  json records = json::object();
+  for (int k = 0; k < LoadStats::kKinds; ++k) {
+    const EntityRecordTally& t = f.stats.by_kind[k];
+    if (t.read == 0) continue;
+    records[kind_label(k)] = {{"name", k == LoadStats::kKinds - 1 ? "unknown" : record_kind_name(k)},
+                              {"read", t.read},
+                              {"created", t.created},
+                              {"passed_over", t.passed_over},
+                              {"cut", t.cut}};
+  }
+  j["entity_records"] = {{"by_kind", records}, {"not_reached", f.stats.not_reached}};
+  j["extents"] = extents_json(model_space_extents(d));
+  return j;
+}
+
+namespace {
+
+std::string list_text(const std::map<std::string, long>& by_kind) {
+  std::string s;
+  long total = 0;
+  for (const auto& [kind, n] : by_kind) {
+    s += (s.empty() ? "" : ", ") + kind + " " + std::to_string(n);
+    total += n;
+  }
+  return std::to_string(total) + (s.empty() ? "" : " (" + s + ")");
+}
+
+void print_text(const json& j) {
+  std::printf("file:        %s (%s bytes)\n", j["file"].get<std::string>().c_str(), j["bytes"].dump().c_str());
+  const std::string generation = j["legacy"].get<bool>() ? "legacy"
+                                 : j["generation"].is_null() ? "unknown"
+                                                             : "generation " + j["generation"].dump();
+  std::printf("version:     %s (%s)\n", j["version"].dump().c_str(), generation.c_str());
+  if (!j["loaded"].get<bool>()) {
+    std::printf("load:        failed: %s\n", j["failure"].get<std::string>().c_str());
+    return;
+  }
+  const auto& damage = j["damage"];
+  const long not_reached = j["entity_records"]["not_reached"].get<long>();
+  if (j["complete"].get<bool>()) std::printf("load:        complete\n");
+  else std::printf("load:        damaged: %zu section(s) stopped early\n", damage.size());
+  for (const auto& line : damage) std::printf("  %s\n", line.get<std::string>().c_str());
+  std::printf("tables:      layers %ld, text styles %ld, dimension styles %ld, line types %ld, blocks %ld\n",
+              j["layers"].get<long>(), j["text_styles"].get<long>(), j["dim_styles"].get<long>(),
+              j["line_types"].get<long>(), j["blocks"].get<long>());
+  const auto by_kind = [](const json& o) { return o.get<std::map<std::string, long>>(); };
+  std::printf("model space: %s\n", list_text(by_kind(j["drawables"]["model_space"])).c_str());
+  std::printf("in blocks:   %s\n", list_text(by_kind(j["drawables"]["blocks"])).c_str());
+  const auto& records = j["entity_records"]["by_kind"];
+  if (j["legacy"].get<bool>()) {
+    std::printf("entity records: not read for legacy files (trv info --directory lists them)\n");
+  } else {
+    std::printf("entity records (model space and blocks):\n");
+    std::printf("  %5s %-17s %9s %9s %11s %6s\n", "kind", "", "read", "created", "passed over", "cut");
+    // Kinds in numeric order; "other" (codes beyond 127) last.
+    std::vector<std::pair<int, const json*>> sorted;
+    for (const auto& [kind, t] : records.items())
+      sorted.emplace_back(kind == "other" ? LoadStats::kKinds : std::stoi(kind), &t);
+    std::sort(sorted.begin(), sorted.end());
+    for (const auto& [code, t_ptr] : sorted) {
+      const json& t = *t_ptr;
+      const std::string kind = code == LoadStats::kKinds ? "other" : std::to_string(code);
+      std::printf("  %5s %-17s %9ld %9ld %11ld %6ld\n", kind.c_str(), t["name"].get<std::string>().c_str(),
+                  t["read"].get<long>(), t["created"].get<long>(), t["passed_over"].get<long>(),
+                  t["cut"].get<long>());
+    }
+    if (not_reached > 0) std::printf("  %ld record(s) never reached: an earlier record was cut short\n", not_reached);
+  }
+  const auto& e = j["extents"];
+  if (e.is_null()) {
+    std::printf("extents:     none (nothing in the model space)\n");
+  } else {
+    std::printf("extents:     x %s .. %s, y %s .. %s, z %s .. %s\n", e["min"][0].dump().c_str(),
+                e["max"][0].dump().c_str(), e["min"][1].dump().c_str(), e["max"][1].dump().c_str(),
+                e["min"][2].dump().c_str(), e["max"][2].dump().c_str());
+  }
+}
+
+}  // namespace
+
+int run_info(const std::vector<std::string>& paths, bool as_json, bool directory) {
+  int status = 0;
+  bool first = true;
+  for (const std::string& path : paths) {
+    if (directory) {
+      if (!first) std::printf("\n");
+      if (run_directory(path) != 0) status = 1;
+      first = false;
+      continue;
+    }
+    const auto f = load_file(path);
+    if (!f->loaded) {
+      error(f->failure);
+      status = 1;
+    }
+    const json j = info_json(*f);
+    if (as_json) {
+      std::cout << j.dump() << '\n';
+    } else if (f->loaded) {
+      if (!first) std::printf("\n");
+      print_text(j);
+      first = false;
+    }
+    std::fflush(stdout);
+  }
+  return status;
+}
+
+}  // namespace trv

@@ -1,0 +1,65 @@
+#include "tools/trv/loaded_file.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "load/load_document.h"
+
+namespace trv {
+
+std::unique_ptr<LoadedFile> load_file(const std::string& path) {
+  auto f = std::make_unique<LoadedFile>();
+  f->path = path;
+  std::error_code ec;
+  const auto size = std::filesystem::file_size(path, ec);
+  f->size = ec ? 0 : static_cast<std::size_t>(size);
+  // Any failure to read the head shows again as the load's failure.
+  if (auto head = read_file_head(path, 88)) f->version = file_version(*head);
+
+  g_trv_ver = -1;
+  set_load_stats(&f->stats);
+  f->loaded = load_drawing(path, -1, *f->drawing, /*quiet_error=*/true);
+  set_load_stats(nullptr);
+  f->generation = f->version.legacy ? -1 : g_trv_ver;
+  if (f->loaded) f->damage = load_damage();
+  else f->failure = load_failure_reason(path);
+  return f;
+}
+
+const char* drawable_kind_name(KT_Drawable_Kind kind) {
+  switch (kind) {
+    case KT_Drawable_Kind::point: return "point";
+    case KT_Drawable_Kind::line: return "line";
+    case KT_Drawable_Kind::solid: return "solid";
+    case KT_Drawable_Kind::circle: return "circle";
+    case KT_Drawable_Kind::arc: return "arc";
+    case KT_Drawable_Kind::text: return "text";
+    case KT_Drawable_Kind::insert: return "insert";
+    case KT_Drawable_Kind::dimension: return "dimension";
+    case KT_Drawable_Kind::polyline: return "polyline";
+    case KT_Drawable_Kind::point_set: return "point_set";
+  }
+  return "unknown";
+}
+
+const char* record_kind_name(int kind) {
+  switch (kind) {
+    case 1: return "point";
+    case 2: return "line";
+    case 3: return "circle";
+    case 4: return "arc";
+    case 5: return "corner";
+    case 6: return "solid";
+    case 7: return "text";
+    case 8: return "named";
+    case 11: return "four-string text";
+    case 13: return "polyline";
+    case 18: return "dimension";
+    case 23: return "insert";
+    case 28: return "vertex chain";
+    case 17: case 26: case 29: case 43: case 45: case 100: return "other";
+    default: return "unknown";
+  }
+}
+
+}  // namespace trv

@@ -1,0 +1,38 @@
+// A file loaded for trv info, check and render: the drawing, what the entity
+// streams did with their records, and what stopped early.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "kernel/zirida.h"
+#include "load/load_stats.h"
+#include "tools/trv/cli_support.h"
+
+namespace trv {
+
+struct LoadedFile {
+  std::string path;
+  std::size_t size = 0;
+  FileVersion version;
+  int generation = -1;  // of a current-generation file the loader recognised
+  bool loaded = false;
+  std::string failure;               // why it did not load
+  std::vector<std::string> damage;   // one line per section that stopped early
+  LoadStats stats;
+  std::unique_ptr<KT_Drawing> drawing = std::make_unique<KT_Drawing>();
+
+  // Loaded, nothing stopped early and no record left unread.
+  bool complete() const { return loaded && damage.empty() && stats.not_reached == 0; }
+};
+
+// Loads path with the system variables (mode -1). Prints the damage warnings
+// (unless quiet) but not the failure, which the caller reports its own way.
+std::unique_ptr<LoadedFile> load_file(const std::string& path);
+
+// "line", "text", ... for a drawable kind; the record kind names trv info uses.
+const char* drawable_kind_name(KT_Drawable_Kind kind);
+const char* record_kind_name(int kind);
+
+}  // namespace trv

@@ -1,0 +1,320 @@
+#include "tools/trv/render.h"
+
+#include <cairo-pdf.h>
+#include <cairo-svg.h>
+#include <cairo.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+#include <numbers>
+#include <vector>
+
+#include "tools/trv/cli_support.h"
+#include "tools/trv/drawing_walk.h"
+
+namespace trv {
+
+std::optional<PictureFormat> picture_format(const std::string& path) {
+  const auto dot = path.rfind('.');
+  if (dot == std::string::npos) return std::nullopt;
+  std::string ext = path.substr(dot + 1);
+  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (ext == "svg") return PictureFormat::svg;
+  if (ext == "png") return PictureFormat::png;
+  if (ext == "pdf") return PictureFormat::pdf;
+  return std::nullopt;
+}
+
+bool parse_background(const std::string& text, std::optional<uint32_t>& out) {
+  if (text == "none") out.reset();
+  else if (text == "white") out = 0xFFFFFF;
+  else if (text == "black") out = 0x000000;
+  else if (text.size() == 7 && text[0] == '#' &&
+           std::all_of(text.begin() + 1, text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
+    out = static_cast<uint32_t>(std::stoul(text.substr(1), nullptr, 16));
+  else return false;
+  return true;
+}
+
+namespace {
+
+constexpr double kMargin = 0.05;       // of the width, on every side
+constexpr double kMaxCoordinate = 1e7;
+constexpr long kMaxPixels = 64L * 1024 * 1024;  // device units; cairo's fixed point ends not far beyond
+
+struct Rgb {
+  double r, g, b;
+};
+
+Rgb rgb_of_rrggbb(uint32_t v) { return {((v >> 16) & 0xFF) / 255.0, ((v >> 8) & 0xFF) / 255.0, (v & 0xFF) / 255.0}; }
+
+// Drawables hold 0x00BBGGRR. One that would vanish into the background is
+// drawn in its opposite.
+Rgb drawable_rgb(long value, const std::optional<uint32_t>& background) {
+  const auto v = static_cast<uint32_t>(value) & 0xFFFFFFu;
+  const uint32_t rrggbb = ((v & 0xFF) << 16) | (v & 0xFF00) | ((v >> 16) & 0xFF);
+  if (background && rrggbb == *background) return rgb_of_rrggbb(~rrggbb & 0xFFFFFF);
+  return rgb_of_rrggbb(rrggbb);
+}
+
+// World (y up) to picture (y down), fitted to the extents.
+struct View {
+  double scale = 1, x_min = 0, y_min = 0, margin = 0;
+  int width_px = 0, height_px = 0;
+
+  static View fit(const Extents& e, int width) {
+    View v;
+    v.width_px = width;
+    v.margin = kMargin * width;
+    double w = e.empty ? 0 : e.max.x - e.min.x;
+    double h = e.empty ? 0 : e.max.y - e.min.y;
+    if (!std::isfinite(w) || !std::isfinite(h)) w = h = 0;
+    // A flat drawing (a single line) still gets some height.
+    const double floor = std::max(std::max(w, h) * 0.1, 1e-9);
+    if (w <= 0 && h <= 0) w = h = 1;
+    w = std::max(w, floor);
+    h = std::max(h, floor);
+    // A tall drawing is fitted to the tallest picture allowed instead: at
+    // most 16384 pixels and 64 million pixels in all.
+    const double max_height = std::min(16384.0, std::floor(double{kMaxPixels} / width));
+    v.scale = std::min((width - 2 * v.margin) / w, (max_height - 2 * v.margin) / h);
+    v.height_px = static_cast<int>(std::clamp(std::ceil(h * v.scale + 2 * v.margin), 1.0, max_height));
+    // Centre the extents in both directions.
+    v.x_min = (e.empty ? 0 : (e.min.x + e.max.x) / 2) - (width - 2 * v.margin) / v.scale / 2;
+    v.y_min = (e.empty ? 0 : (e.min.y + e.max.y) / 2) - (v.height_px - 2 * v.margin) / v.scale / 2;
+    return v;
+  }
+  double px(double x) const { return margin + (x - x_min) * scale; }
+  double py(double y) const { return height_px - margin - (y - y_min) * scale; }
+};
+
+class Painter {
+ public:
+  Painter(cairo_t* cr, const View& view, const RenderOptions& options)
+      : cr_(cr), view_(view), options_(options), line_width_(std::max(1.0, view.width_px / 1000.0)) {
+    cairo_set_line_width(cr_, line_width_);
+    cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
+    cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
+  }
+
+  void draw(const KT_Drawable& d, const Placement& p) {
+    const Rgb c = drawable_rgb(d.color, options_.background);
+    cairo_set_source_rgb(cr_, c.r, c.g, c.b);
+    switch (d.kind) {
+      case KT_Drawable_Kind::point: return mark(p.apply(static_cast<const KT_Point_Entity&>(d).at));
+      case KT_Drawable_Kind::line: {
+        auto& e = static_cast<const KT_Line_Entity&>(d);
+        return stroke({p.apply(e.start), p.apply(e.end)}, false);
+      }
+      case KT_Drawable_Kind::solid: {
+        auto& e = static_cast<const KT_Solid_Entity&>(d);
+        std::vector<Ge_Pt> corners;
+        for (int i = 0; i < e.count && i < 4; ++i) corners.push_back(p.apply(e.corners[i]));
+        return fill(corners);
+      }
+      case KT_Drawable_Kind::circle: {
+        auto& e = static_cast<const KT_Circle_Entity&>(d);
+        return arc(e.centre, e.radius, 0, 2 * std::numbers::pi, p);
+      }
+      case KT_Drawable_Kind::arc: {
+        auto& e = static_cast<const KT_Arc_Entity&>(d);
+        double sweep = std::fmod(e.end_angle - e.start_angle, 2 * std::numbers::pi);
+        if (sweep <= 0) sweep += 2 * std::numbers::pi;
+        return arc(e.centre, e.radius, e.start_angle, sweep, p);
+      }
+      case KT_Drawable_Kind::text: {
+        auto& e = static_cast<const KT_Text_Entity&>(d);
+        return text(e.text, e.at, e.height, e.rotation, e.width_factor, p, false);
+      }
+      case KT_Drawable_Kind::insert: return;  // its block's drawables follow
+      case KT_Drawable_Kind::dimension: {
+        // Extension lines, the dimension line, and the first string (or
+        // the measured length) above its middle.
+        auto& e = static_cast<const KT_Dimension_Entity&>(d);
+        const DimensionLines l = dimension_lines(e);
+        stroke({p.apply(l.a), p.apply(l.a_on_line)}, false);
+        stroke({p.apply(l.b), p.apply(l.b_on_line)}, false);
+        stroke({p.apply(l.a_on_line), p.apply(l.b_on_line)}, false);
+        const double dx = l.b.x - l.a.x, dy = l.b.y - l.a.y;
+        const double length = std::hypot(dx, dy);
+        if (!(length > 0)) return;
+        char measured[32];
+        std::snprintf(measured, sizeof measured, "%.2f", length);
+        const char* label = e.strings[0] && *e.strings[0] ? e.strings[0] : measured;
+        const double h = 0.018 * view_.width_px / view_.scale;  // one size for every dimension
+        const double angle = std::atan2(dy, dx);
+        const Ge_Pt mid{(l.a_on_line.x + l.b_on_line.x) / 2 - std::sin(angle) * h * 0.3,
+                        (l.a_on_line.y + l.b_on_line.y) / 2 + std::cos(angle) * h * 0.3, 0};
+        return text(label, mid, h, angle, 1.0, p, /*centred=*/true);
+      }
+      case KT_Drawable_Kind::polyline:
+      case KT_Drawable_Kind::point_set: {
+        auto& e = static_cast<const KT_Vertex_Entity&>(d);
+        std::vector<Ge_Pt> v;
+        for (long i = 0; i < e.count; ++i) v.push_back(p.apply(e.vertices[i]));
+        return stroke(v, e.closed);
+      }
+    }
+  }
+
+ private:
+  // Device coordinates, or false when they are not finite or far outside.
+  bool device(const Ge_Pt& w, double& x, double& y) const {
+    x = view_.px(w.x);
+    y = view_.py(w.y);
+    return std::isfinite(x) && std::isfinite(y) && std::abs(x) < kMaxCoordinate && std::abs(y) < kMaxCoordinate;
+  }
+
+  bool path(const std::vector<Ge_Pt>& world, bool closed) {
+    if (world.empty()) return false;
+    cairo_new_path(cr_);
+    for (const Ge_Pt& w : world) {
+      double x, y;
+      if (!device(w, x, y)) {
+        cairo_new_path(cr_);
+        return false;
+      }
+      cairo_line_to(cr_, x, y);
+    }
+    if (closed) cairo_close_path(cr_);
+    return true;
+  }
+
+  void stroke(const std::vector<Ge_Pt>& world, bool closed) {
+    if (path(world, closed)) cairo_stroke(cr_);
+  }
+
+  void fill(const std::vector<Ge_Pt>& world) {
+    if (path(world, true)) cairo_fill(cr_);
+  }
+
+  void mark(const Ge_Pt& w) {
+    double x, y;
+    if (!device(w, x, y)) return;
+    cairo_new_path(cr_);
+    cairo_arc(cr_, x, y, 1.5 * line_width_, 0, 2 * std::numbers::pi);
+    cairo_fill(cr_);
+  }
+
+  // Placed arcs may be elliptical; they are drawn as short chords, about one
+  // every two pixels of their length.
+  void arc(const Ge_Pt& centre, double r, double start, double sweep, const Placement& p) {
+    const double scale = std::sqrt(std::abs(p.xx * p.yy - p.xy * p.yx)) * view_.scale;
+    const double length_px = std::abs(r) * sweep * scale;
+    if (!std::isfinite(length_px)) return;
+    const int steps = static_cast<int>(std::clamp(length_px / 2, 8.0, 2048.0));
+    std::vector<Ge_Pt> v;
+    v.reserve(static_cast<std::size_t>(steps) + 1);
+    for (int i = 0; i <= steps; ++i) {
+      const double t = start + sweep * i / steps;
+      v.push_back(p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}));
+    }
+    stroke(v, false);
+  }
+
+  // Glyphs one unit high, then scaled by the height (and the width factor
+  // across), turned by the rotation and placed with the insert's placement.
+  void text(const char* s, const Ge_Pt& at, double height, double rotation, double width_factor,
+            const Placement& p, bool centred) {
+    if (s == nullptr || *s == 0) return;
+    const Placement own{std::cos(rotation) * width_factor * height,
+                        std::sin(rotation) * width_factor * height,
+                        -std::sin(rotation) * height,
+                        std::cos(rotation) * height,
+                        at.x,
+                        at.y};
+    const Placement w = p.then_inner(own);
+    cairo_matrix_t m{w.xx * view_.scale, -w.yx * view_.scale, w.xy * view_.scale, -w.yy * view_.scale, 0, 0};
+    double x, y;
+    if (!device({w.x0, w.y0, 0}, x, y)) return;
+    m.x0 = x;
+    m.y0 = y;
+    // Glyphs below a tenth of a pixel or beyond the picture are not drawn;
+    // a singular matrix would put cairo in an error state.
+    const double det = m.xx * m.yy - m.xy * m.yx;
+    if (!std::isfinite(det) || std::abs(det) < 1e-2 || std::abs(det) > 1e12) return;
+    // Glyphs are drawn y down; the y flip of the view is undone.
+    cairo_matrix_t flip;
+    cairo_matrix_init_scale(&flip, 1, -1);
+    cairo_matrix_multiply(&m, &flip, &m);
+    cairo_save(cr_);
+    cairo_set_matrix(cr_, &m);
+    cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
+    cairo_set_font_size(cr_, 1.0);
+    const std::string utf8 = bytes_to_utf8(s);
+    double x_start = 0;
+    if (centred) {
+      cairo_text_extents_t extents;
+      cairo_text_extents(cr_, utf8.c_str(), &extents);
+      x_start = -extents.x_advance / 2;
+    }
+    cairo_move_to(cr_, x_start, 0);
+    cairo_show_text(cr_, utf8.c_str());
+    cairo_restore(cr_);
+  }
+
+  cairo_t* cr_;
+  const View& view_;
+  const RenderOptions& options_;
+  double line_width_;
+};
+
+struct SurfaceCloser {
+  void operator()(cairo_surface_t* s) const { cairo_surface_destroy(s); }
+};
+struct ContextCloser {
+  void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+
+}  // namespace
+
+bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format,
+                    const std::string& out_path, std::string& error) {
+  WalkOptions walk;
+  walk.shown = [&](const KT_Drawable& d) {
+    if (d.layer < 0 || static_cast<std::size_t>(d.layer) >= drawing.layer_index.size())
+      return options.layers.empty();
+    const KT_Layer& layer = *drawing.layer_index[static_cast<std::size_t>(d.layer)];
+    if (!options.layers.empty()) return options.layers.count(bytes_to_utf8(layer.name)) != 0;
+    return layer.on;
+  };
+  const View view = View::fit(model_space_extents(drawing, walk), options.width);
+
+  std::unique_ptr<cairo_surface_t, SurfaceCloser> surface;
+  switch (format) {
+    case PictureFormat::png:
+      surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, view.width_px, view.height_px));
+      break;
+    case PictureFormat::svg:
+      surface.reset(cairo_svg_surface_create(out_path.c_str(), view.width_px, view.height_px));
+      break;
+    case PictureFormat::pdf:
+      surface.reset(cairo_pdf_surface_create(out_path.c_str(), view.width_px, view.height_px));
+      break;
+  }
+  std::unique_ptr<cairo_t, ContextCloser> cr(cairo_create(surface.get()));
+  if (options.background) {
+    const Rgb b = rgb_of_rrggbb(*options.background);
+    cairo_set_source_rgb(cr.get(), b.r, b.g, b.b);
+    cairo_paint(cr.get());
+  }
+  Painter painter(cr.get(), view, options);
+  walk_model_space(drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
+
+  cairo_status_t status = cairo_status(cr.get());
+  cr.reset();
+  if (status == CAIRO_STATUS_SUCCESS && format == PictureFormat::png)
+    status = cairo_surface_write_to_png(surface.get(), out_path.c_str());
+  cairo_surface_finish(surface.get());
+  if (status == CAIRO_STATUS_SUCCESS) status = cairo_surface_status(surface.get());
+  if (status != CAIRO_STATUS_SUCCESS) {
+    error = cairo_status_to_string(status);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace trv

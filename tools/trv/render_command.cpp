@@ -1,0 +1,27 @@
+// trv render: the model space of a file as a picture.
+#include "tools/trv/commands.h"
+#include "tools/trv/loaded_file.h"
+#include "tools/trv/render.h"
+
+namespace trv {
+
+int run_render(const std::string& path, const std::string& out, const RenderOptions& options) {
+  const auto format = picture_format(out);
+  if (!format) {
+    error(out + ": the picture's name must end in .svg, .png or .pdf");
+    return 2;
+  }
+  const auto f = load_file(path);
+  if (!f->loaded) {
+    error(f->failure);
+    return 1;
+  }
+  std::string why;
+  if (!render_drawing(*f->drawing, options, *format, out, why)) {
+    error(out + ": cannot write the picture (" + why + ")");
+    return 1;
+  }
+  return 0;
+}
+
+}  // namespace trv
