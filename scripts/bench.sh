@@ -8,3 +8,9 @@ cmake --build --preset release
 args=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true)
 build/release/bench/kttrv_bench "${args[@]}"
 build/release/bench/kttrv_load_bench "${args[@]}"
+# The load through the plug-in against its floor, trv dump and info against
+# the load: the 1,000,000-entity drawing and a 1 GB one, written once to /tmp.
+big=/tmp/kttrv_side_1m.trv large=/tmp/kttrv_bench_1gb.trv
+[[ -f $big ]] || build/release/bench/trv-synth "$big" --entities 1000000
+[[ -f $large ]] || build/release/bench/trv-synth "$large" --entities 8200000
+build/release/bench/kttrv_side_by_side "$big" "$large"

@@ -25,6 +25,15 @@ header() {
 header "TORV 2000" "$tmp/t2000.trv"
 check "TORV 2000 trace" '{"result":true,"g_trv_ver":9}' "$("$trv" trace "$tmp/t2000.trv")"
 "$trv" trace "$tmp/t2000.trv" >/dev/null; check "TORV 2000 exit" 0 $?
+# info --directory reads the header only: a 5 GiB (sparse) file answers at once.
+# --directory reads the header only: a 1 GiB file answers at once; one past
+# the 32-bit limit is refused from its size, as every command refuses it.
+cp "$tmp/t2000.trv" "$tmp/huge.trv" && truncate -s 1G "$tmp/huge.trv"
+check "huge info size" "file:       $tmp/huge.trv (1073741824 bytes)" \
+  "$(timeout 5 "$trv" info --directory "$tmp/huge.trv" | head -n 1)"
+truncate -s 5G "$tmp/huge.trv"
+timeout 5 "$trv" info --directory "$tmp/huge.trv" >/dev/null 2>&1; check "over the limit info" 1 $?
+rm -f "$tmp/huge.trv"
 
 header "SELK 24.05.95" "$tmp/selk.trv"
 check "SELK trace" '{"op":"AfxMessageBox","args":["Sorry,This version only support TORV2000 add HALD 2002"]}
@@ -213,6 +222,11 @@ fi
 # The bundled examples load whole.
 if [[ -f "$src/examples/sample.trv" ]]; then
   "$trv" dump "$src/examples/sample.trv" >/dev/null; check "example dump" 0 $?
+  # A dump that cannot be written fails with one line.
+  if [[ -w /dev/full ]]; then
+    err=$("$trv" dump "$src/examples/sample.trv" 2>&1 >/dev/full); check "dump to a full disk exit" 1 $?
+    check "dump to a full disk message" "trv: writing the dump: No space left on device" "$err"
+  fi
   out=$("$trv" check "$src"/examples/*.trv); check "examples check" 0 $?
   check "examples whole" "$(ls "$src"/examples/*.trv | wc -l)" "$(grep -c ': whole$' <<< "$out")"
   check "info --json one line a file" 2 "$("$trv" info --json "$src/examples/floor-plan.trv" "$src/examples/sample.trv" | wc -l)"

@@ -1,8 +1,11 @@
 // trv info --directory: the version, the generation and the section
 // directory of a file (legacy files: see legacy_info.cpp). What the loaded
 // drawing holds: info_summary.cpp.
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <algorithm>
+#include <limits>
 
 #include "load/torv_header.h"
 #include "tools/trv/cli_support.h"
@@ -62,15 +65,31 @@ int info_current(const std::string& path, const DrawingFile& file) {
 }  // namespace
 
 int run_directory(const std::string& path) {
-  const auto file = read_input(path);
-  if (!file) return 1;
-  if (file->size == 0) {
+  // A current file's header and directory say all this shows: only its
+  // first 88 bytes are read, however large the file.
+  InputFile input;
+  std::string problem;
+  if (!input.open(path.c_str(), std::numeric_limits<int32_t>::max(), problem)) {
+    error(path + ": " + problem);
+    return 1;
+  }
+  if (input.size() == 0) {
     error(path + ": the file is empty");
     return 1;
   }
-  // The loader hands a file whose first byte is 'T' to the legacy loader.
-  if (file->block.data()[0] == 'T') return info_legacy(path, *file);
-  return info_current(path, *file);
+  DrawingFile head;
+  head.size = input.size();
+  head.read = static_cast<std::size_t>(std::min<std::uint64_t>(input.size(), kTorvHeaderSize));
+  if (!head.block.allocate(head.read + 1) || !input.read_at(0, head.block.data(), head.read)) {
+    error(path + ": cannot be read");
+    return 1;
+  }
+  head.block.data()[head.read] = 0;
+  // The loader hands a file whose first byte is 'T' to the legacy loader,
+  // whose summary walks the whole file.
+  if (head.block.data()[0] != 'T') return info_current(path, head);
+  const auto file = read_input(path);
+  return file ? info_legacy(path, *file) : 1;
 }
 
 }  // namespace trv

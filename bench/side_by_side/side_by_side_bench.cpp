@@ -1,0 +1,219 @@
+// The load as a host makes it (the shared plug-in's LoadTORVDocument) next to
+// its floor on the same machine in the same run, and trv's dump and info next
+// to the load; the ratios are printed at the end.
+//
+//   kttrv_side_by_side DRAWING [LARGE_FILE] [benchmark flags]
+//
+// The floor: mapping the file and touching every page, plus the first touch
+// of as much fresh memory, advised for 2 MiB pages, as the loaded drawing
+// keeps. The trv commands run as processes with their output to /dev/null;
+// their peak resident memory is reported next to the budget (drawing + file
+// + 64 MiB).
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <ctime>
+#include <cstdio>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "load/load_document.h"
+
+namespace {
+
+std::string g_drawing;
+std::string g_large;
+double g_file_bytes = 0;
+double g_kept_bytes = 0;
+
+constexpr std::size_t kPage = 4096;
+constexpr std::size_t kHugePage = 2 * 1024 * 1024;
+
+double seconds_since(std::chrono::steady_clock::time_point start) {
+  return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// CPU time of this process, user and system: on a machine shared with other
+// work it moves far less than the wall clock.
+double cpu_seconds() {
+  timespec t{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+  return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+// The CPU time of each iteration, whose median the report sets side by side.
+void report_cpu(benchmark::State& state, double seconds) { state.counters["cpu_ms"] = seconds * 1e3; }
+
+// Loads the drawing as a host does; the bytes its arena holds afterwards.
+bool load_once(double* kept) {
+  auto* drawing = new KT_Drawing;
+  KT_Drawing* target = drawing;
+  g_current_drawing = drawing;
+  CString path(g_drawing.c_str());
+  const bool ok = LoadTORVDocument(-1, path, target);
+  if (kept) *kept = static_cast<double>(drawing->arena.reserved());
+  g_current_drawing = nullptr;
+  delete drawing;
+  return ok;
+}
+
+void BM_Floor(benchmark::State& state) {
+  const int fd = open(g_drawing.c_str(), O_RDONLY);
+  const auto file = static_cast<std::size_t>(g_file_bytes);
+  const auto fresh = (static_cast<std::size_t>(g_kept_bytes) + kHugePage - 1) / kHugePage * kHugePage;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu = cpu_seconds();
+    void* map = mmap(nullptr, file, PROT_READ, MAP_PRIVATE, fd, 0);
+    unsigned sum = 0;
+    for (std::size_t at = 0; at < file; at += kPage) sum += static_cast<const unsigned char*>(map)[at];
+    benchmark::DoNotOptimize(sum);
+    munmap(map, file);
+    // Fresh memory on a 2 MiB boundary, advised for huge pages, every page written once.
+    auto* block = static_cast<char*>(mmap(nullptr, fresh + kHugePage, PROT_READ | PROT_WRITE,
+                                          MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+    char* aligned = block + (kHugePage - reinterpret_cast<std::uintptr_t>(block) % kHugePage) % kHugePage;
+    madvise(aligned, fresh, MADV_HUGEPAGE);
+    for (std::size_t at = 0; at < fresh; at += kPage) aligned[at] = 1;
+    benchmark::ClobberMemory();
+    munmap(block, fresh + kHugePage);
+    state.SetIterationTime(seconds_since(start));
+    report_cpu(state, cpu_seconds() - cpu);
+  }
+  close(fd);
+  state.counters["file_MB"] = g_file_bytes / 1e6;
+  state.counters["fresh_MB"] = static_cast<double>(fresh) / 1e6;
+}
+
+void BM_Load(benchmark::State& state) {
+  for (auto _ : state) {
+    auto* drawing = new KT_Drawing;
+    KT_Drawing* target = drawing;
+    g_current_drawing = drawing;
+    CString path(g_drawing.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu = cpu_seconds();
+    const bool ok = LoadTORVDocument(-1, path, target);
+    state.SetIterationTime(seconds_since(start));
+    report_cpu(state, cpu_seconds() - cpu);
+    g_current_drawing = nullptr;
+    delete drawing;
+    if (!ok) state.SkipWithError("the load failed");
+  }
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(g_file_bytes));
+  state.counters["drawing_MB"] = g_kept_bytes / 1e6;
+}
+
+// trv with args, output to /dev/null: the wall time, the CPU time and the
+// peak resident memory. fork, not posix_spawn: a child that shares this
+// process's memory until exec would inherit its peak as its own.
+void run_trv(benchmark::State& state, std::vector<std::string> args) {
+  args.insert(args.begin(), TRV_PATH);
+  std::vector<char*> argv;
+  for (auto& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
+  double peak_kb = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = fork();
+    if (pid == 0) {
+      const int null = open("/dev/null", O_WRONLY);
+      dup2(null, 1);
+      execv(argv[0], argv.data());
+      _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+      state.SkipWithError("trv failed");
+      break;
+    }
+    state.SetIterationTime(seconds_since(start));
+    report_cpu(state, static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                          static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) * 1e-6);
+    peak_kb = static_cast<double>(usage.ru_maxrss);
+  }
+  state.counters["peak_MiB"] = peak_kb / 1024;
+  state.counters["budget_MiB"] = (g_kept_bytes + g_file_bytes) / (1024 * 1024) + 64;
+}
+
+void BM_TrvDump(benchmark::State& state) { run_trv(state, {"dump", g_drawing}); }
+void BM_TrvInfo(benchmark::State& state) { run_trv(state, {"info", g_drawing}); }
+void BM_TrvInfoDirectoryLarge(benchmark::State& state) { run_trv(state, {"info", "--directory", g_large}); }
+
+// The console report, then each figure against the one it is measured by.
+class RatioReporter : public benchmark::ConsoleReporter {
+ public:
+  void ReportRuns(const std::vector<Run>& runs) override {
+    ConsoleReporter::ReportRuns(runs);
+    for (const Run& r : runs)
+      if (r.run_type == Run::RT_Aggregate && r.aggregate_name == "median") {
+        median_ms_[r.run_name.function_name] = r.GetAdjustedRealTime();
+        if (auto cpu = r.counters.find("cpu_ms"); cpu != r.counters.end())
+          median_cpu_ms_[r.run_name.function_name] = cpu->second.value;
+      }
+  }
+  void Finalize() override {
+    ConsoleReporter::Finalize();
+    auto& out = GetOutputStream();
+    out << "\nmedians, side by side (wall clock; CPU time of the process):\n";
+    ratio(out, "load / floor", "BM_Load", "BM_Floor", 3.0);
+    ratio(out, "trv dump / load", "BM_TrvDump", "BM_Load", 3.0);
+    ratio(out, "trv info / load", "BM_TrvInfo", "BM_Load", 1.5);
+    if (median_ms_.count("BM_TrvInfoDirectoryLarge"))
+      print(out, "  %-22s %9.1f ms   (goal < 50 ms)\n", "trv info --directory", median_ms_["BM_TrvInfoDirectoryLarge"]);
+  }
+
+ private:
+  template <class... A>
+  static void print(std::ostream& out, const char* format, A... values) {
+    char line[160];
+    std::snprintf(line, sizeof line, format, values...);
+    out << line;
+  }
+  void ratio(std::ostream& out, const char* what, const std::string& a, const std::string& b, double goal) {
+    if (!median_ms_.count(a) || !median_ms_.count(b)) return;
+    print(out, "  %-20s %7.1f / %7.1f ms = %5.2f;  cpu %7.1f / %7.1f ms = %5.2f   (goal <= %.1f)\n", what,
+          median_ms_[a], median_ms_[b], median_ms_[a] / median_ms_[b], median_cpu_ms_[a], median_cpu_ms_[b],
+          median_cpu_ms_[a] / median_cpu_ms_[b], goal);
+  }
+  std::map<std::string, double> median_ms_;
+  std::map<std::string, double> median_cpu_ms_;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  if (argc < 2) {
+    std::fprintf(stderr, "usage: %s DRAWING [LARGE_FILE] [benchmark flags]\n", argv[0]);
+    return 2;
+  }
+  g_drawing = argv[1];
+  if (argc > 2) g_large = argv[2];
+  struct stat st {};
+  if (stat(g_drawing.c_str(), &st) != 0 || !load_once(&g_kept_bytes)) {
+    std::fprintf(stderr, "%s: cannot be loaded\n", g_drawing.c_str());
+    return 1;
+  }
+  g_file_bytes = static_cast<double>(st.st_size);
+  auto each = [](benchmark::internal::Benchmark* b) {
+    b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5)->ReportAggregatesOnly();
+  };
+  each(benchmark::RegisterBenchmark("BM_Floor", BM_Floor));
+  each(benchmark::RegisterBenchmark("BM_Load", BM_Load));
+  each(benchmark::RegisterBenchmark("BM_TrvDump", BM_TrvDump));
+  each(benchmark::RegisterBenchmark("BM_TrvInfo", BM_TrvInfo));
+  if (!g_large.empty()) each(benchmark::RegisterBenchmark("BM_TrvInfoDirectoryLarge", BM_TrvInfoDirectoryLarge));
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,184 @@
+#include "tools/trv/dump_writer.h"
+
+#include "host/kt_drawables.h"
+
+namespace trv {
+
+namespace {
+
+void point(JsonOut& out, const Ge_Pt& p) { out.begin_array().real(p.x).real(p.y).real(p.z).end_array(); }
+
+template <class T>
+void reals(JsonOut& out, const T* values, int n) {
+  out.begin_array();
+  for (int i = 0; i < n; ++i) out.real(values[i]);
+  out.end_array();
+}
+
+template <class T>
+void integers(JsonOut& out, const T* values, int n) {
+  out.begin_array();
+  for (int i = 0; i < n; ++i) out.integer(values[i]);
+  out.end_array();
+}
+
+void points(JsonOut& out, const Ge_Pt* values, long n) {
+  out.begin_array();
+  for (long i = 0; i < n; ++i) point(out, values[i]);
+  out.end_array();
+}
+
+// The members that follow a drawable's common ones.
+void drawable_values(JsonOut& out, const KT_Drawable& d) {
+  switch (d.kind) {
+    case KT_Drawable_Kind::point: {
+      auto& e = static_cast<const KT_Point_Entity&>(d);
+      out.key("kind").text("point");
+      point(out.key("at"), e.at);
+      break;
+    }
+    case KT_Drawable_Kind::line: {
+      auto& e = static_cast<const KT_Line_Entity&>(d);
+      out.key("kind").text("line");
+      point(out.key("start"), e.start);
+      point(out.key("end"), e.end);
+      break;
+    }
+    case KT_Drawable_Kind::solid: {
+      auto& e = static_cast<const KT_Solid_Entity&>(d);
+      out.key("kind").text("solid");
+      points(out.key("corners"), e.corners, 4);
+      out.key("count").integer(e.count);
+      break;
+    }
+    case KT_Drawable_Kind::circle: {
+      auto& e = static_cast<const KT_Circle_Entity&>(d);
+      out.key("kind").text("circle");
+      point(out.key("centre"), e.centre);
+      out.key("radius").real(e.radius);
+      break;
+    }
+    case KT_Drawable_Kind::arc: {
+      auto& e = static_cast<const KT_Arc_Entity&>(d);
+      out.key("kind").text("arc");
+      point(out.key("centre"), e.centre);
+      out.key("radius").real(e.radius);
+      out.key("start_angle").real(e.start_angle);
+      out.key("end_angle").real(e.end_angle);
+      break;
+    }
+    case KT_Drawable_Kind::text: {
+      auto& e = static_cast<const KT_Text_Entity&>(d);
+      out.key("kind").text("text");
+      out.key("text").text(e.text);
+      out.key("style").text(e.style);
+      point(out.key("at"), e.at);
+      out.key("height").real(e.height);
+      out.key("width_factor").real(e.width_factor);
+      out.key("rotation").real(e.rotation);
+      break;
+    }
+    case KT_Drawable_Kind::insert: {
+      auto& e = static_cast<const KT_Insert_Entity&>(d);
+      out.key("kind").text("insert");
+      point(out.key("at"), e.at);
+      reals(out.key("scale"), e.scale, 3);
+      out.key("rotation").real(e.rotation);
+      out.key("block_name").text(e.block_name);
+      break;
+    }
+    case KT_Drawable_Kind::dimension: {
+      auto& e = static_cast<const KT_Dimension_Entity&>(d);
+      out.key("kind").text("dimension");
+      out.key("strings").begin_array().text(e.strings[0]).text(e.strings[1]).text(e.strings[2]).end_array();
+      points(out.key("points"), e.points, 7);
+      reals(out.key("reals"), e.reals, 6);
+      out.key("value").integer(e.value);
+      break;
+    }
+    case KT_Drawable_Kind::polyline:
+    case KT_Drawable_Kind::point_set: {
+      auto& e = static_cast<const KT_Vertex_Entity&>(d);
+      out.key("kind").text(d.kind == KT_Drawable_Kind::polyline ? "polyline" : "point_set");
+      out.key("closed").boolean(e.closed);
+      points(out.key("vertices"), e.vertices, e.count);
+      break;
+    }
+  }
+}
+
+void entity_list(JsonOut& out, const KT_Drawing& drawing, const KT_Entity_List& list) {
+  out.begin_array();
+  for (const KT_Drawable* d = list.first; d; d = d->next) {
+    out.line_break().begin_object();
+    out.key("id").integer(d->id);
+    out.key("color").integer(d->color);
+    out.key("third").integer(d->third);
+    out.key("layer").integer(d->layer);
+    // The name of the layer the number names, when there is one.
+    if (d->layer >= 0 && static_cast<std::size_t>(d->layer) < drawing.layer_index.size())
+      if (const char* name = drawing.layer_index[static_cast<std::size_t>(d->layer)]->name)
+        out.key("layer_name").text(name);
+    drawable_values(out, *d);
+    out.end_object();
+  }
+  out.end_array();
+}
+
+// One collection under its key: each object on a line, its id first.
+template <class T, class F>
+void collection(JsonOut& out, const char* name, const KT_Collection& c, F members) {
+  out.line_break().key(name).begin_array();
+  for (const KT_Object* o = c.first; o; o = o->next) {
+    out.line_break().begin_object().key("id").integer(o->id);
+    members(static_cast<const T&>(*o));
+    out.end_object();
+  }
+  out.end_array();
+}
+
+}  // namespace
+
+void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
+  out.begin_object();
+  out.key("version").utf8(header.version);
+  if (header.generation < 0) out.key("generation").null();
+  else out.key("generation").integer(header.generation);
+  collection<KT_Layer>(out, "layers", d.layers, [&out](const KT_Layer& l) {
+    out.key("name").text(l.name);
+    out.key("color").integer(l.color);
+    out.key("line_type").integer(l.line_type);
+    out.key("on").boolean(l.on);
+    out.key("flag2").boolean(l.flag2);
+    out.key("flag3").boolean(l.flag3);
+  });
+  collection<KT_Text_Style>(out, "text_styles", d.text_styles, [&out](const KT_Text_Style& s) {
+    out.key("name").text(s.name);
+    out.key("font_file").text(s.font_file);
+    out.key("big_font_file").text(s.big_font_file);
+    reals(out.key("reals"), s.reals, 4);
+    out.key("flags").integer(s.flags);
+    out.key("last").integer(s.last);
+    out.key("mark").integer(s.mark);
+  });
+  collection<KT_Dim_Style>(out, "dim_styles", d.dim_styles, [&out](const KT_Dim_Style& s) {
+    out.key("name").text(s.name);
+    out.key("second_name").text(s.second_name);
+    integers(out.key("longs"), s.longs, KT_Dim_Style::kLongs);
+    integers(out.key("shorts"), s.shorts, KT_Dim_Style::kShorts);
+    reals(out.key("reals"), s.reals, KT_Dim_Style::kReals);
+  });
+  collection<KT_Line_Type>(out, "line_types", d.line_types,
+                           [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
+  collection<KT_Block>(out, "blocks", d.blocks, [&out, &d](const KT_Block& b) {
+    out.key("name").text(b.name);
+    out.key("description").text(b.description);
+    point(out.key("base"), b.base);
+    reals(out.key("bounds"), b.bounds, 4);
+    entity_list(out.key("entities"), d, b.entities);
+  });
+  entity_list(out.line_break().key("model_space"), d, d.model_space);
+  out.newline().end_object().newline();
+}
+
+}  // namespace trv

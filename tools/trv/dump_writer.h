@@ -1,0 +1,21 @@
+// The JSON of `trv dump` (schema in docs/DUMP.md), written while walking the
+// drawing.
+#pragma once
+
+#include <string>
+
+#include "kernel/zirida.h"
+#include "tools/trv/json_out.h"
+
+namespace trv {
+
+// What the dump says of the file before the drawing.
+struct DumpHeader {
+  std::string version;  // the version text the file starts with, as UTF-8
+  int generation = -1;  // the generation the loader recognised; -1 for none (null)
+};
+
+// The drawing as one JSON object, each collection element on a line of its own.
+void write_dump(const KT_Drawing& drawing, const DumpHeader& header, JsonOut& out);
+
+}  // namespace trv

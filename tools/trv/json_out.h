@@ -1,0 +1,112 @@
+// A JSON text written to a file as it is produced: one fixed buffer, nothing
+// of the document kept, so output of any size costs the same memory.
+#pragma once
+
+#include <algorithm>
+#include <charconv>
+#include <cstddef>
+#include <cstdio>
+#include <string_view>
+
+namespace trv {
+
+class JsonOut {
+ public:
+  explicit JsonOut(std::FILE* out) : out_(out) {}
+  JsonOut(const JsonOut&) = delete;
+  JsonOut& operator=(const JsonOut&) = delete;
+  ~JsonOut() { flush(); }
+
+  // Commas are placed by the writer: before a key or an array element that
+  // follows another one.
+  JsonOut& begin_object() { return open('{'); }
+  JsonOut& end_object() { return close('}'); }
+  JsonOut& begin_array() { return open('['); }
+  JsonOut& end_array() { return close(']'); }
+  // Starts the next member or element on a new line.
+  JsonOut& line_break();
+  // A line end where no member or element follows (before a closing bracket).
+  JsonOut& newline() {
+    put('\n');
+    return *this;
+  }
+  JsonOut& key(std::string_view name) {
+    separate();
+    room(name.size() + 3);
+    char* at = buffer_ + used_;
+    *at++ = '"';
+    at = std::copy(name.begin(), name.end(), at);
+    *at++ = '"';
+    *at++ = ':';
+    used_ = static_cast<std::size_t>(at - buffer_);
+    comma_ = false;
+    return *this;
+  }
+
+  JsonOut& integer(long long v) {
+    separate();
+    room(kLongestPiece);
+    char* at = buffer_ + used_;
+    used_ = static_cast<std::size_t>(std::to_chars(at, at + kLongestPiece, v).ptr - buffer_);
+    comma_ = true;
+    return *this;
+  }
+  JsonOut& boolean(bool v) { return literal(v ? "true" : "false"); }
+  JsonOut& null() { return literal("null"); }
+  // The shortest text that reads back as the same double, always with a
+  // fraction or exponent so that it reads back as a real; NaN and the
+  // infinities, which JSON cannot hold, as the strings "nan", "inf", "-inf".
+  JsonOut& real(double v);
+  // A string the kernel holds: its bytes as the characters of the same
+  // numbers (U+0000 to U+00FF) in UTF-8; null as null.
+  JsonOut& text(const char* bytes) { return bytes ? quoted(bytes, true) : null(); }
+  // A string that is UTF-8 already.
+  JsonOut& utf8(std::string_view chars) { return quoted(chars, false); }
+
+  // Writes what the buffer holds; false once any write to the file failed.
+  bool flush();
+
+ private:
+  static constexpr std::size_t kSize = 64 * 1024;
+  // The longest piece written without a check in between (a number).
+  static constexpr std::size_t kLongestPiece = 64;
+
+  JsonOut& open(char c) {
+    separate();
+    put(c);
+    comma_ = false;
+    return *this;
+  }
+  JsonOut& close(char c) {
+    put(c);
+    comma_ = true;
+    return *this;
+  }
+  JsonOut& quoted(std::string_view chars, bool from_bytes);
+  JsonOut& literal(std::string_view s) {
+    separate();
+    put(s);
+    comma_ = true;
+    return *this;
+  }
+  void separate() {
+    if (comma_) put(',');
+  }
+  void room(std::size_t n) {
+    if (kSize - used_ < n) drain();
+  }
+  void put(char c) {
+    room(1);
+    buffer_[used_++] = c;
+  }
+  void put(std::string_view s);
+  void drain();
+
+  std::FILE* out_;
+  bool comma_ = false;
+  bool failed_ = false;
+  std::size_t used_ = 0;
+  char buffer_[kSize];
+};
+
+}  // namespace trv
