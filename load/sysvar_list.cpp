@@ -7,6 +7,8 @@
 #include <memory>
 #include <string>
 
+#include "load/install_location.h"
+
 namespace {
 std::vector<SysVarEntry> g_list;
 std::string g_path_override;
@@ -49,10 +51,9 @@ void set_sysvar_list_path(const char* path) { g_path_override = path ? path : ""
 
 const char* sysvar_list_path() {
   if (!g_path_override.empty()) return g_path_override.c_str();
-  if (std::FILE* f = std::fopen(KTTRV_SYSVAR_LIST_INSTALLED, "r")) {
-    std::fclose(f);
-    return KTTRV_SYSVAR_LIST_INSTALLED;
-  }
+  // Found once: the binary holding this code does not move while it runs.
+  static const std::string installed = installed_data_file(KTTRV_SYSVAR_LIST_NAME);
+  if (!installed.empty()) return installed.c_str();
   return KTTRV_SYSVAR_LIST_BUILD;
 }
 
