@@ -1,6 +1,7 @@
 #include "load/install_location.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <vector>
 
 #if !defined(_WIN32)
@@ -51,7 +52,7 @@ std::string installed_data_file(const char* name) {
   static const char* const kFromBinary[] = {KTTRV_DATA_FROM_LIBDIR, KTTRV_DATA_FROM_BINDIR};
   for (const std::string& dir : own_binary_directories()) {
     for (const char* relative : kFromBinary) {
-      std::string candidate = dir + "/" + relative + "/" + name;
+      std::string candidate = (std::filesystem::path(dir) / relative / name).lexically_normal().string();
       if (readable(candidate)) return candidate;
     }
   }

@@ -11,4 +11,6 @@ for preset in debug asan-ubsan; do
   cmake --build --preset "$preset"
   ctest --preset "$preset" -j2
 done
+echo "== installed package"
+scripts/install-check.sh build/debug
 scripts/fuzz.sh "${KTTRV_FUZZ_SECONDS:-30}"

@@ -10,6 +10,7 @@
 int main(int argc, char** argv) {
   CLI::App app{"trv: read, inspect and write TORV drawing files (.trv)"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", std::string("trv ") + KTTRV_VERSION);
   bool verbose = false;
   app.add_flag("-v,--verbose", verbose, "Print why a section stopped early, with its byte offset");
 
