@@ -3,6 +3,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -111,12 +112,12 @@ class Progress {
 struct Tally {
   std::size_t done = 0;
   std::uintmax_t bytes = 0;
-  std::vector<std::string> failed;
+  std::vector<std::size_t> failed;  // indexes into the inputs
 
-  void record(const std::string& in, bool ok) {
+  void record(const SaveRequest& request, std::size_t index, bool ok) {
     ++done;
-    bytes += size_of(in);
-    if (!ok) failed.push_back(in);
+    bytes += size_of(request.files[index]);
+    if (!ok) failed.push_back(index);
   }
 };
 
@@ -132,9 +133,10 @@ void convert_share(const SaveRequest& request, int worker, int jobs, int report)
 }
 
 void run_in_process(const SaveRequest& request, Tally& tally, const Progress& progress) {
-  for (const std::string& in : request.files) {
+  for (std::size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& in = request.files[i];
     const int status = convert_one(in, output_for(in, request.out_dir), request);
-    tally.record(in, status == 0);
+    tally.record(request, i, status == 0);
     progress.show(tally.done, tally.bytes, in);
   }
   progress.clear();
@@ -166,7 +168,7 @@ void run_in_workers(const SaveRequest& request, Tally& tally, const Progress& pr
   while (results != nullptr && std::fscanf(results, "%zu %d", &index, &status) == 2) {
     if (index >= reported.size() || reported[index]) continue;
     reported[index] = true;
-    tally.record(request.files[index], status == 0);
+    tally.record(request, index, status == 0);
     progress.show(tally.done, tally.bytes, request.files[index]);
   }
   progress.clear();
@@ -175,7 +177,7 @@ void run_in_workers(const SaveRequest& request, Tally& tally, const Progress& pr
   for (std::size_t i = 0; i < reported.size(); ++i) {
     if (reported[i]) continue;
     error(request.files[i] + ": not converted (its worker stopped)");
-    tally.record(request.files[i], false);
+    tally.record(request, i, false);
   }
 }
 
@@ -208,8 +210,9 @@ int run_save_request(const SaveRequest& request) {
     std::fputs("\n", stderr);
     return 0;
   }
+  std::sort(tally.failed.begin(), tally.failed.end());  // workers finish in any order
   std::fprintf(stderr, "; %zu failed:", tally.failed.size());
-  for (const std::string& in : tally.failed) std::fprintf(stderr, " %s", in.c_str());
+  for (const std::size_t i : tally.failed) std::fprintf(stderr, " %s", request.files[i].c_str());
   std::fputs("\n", stderr);
   return 1;
 }
