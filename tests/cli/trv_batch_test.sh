@@ -5,15 +5,7 @@
 set -uo pipefail
 trv=$1
 src=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-check() {  # name expected actual
-  if [[ "$2" != "$3" ]]; then
-    echo "FAIL $1: expected [$2] got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/check.sh"
 
 # 100 drawings: the example and empty drawings, each written by trv itself so
 # that every one differs in name; one then cut inside its header, one replaced by text.
