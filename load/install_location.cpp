@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <windows.h>
+#else
 #include <dlfcn.h>
 #include <unistd.h>
 #endif
@@ -20,7 +22,7 @@ bool readable(const std::string& path) {
 
 // The directory part of a path that has one; "" otherwise.
 std::string directory_of(const std::string& path) {
-  const auto slash = path.find_last_of('/');
+  const auto slash = path.find_last_of("/\\");
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
@@ -30,7 +32,17 @@ std::string directory_of(const std::string& path) {
 // its argv[0] there).
 std::vector<std::string> own_binary_directories() {
   std::vector<std::string> dirs;
-#if !defined(_WIN32)
+#if defined(_WIN32)
+  HMODULE module = nullptr;
+  char name[MAX_PATH];
+  if (GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                         reinterpret_cast<LPCSTR>(&installed_data_file), &module) != 0) {
+    const DWORD n = GetModuleFileNameA(module, name, MAX_PATH);
+    if (n > 0 && n < MAX_PATH) {
+      if (std::string dir = directory_of(std::string(name, n)); !dir.empty()) dirs.push_back(dir);
+    }
+  }
+#else
   Dl_info info{};
   if (dladdr(reinterpret_cast<void*>(&installed_data_file), &info) != 0 && info.dli_fname != nullptr) {
     if (std::string dir = directory_of(info.dli_fname); !dir.empty()) dirs.push_back(dir);

@@ -1,7 +1,13 @@
 #include "tools/trv/batch_convert.h"
 
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <process.h>
+#else
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -24,15 +30,29 @@ namespace fs = std::filesystem;
 
 namespace {
 
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) == 1;
+#endif
+}
+
 // A file under the temporary directory, removed when it goes.
 class TempFile {
  public:
   TempFile() {
+#if defined(_WIN32)
+    static int serial = 0;
+    path_ = (fs::temp_directory_path() /
+             ("trv-" + std::to_string(_getpid()) + "-" + std::to_string(++serial))).string();
+#else
     std::string pattern = (fs::temp_directory_path() / "trv-XXXXXX").string();
     const int fd = mkstemp(pattern.data());
     if (fd < 0) throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
     close(fd);
     path_ = pattern;
+#endif
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -56,6 +76,10 @@ int convert_one(const std::string& in, const std::string& out, const SaveRequest
   std::optional<TempFile> out_copy;
   std::string in_path = in;
   std::string out_path = out;
+#if defined(_WIN32)
+  _setmode(_fileno(stdin), _O_BINARY);  // drawings are bytes, not text
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   if (in == "-") {
     in_copy.emplace();
     std::ofstream copy(in_copy->path(), std::ios::binary);
@@ -94,7 +118,7 @@ std::uintmax_t size_of(const std::string& path) {
 // The progress line, drawn only when standard error is a terminal.
 class Progress {
  public:
-  explicit Progress(std::size_t total) : total_(total), shown_(isatty(STDERR_FILENO) == 1) {}
+  explicit Progress(std::size_t total) : total_(total), shown_(stderr_is_terminal()) {}
   void show(std::size_t done, std::uintmax_t bytes, const std::string& current) const {
     if (!shown_) return;
     std::fprintf(stderr, "\r\033[K[%zu/%zu] %ju bytes  %s", done, total_, bytes, current.c_str());
@@ -121,6 +145,17 @@ struct Tally {
   }
 };
 
+void run_in_process(const SaveRequest& request, Tally& tally, const Progress& progress) {
+  for (std::size_t i = 0; i < request.files.size(); ++i) {
+    const std::string& in = request.files[i];
+    const int status = convert_one(in, output_for(in, request.out_dir), request);
+    tally.record(request, i, status == 0);
+    progress.show(tally.done, tally.bytes, in);
+  }
+  progress.clear();
+}
+
+#if !defined(_WIN32)
 // Files i with i % jobs == worker, one after another; each result goes to
 // `report` as "<index> <status>\n" when there is one.
 void convert_share(const SaveRequest& request, int worker, int jobs, int report) {
@@ -132,15 +167,6 @@ void convert_share(const SaveRequest& request, int worker, int jobs, int report)
   }
 }
 
-void run_in_process(const SaveRequest& request, Tally& tally, const Progress& progress) {
-  for (std::size_t i = 0; i < request.files.size(); ++i) {
-    const std::string& in = request.files[i];
-    const int status = convert_one(in, output_for(in, request.out_dir), request);
-    tally.record(request, i, status == 0);
-    progress.show(tally.done, tally.bytes, in);
-  }
-  progress.clear();
-}
 
 // Worker processes report through one pipe; a worker that dies leaves its
 // unreported files counted as failed.
@@ -180,6 +206,7 @@ void run_in_workers(const SaveRequest& request, Tally& tally, const Progress& pr
     tally.record(request, i, false);
   }
 }
+#endif
 
 }  // namespace
 
@@ -199,11 +226,15 @@ int run_save_request(const SaveRequest& request) {
   }
   Tally tally;
   const Progress progress(request.files.size());
+#if defined(_WIN32)
+  run_in_process(request, tally, progress);  // no fork: --jobs runs one process
+#else
   if (request.jobs > 1 && request.files.size() > 1) {
     run_in_workers(request, tally, progress);
   } else {
     run_in_process(request, tally, progress);
   }
+#endif
   std::fprintf(stderr, "trv: converted %zu of %zu files (%ju bytes read)", tally.done - tally.failed.size(),
                request.files.size(), tally.bytes);
   if (tally.failed.empty()) {
