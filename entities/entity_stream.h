@@ -5,13 +5,7 @@
 #include <cstdint>
 
 #include "load/tag_file.h"
-#include "module/export.h"
-
-// Reads record_count records from the position and creates their drawables.
-// block_index is -1 for the model space. Always returns 1.
-KTTRV_EXPORT int LoadTORVEntities(tagFile* file, char mode_flag, int block_index,
-                                  unsigned long record_count, int base_blocks, int base_layers,
-                                  int base_text_styles, int base_line_types);
+#include "kttrv/kttrv.h"  // LoadTORVEntities, exported
 
 // The same stream; true when all records were read, false when the end of
 // the data cut the stream short (callers then stop their own section).

@@ -3,22 +3,8 @@
 
 #include <cstddef>
 
-#include "kernel/afx.h"
-#include "kernel/zirida.h"
+#include "kttrv/kttrv.h"  // the exported entry points
 #include "load/diagnostics.h"
-#include "module/export.h"
-
-// The generation of the most recently recognised file; -1 before the first.
-KTTRV_EXPORT extern int g_trv_ver;
-
-// Reads the file at path into drawing. mode -1 also walks the system
-// variables. True when a supported file was read to the end of the load
-// sequence (sections that stop early included) or a legacy file loaded.
-KTTRV_EXPORT bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing);
-
-// Our host's own settings: where diagnostics go, where the list file lives.
-KTTRV_EXPORT void KtTrvSetDiagnosticSink(KtTrvDiagnosticSink sink, void* context);
-KTTRV_EXPORT void KtTrvSetSysVarListPath(const char* path);
 
 // The load from a file already in memory (size bytes at data), after the
 // system-variable list was read. LoadTORVDocument ends here.

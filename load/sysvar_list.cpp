@@ -7,6 +7,7 @@
 
 #include "load/diagnostics.h"
 #include "load/input_file.h"
+#include "load/install_location.h"
 
 namespace {
 std::vector<SysVarEntry> g_list;
@@ -82,9 +83,9 @@ void set_sysvar_list_path(const char* path) { g_path_override = path ? path : ""
 
 const char* sysvar_list_path() {
   if (!g_path_override.empty()) return g_path_override.c_str();
-  InputFile installed;
-  std::string problem;
-  if (installed.open(KTTRV_SYSVAR_LIST_INSTALLED, UINT64_MAX, problem)) return KTTRV_SYSVAR_LIST_INSTALLED;
+  // Found once: the binary holding this code does not move while it runs.
+  static const std::string installed = installed_data_file(KTTRV_SYSVAR_LIST_NAME);
+  if (!installed.empty()) return installed.c_str();
   return KTTRV_SYSVAR_LIST_BUILD;
 }
 

@@ -16,4 +16,6 @@ echo "== tsan"
 cmake --preset tsan >/dev/null
 cmake --build --preset tsan --target kttrv_thread_tests
 ctest --preset tsan -R LoadThreads
+echo "== installed package"
+scripts/install-check.sh build/debug
 scripts/fuzz.sh "${KTTRV_FUZZ_SECONDS:-30}"

@@ -4,16 +4,7 @@
 set -uo pipefail
 trv=$1
 src=$2
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-failures=0
-
-check() {  # name expected actual
-  if [[ "$2" != "$3" ]]; then
-    echo "FAIL $1: expected [$2] got [$3]"
-    failures=$((failures + 1))
-  fi
-}
+source "$(dirname "$0")/check.sh"
 
 # A header of 88 bytes: version text, every slot -1.
 header() {

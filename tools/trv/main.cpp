@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "tools/trv/batch_convert.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 
@@ -89,13 +90,18 @@ int main(int argc, char** argv) {
   auto* make_new = app.add_subcommand("new", "Write an empty drawing as a HALD 2002 file");
   make_new->add_option("OUT", out, "File to write")->required();
 
-  auto* save = app.add_subcommand("save", "Load a file and write it again as a HALD 2002 file");
-  save->add_option("IN", path, "Drawing file to load")->required();
-  save->add_option("OUT", out, "File to write")->required();
-  save->add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
-  save->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
-  bool allow_loss = false;
-  save->add_flag("--allow-loss", allow_loss,
+  trv::SaveRequest save_request;
+  auto* save = app.add_subcommand("save", "Load files and write them again as HALD 2002 files");
+  save->add_option("FILES", save_request.files,
+                   "IN OUT, or IN... with -o DIR; - is standard input (as OUT: standard output)")
+      ->required();
+  save->add_option("-o,--output-dir", save_request.out_dir,
+                   "Write each IN to DIR/<name>.trv, with a progress line and a summary");
+  save->add_option("-j,--jobs", save_request.jobs, "Convert in N worker processes (with -o)")
+      ->check(CLI::PositiveNumber);
+  save->add_option("--mode", save_request.mode, "Load mode (-1 also reads the system variables)");
+  save->add_option("--sysvar-list", save_request.sysvar_list, "System-variable list file to use");
+  save->add_flag("--allow-loss", save_request.allow_loss,
                  "Save even when the file cannot hold everything the drawing has (what is lost is named)");
 
 #ifdef SIGXFSZ
@@ -128,7 +134,7 @@ int main(int argc, char** argv) {
     if (*render) return trv::run_render(path, out, render_options);
     if (*trace) return trv::run_trace(path, mode, sysvar_list);
     if (*make_new) return trv::run_new(out);
-    if (*save) return trv::run_save(path, out, mode, sysvar_list, allow_loss);
+    if (*save) return trv::run_save_request(save_request);
   } catch (const std::exception& e) {
     trv::error(e.what());
     return 1;

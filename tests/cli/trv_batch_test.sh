@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# trv save over a folder: every good file converted, each bad one named with
+# its reason, a non-zero exit; worker processes write the same bytes; "-"
+# reads standard input and writes standard output.
+set -uo pipefail
+trv=$1
+src=$2
+source "$(dirname "$0")/check.sh"
+
+# 100 drawings: the example and empty drawings, each written by trv itself so
+# that every one differs in name; one then cut inside its header, one replaced by text.
+mkdir "$tmp/in"
+for i in $(seq -w 1 100); do
+  if ((10#$i % 2)); then cp "$src/examples/sample.trv" "$tmp/in/d$i.trv"; else "$trv" new "$tmp/in/d$i.trv"; fi
+done
+head -c 40 "$src/examples/sample.trv" > "$tmp/in/d037.trv"
+echo "not a drawing" > "$tmp/in/d064.trv"
+
+"$trv" save "$tmp"/in/*.trv -o "$tmp/one" 2> "$tmp/one.err"
+check "exit with failures" 1 $?
+check "converted" 98 "$(ls "$tmp/one" | wc -l)"
+check "failures named" 2 "$(grep -c -E '^trv: .*/in/d0(37|64)\.trv: ' "$tmp/one.err")"
+check "summary" 1 "$(grep -c -E '^trv: converted 98 of 100 files .*2 failed: .*d037\.trv .*d064\.trv$' "$tmp/one.err")"
+check "no progress line off a terminal" "" "$(grep -F $'\r' "$tmp/one.err")"
+
+"$trv" save "$tmp"/in/*.trv -o "$tmp/two" --jobs 2 2> "$tmp/two.err"
+check "jobs exit" 1 $?
+check "jobs summary" 1 "$(grep -c -E '^trv: converted 98 of 100 files .*2 failed: .*d037\.trv .*d064\.trv$' "$tmp/two.err")"
+check "jobs failures named" 2 "$(grep -c -E '^trv: .*/in/d0(37|64)\.trv: ' "$tmp/two.err")"
+check "jobs outputs byte-identical" "" "$(diff -r "$tmp/one" "$tmp/two")"
+
+rm "$tmp"/in/d037.trv "$tmp"/in/d064.trv
+"$trv" save "$tmp"/in/*.trv -o "$tmp/three" --jobs 3 2>/dev/null
+check "all good exit" 0 $?
+
+"$trv" save - - < "$src/examples/sample.trv" > "$tmp/piped.trv"
+check "stdin to stdout exit" 0 $?
+"$trv" save "$src/examples/sample.trv" "$tmp/direct.trv"
+check "stdin to stdout bytes" "" "$(cmp "$tmp/direct.trv" "$tmp/piped.trv")"
+check "IN OUT bytes as batch" "" "$(cmp "$tmp/direct.trv" "$tmp/one/d001.trv")"
+
+"$trv" save a b c 2>/dev/null
+check "three files without -o" 2 $?
+
+((failures == 0)) && echo "trv batch: all checks passed"
+exit $((failures > 0))
