@@ -1,7 +1,7 @@
 #include "entities/entity_stream.h"
 
 #include "entities/entity_kinds.h"
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 
 namespace {
 

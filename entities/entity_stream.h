@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
-#include "load/tag_file.h"
-#include "module/export.h"
+#include "format/tag_file.h"
+#include "format/export.h"
 
 // Reads record_count records from the position and creates their drawables.
 // block_index is -1 for the model space. Always returns 1.

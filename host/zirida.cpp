@@ -8,7 +8,7 @@
 #include <sys/mman.h>
 #endif
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "host/kernel_state.h"
 #include "host/kt_drawables.h"
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include "entities/entity_stream.h"
 #include "kernel/collections.h"
 #include "legacy/legacy_loader.h"
-#include "load/block_section.h"
-#include "load/sysvar_list.h"
-#include "load/table_readers.h"
-#include "load/torv_header.h"
+#include "tables/block_section.h"
+#include "tables/sysvar_list.h"
+#include "tables/table_readers.h"
+#include "format/torv_header.h"
 
 int g_trv_ver = -1;
 

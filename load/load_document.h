@@ -5,8 +5,8 @@
 
 #include "kernel/afx.h"
 #include "kernel/zirida.h"
-#include "load/diagnostics.h"
-#include "module/export.h"
+#include "format/diagnostics.h"
+#include "format/export.h"
 
 // The generation of the most recently recognised file; -1 before the first.
 KTTRV_EXPORT extern int g_trv_ver;

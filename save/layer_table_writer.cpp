@@ -1,7 +1,7 @@
 // Layer records are 12 bytes, each followed by the layer's name: name flag,
 // flags byte (4: second flag, 1: third flag), a spare byte, colour number
 // (negative: off), line type number, two spare bytes.
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 #include "save/drawing_writer.h"
 #include "save/sysvar_writer.h"
 #include "save/table_writers.h"

@@ -1,7 +1,7 @@
 // Writing the host's current drawing as a "HALD 2002" file.
 #pragma once
 
-#include "module/export.h"
+#include "format/export.h"
 
 // True when the whole file was written and closed; false when there is no
 // current drawing (nothing is written), the file cannot be opened, or a

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "host/kt_drawables.h"
 #include "tests/support/drawing_fixture.h"
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "load/record_reader.h"
-#include "load/tag_file.h"
+#include "format/record_reader.h"
+#include "format/tag_file.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 
 namespace {
 

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "kernel/zirida.h"
-#include "load/counted_section.h"
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
-#include "load/table_readers.h"
+#include "format/counted_section.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
+#include "tables/table_readers.h"
 
 namespace {
 

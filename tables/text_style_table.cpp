@@ -1,12 +1,12 @@
 // The text style table: a uint32 count, then per style a fixed record (52
 // bytes for generations 3 and 6, 56 for later ones) and its counted strings.
 #include "kernel/zirida.h"
-#include "load/counted_section.h"
-#include "load/diagnostics.h"
-#include "load/font_file_names.h"
+#include "format/counted_section.h"
+#include "format/diagnostics.h"
+#include "tables/font_file_names.h"
 #include "load/load_document.h"
-#include "load/record_reader.h"
-#include "load/table_readers.h"
+#include "format/record_reader.h"
+#include "tables/table_readers.h"
 
 namespace {
 

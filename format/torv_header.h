@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 struct TorvHeader {
   uint8_t marker;           // never 'T' (that is a legacy file)

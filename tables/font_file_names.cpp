@@ -1,4 +1,4 @@
-#include "load/font_file_names.h"
+#include "tables/font_file_names.h"
 
 #include <cstring>
 

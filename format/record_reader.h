@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 class RecordReader {
  public:

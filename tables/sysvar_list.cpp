@@ -1,4 +1,4 @@
-#include "load/sysvar_list.h"
+#include "tables/sysvar_list.h"
 
 #include <algorithm>
 #include <cstdio>

@@ -1,11 +1,11 @@
 // The layer table: a uint32 count, then per layer a 12-byte record and, when
 // its name flag says so, the name as a counted string.
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "kernel/zirida.h"
-#include "load/counted_section.h"
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
-#include "load/table_readers.h"
+#include "format/counted_section.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
+#include "tables/table_readers.h"
 
 namespace {
 
