@@ -1,5 +1,7 @@
 #include "format/torv_header.h"
 
+int g_trv_ver = -1;
+
 namespace {
 
 struct VersionEntry {

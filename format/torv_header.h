@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "format/export.h"
 #include "format/tag_file.h"
 
 struct TorvHeader {
@@ -65,3 +66,7 @@ int torv_generation(const char (&version)[14]);
 // The generation-2 files are recognised but refused with this message.
 inline constexpr const char* kRefusedVersionMessage =
     "Sorry,This version only support TORV2000 add HALD 2002";
+
+// The generation of the most recently recognised file; -1 before the first.
+// The driver sets it; readers whose records differ by generation look at it.
+KTTRV_EXPORT extern int g_trv_ver;

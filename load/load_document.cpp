@@ -14,7 +14,6 @@
 #include "tables/table_readers.h"
 #include "format/torv_header.h"
 
-int g_trv_ver = -1;
 
 void KtTrvSetDiagnosticSink(KtTrvDiagnosticSink sink, void* context) {
   set_diagnostic_sink(sink, context);

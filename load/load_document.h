@@ -6,10 +6,8 @@
 #include "kernel/afx.h"
 #include "kernel/zirida.h"
 #include "format/diagnostics.h"
+#include "format/torv_header.h"
 #include "format/export.h"
-
-// The generation of the most recently recognised file; -1 before the first.
-KTTRV_EXPORT extern int g_trv_ver;
 
 // Reads the file at path into drawing. mode -1 also walks the system
 // variables. True when a supported file was read to the end of the load

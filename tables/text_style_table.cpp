@@ -4,8 +4,8 @@
 #include "format/counted_section.h"
 #include "format/diagnostics.h"
 #include "tables/font_file_names.h"
-#include "load/load_document.h"
 #include "format/record_reader.h"
+#include "format/torv_header.h"
 #include "tables/table_readers.h"
 
 namespace {
