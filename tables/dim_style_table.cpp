@@ -97,7 +97,7 @@ void read_dim_style_table(tagFile* f, int32_t position) {
   const std::optional<uint32_t> counted = open_counted_section(r, position, kSection);
   if (!counted) return;
   const uint32_t count = *counted;
-  unsigned char rec[kRecordSize];
+  unsigned char rec[kRecordSize] = {};
   std::string name, second_name;  // whole, as their references give them
   DimStyleArrays arrays;
   for (uint32_t i = 0; i < count; ++i) {
