@@ -56,6 +56,9 @@ inline constexpr TorvSlotInfo kTorvSlots[12] = {
     {kSlotEntities, "entities", "#RM_EntI#"},
 };
 
+// What a writer puts in front of the section of that slot.
+inline const char* section_tag(TorvSlot slot) { return kTorvSlots[(slot - 40) / 4].tag; }
+
 // Reads the header at position 0; false when the file is shorter.
 bool read_torv_header(tagFile* f, TorvHeader& header);
 

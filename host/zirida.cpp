@@ -9,6 +9,7 @@
 #endif
 
 #include "format/color_palette.h"
+#include "format/names.h"
 #include "host/kernel_state.h"
 #include "host/kt_drawing_store.h"
 #include "host/kt_drawables.h"
@@ -494,14 +495,7 @@ bool is_file_ext(const char* file_name, const char* ext) {
   if (file_name == nullptr || ext == nullptr) return false;
   const char* dot = std::strrchr(file_name, '.');
   if (dot == nullptr || std::strpbrk(dot, "/\\") != nullptr) return false;
-  const char* a = dot + 1;
-  const char* b = ext;
-  for (; *a && *b; ++a, ++b) {
-    const char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 0x20) : *a;
-    const char cb = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 0x20) : *b;
-    if (ca != cb) return false;
-  }
-  return *a == '\0' && *b == '\0';
+  return same_name(dot + 1, ext);
 }
 
 namespace {

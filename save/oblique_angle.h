@@ -2,11 +2,10 @@
 // into radians by multiplying with pi and then with 1/180, each rounded.
 #pragma once
 
-inline constexpr double kPi = 3.141592653589793;
-inline constexpr double kOneEightieth = 0.005555555555555556;
+#include "format/angles.h"
 
 // What the loader makes of a stored angle, operation for operation.
-inline double loaded_radians(double degrees) { return degrees * kPi * kOneEightieth; }
+inline double loaded_radians(double degrees) { return degrees_to_radians(degrees); }
 
 // The degrees to store so that loaded_radians gives back `radians`: exactly
 // when some double does, else the nearest the loader can reach. A short

@@ -45,8 +45,8 @@ void write_header(TorvWriter& w, const HeaderRecord& h) {
 void rewrite_header(TorvWriter& w, const HeaderRecord& h) { writer_rewrite_start(w, h.bytes, kWrittenHeaderSize); }
 
 // Writes the tag and notes in the slot where the section's data begins.
-void begin_section(TorvWriter& w, HeaderRecord& h, const char* tag, int slot) {
-  write_tag(w, tag);
+void begin_section(TorvWriter& w, HeaderRecord& h, TorvSlot slot) {
+  write_tag(w, section_tag(slot));
   store_int32(h, slot, w.position);
 }
 
@@ -57,34 +57,34 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing) {
   write_header(w, h);
   store_int32(h, 88, w.position);
 
-  begin_section(w, h, "#RM_VariAq", kSlotSysVars);
+  begin_section(w, h, kSlotSysVars);
   write_sysvar_section(w);
-  begin_section(w, h, "#RM_VporT", kSlotViewports);
+  begin_section(w, h, kSlotViewports);
   write_viewport_table(w);
-  begin_section(w, h, "#RM_LtypeE", kSlotLineTypes);
+  begin_section(w, h, kSlotLineTypes);
   write_line_type_table(w, drawing);
-  begin_section(w, h, "#RM_StylE", kSlotTextStyles);
+  begin_section(w, h, kSlotTextStyles);
   write_text_style_table(w, drawing);
-  begin_section(w, h, "#RM_LayeR", kSlotLayers);
+  begin_section(w, h, kSlotLayers);
   write_layer_table(w, drawing);
-  begin_section(w, h, "#RM_VievT", kSlotViews);
+  begin_section(w, h, kSlotViews);
   write_view_table(w, drawing);
-  begin_section(w, h, "#RM_Ucs_T", kSlotUcs);
+  begin_section(w, h, kSlotUcs);
   write_ucs_table(w);
-  write_tag(w, "#RM_AppiD");  // no application ids: the slot stays -1
+  write_tag(w, section_tag(kSlotAppIds));  // no application ids: the slot stays -1
 
   // No dimension style records are written, so the slot never leads the
   // loader to any, whether or not the drawing has dimension styles.
-  write_tag(w, "#RM_DimsT");
+  write_tag(w, section_tag(kSlotDimStyles));
   store_int32(h, kSlotDimStyles, kAbsent);
 
-  begin_section(w, h, "#RM_BlocK", kSlotBlockTable);
+  begin_section(w, h, kSlotBlockTable);
   write_block_table(w, drawing);
   // No block definitions are written: -1 keeps the loader from reading any.
   store_int32(h, kSlotBlocks, kAbsent);
 
   // The entity section holds its record count, 0.
-  begin_section(w, h, "#RM_EntI#", kSlotEntities);
+  begin_section(w, h, kSlotEntities);
   write_int32(w, 0);
 
   write_tag(w, "GroupDic");
