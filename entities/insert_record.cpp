@@ -13,10 +13,7 @@ constexpr uint64_t kSmallestAttribute = 10 + 102;
 // each non-zero one. Everything is passed over.
 void skip_attributes(RecordReader& r) {
   const uint32_t count = r.u32();
-  if (!r.fits(count, kSmallestAttribute)) {
-    r.fail();
-    return;
-  }
+  if (!r.expect_items(count, kSmallestAttribute)) return;
   EntityProps props;
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
     read_entity_props(r, props);
