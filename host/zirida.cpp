@@ -82,9 +82,10 @@ bool refused(KT_Op op) { return g_refused[static_cast<int>(op)]; }
 
 template <class T>
 T* make(KT_Drawing& d) {
-  void* p = d.store().arena.take(sizeof(T), alignof(T));
+  KT_Drawing_Store& store = d.store();
+  void* p = store.arena.take(sizeof(T), alignof(T));
   T* object = new (p) T{};
-  object->id = d.store().next_id++;
+  object->id = store.next_id++;
   return object;
 }
 
