@@ -82,10 +82,9 @@ bool refused(KT_Op op) { return g_refused[static_cast<int>(op)]; }
 
 template <class T>
 T* make(KT_Drawing& d) {
-  KT_Drawing_Store& store = d.store();
-  void* p = store.arena.take(sizeof(T), alignof(T));
+  void* p = d.store().arena.take(sizeof(T), alignof(T));
   T* object = new (p) T{};
-  object->id = store.next_id++;
+  object->id = d.store().next_id++;
   return object;
 }
 
