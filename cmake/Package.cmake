@@ -15,7 +15,7 @@ target_include_directories(KtTrv INTERFACE
 # The public headers: the entry points, the kernel interface and the
 # framework shims it uses. <kttrv/kttrv.h> finds the other two beside it.
 install(FILES include/kttrv/kttrv.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kttrv)
-install(FILES kernel/zirida.h kernel/afx.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kttrv/kernel)
+install(FILES kernel/zirida.h kernel/afx.h kernel/kt_drawables.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kttrv/kernel)
 
 install(EXPORT KtTrvTargets NAMESPACE KtTrv:: DESTINATION ${KTTRV_CMAKE_DIR})
 configure_package_config_file(cmake/KtTrvConfig.cmake.in

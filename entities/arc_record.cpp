@@ -1,5 +1,5 @@
 // Kind 4: centre x, y, z, radius, start and end angle in degrees (48 bytes).
-#include "entities/angles.h"
+#include "format/angles.h"
 #include "entities/entity_kinds.h"
 
 void read_arc_record(EntityContext& c) {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "entities/entity_props.h"
-#include "load/record_reader.h"
+#include "format/record_reader.h"
 
 // What one stream's readers share; set up once per stream.
 struct EntityContext {

@@ -15,14 +15,14 @@ bool skip_xdata_value(RecordReader& r, int16_t code) {
 
 bool skip_xdata(RecordReader& r) {
   const uint32_t count = r.u32();
-  if (!r.fits(count, 2)) return r.fail(), false;  // every item holds at least its code
+  if (!r.expect_items(count, 2)) return false;  // every item holds at least its code
   for (uint32_t i = 0; i < count && r.ok(); ++i) skip_xdata_value(r, r.i16());
   return r.ok();
 }
 
 bool skip_blobs(RecordReader& r) {
   const uint32_t count = r.u32();
-  if (!r.fits(count, 36)) return r.fail(), false;  // 12 + 24 bytes at least
+  if (!r.expect_items(count, 36)) return false;  // 12 + 24 bytes at least
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
     r.skip(12);
     skip_blob_body(r);

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "kernel/zirida.h"
-#include "load/record_reader.h"
+#include "format/record_reader.h"
 
 struct EntityProps {
   uint16_t flags = 0;

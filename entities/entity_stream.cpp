@@ -1,9 +1,9 @@
 #include "entities/entity_stream.h"
 
 #include "entities/entity_kinds.h"
-#include "load/diagnostics.h"
-#include "load/entry_lock.h"
-#include "load/load_stats.h"
+#include "format/diagnostics.h"
+#include "format/entry_lock.h"
+#include "format/load_stats.h"
 
 namespace {
 
@@ -32,18 +32,32 @@ void read_payload(EntityContext& c, int16_t kind) {
   }
 }
 
-// A record's fate, counted only when a host installed a tally: created when
-// the drawing's creation number moved on.
-void tally(LoadStats& stats, int16_t kind, long id_before, bool whole) {
+// Where the kernel appends the next drawable: the model space or the block
+// being filled (the drawing's last block). A record created its drawable
+// when either list's last drawable moved on.
+struct CreationMark {
+  const KT_Drawable* model = nullptr;
+  const KT_Drawable* block = nullptr;
+  bool operator==(const CreationMark&) const = default;
+};
+
+// A record's fate, counted only when a host installed a tally.
+void tally(LoadStats& stats, int16_t kind, const CreationMark& before, bool whole);
+
+CreationMark creation_mark() {
+  if (g_current_drawing == nullptr) return {};
+  const auto* block = static_cast<const KT_Block*>(g_current_drawing->blocks.last);
+  return {g_current_drawing->model_space.last, block != nullptr ? block->entities.last : nullptr};
+}
+
+void tally(LoadStats& stats, int16_t kind, const CreationMark& before, bool whole) {
   EntityRecordTally& t = stats.by_kind[LoadStats::slot(kind)];
   ++t.read;
   // A record whose unused tail is cut may still have created its drawable.
-  if (g_current_drawing != nullptr && g_current_drawing->next_id != id_before) ++t.created;
+  if (creation_mark() != before) ++t.created;
   else if (!whole) ++t.cut;
   else ++t.passed_over;
 }
-
-long creation_number() { return g_current_drawing != nullptr ? g_current_drawing->next_id : 0; }
 
 }  // namespace
 
@@ -55,11 +69,11 @@ template <bool kCounted>
 bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats) {
   for (unsigned long i = 0; i < record_count; ++i) {
     const int32_t start = c.r.offset();
-    long id_before = 0;
-    if constexpr (kCounted) id_before = creation_number();
+    CreationMark before;
+    if constexpr (kCounted) before = creation_mark();
     const int16_t kind = c.r.i16();
     if (read_entity_props(c.r, c.props)) read_payload(c, kind);
-    if constexpr (kCounted) tally(*stats, kind, id_before, c.r.ok());
+    if constexpr (kCounted) tally(*stats, kind, before, c.r.ok());
     if (!c.r.ok()) {
       if constexpr (kCounted) stats->not_reached += record_count - i - 1;
       report_diagnostic("entities", start, "record %lu of %lu (kind %d) cut short by the end of the data",

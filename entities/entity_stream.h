@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 #include "kttrv/kttrv.h"  // LoadTORVEntities, exported
 
 // The same stream; true when all records were read, false when the end of

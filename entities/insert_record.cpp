@@ -1,6 +1,7 @@
 // Kind 23: a block placed by name, optionally followed by a run of attribute
 // records that nothing in the drawing receives.
 #include "entities/entity_kinds.h"
+#include "format/angles.h"
 
 namespace {
 
@@ -12,10 +13,7 @@ constexpr uint64_t kSmallestAttribute = 10 + 102;
 // each non-zero one. Everything is passed over.
 void skip_attributes(RecordReader& r) {
   const uint32_t count = r.u32();
-  if (!r.fits(count, kSmallestAttribute)) {
-    r.fail();
-    return;
-  }
+  if (!r.expect_items(count, kSmallestAttribute)) return;
   EntityProps props;
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
     read_entity_props(r, props);
@@ -56,7 +54,7 @@ void read_insert_record(EntityContext& c) {
     x_scale = -x_scale;
     rotation = 360.0 - rotation;
   }
-  const double radians = rotation * 3.141592653589793 * 0.005555555555555556;
+  const double radians = degrees_to_radians(rotation);
 
   KT_Drawable* insert = nullptr;
   api_kt_create_insert(insert, point, x_scale, y_scale, 1.0, radians, block_name);

@@ -51,10 +51,7 @@ void read_polyline_record(EntityContext& c) {
 
   const uint32_t count = r.u32();
   if (!r.ok()) return;
-  if (!r.fits(count, kSmallestVertex)) {
-    r.fail();
-    return;
-  }
+  if (!r.expect_items(count, kSmallestVertex)) return;
   // The vertices are gathered first (growing only with what was read). When
   // the data cuts them short after the first, the polyline is still created
   // with the count its header gives and the vertices read in full; the

@@ -13,10 +13,7 @@ void skip_string_if(RecordReader& r, int32_t present) {
 void skip_string_list(RecordReader& r) {
   r.skip(240);
   const uint32_t count = r.u32();
-  if (!r.fits(count, 2)) {
-    r.fail();
-    return;
-  }
+  if (!r.expect_items(count, 2)) return;
   for (uint32_t i = 0; i < count && r.ok(); ++i) r.counted_view();
 }
 

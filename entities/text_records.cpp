@@ -1,6 +1,6 @@
 // The text-like kinds: 7 (text), 11 (four-string text) and 8 (named record).
 // Presence fields are int32; the strings they announce follow the payload.
-#include "entities/angles.h"
+#include "format/angles.h"
 #include "entities/entity_kinds.h"
 
 namespace {

@@ -15,10 +15,7 @@ void read_vertex_chain_record(EntityContext& c) {
   // The points, and the 24-byte extras behind them when the extras field is
   // positive, must all be there before the point buffer grows.
   const auto n = static_cast<std::size_t>(count);
-  if (!r.fits(n, extras > 0 ? 16 + 24 : 16)) {
-    r.fail();
-    return;
-  }
+  if (!r.expect_items(n, extras > 0 ? 16 + 24 : 16)) return;
   std::vector<double>& xy = c.points;
   xy.resize(2 * n);
   r.bytes(xy.data(), 16 * n);

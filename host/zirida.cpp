@@ -8,13 +8,16 @@
 #include <sys/mman.h>
 #endif
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
+#include "format/names.h"
 #include "host/kernel_state.h"
-#include "host/kt_drawables.h"
+#include "host/kt_drawing_store.h"
+#include "kernel/kt_drawables.h"
 
 KT_Drawing* g_current_drawing = nullptr;
 
-KT_Drawing::KT_Drawing() = default;
+KT_Drawing::KT_Drawing() : store_(std::make_unique<KT_Drawing_Store>()) {}
+KT_Drawing::~KT_Drawing() = default;
 
 KT_Arena::~KT_Arena() {
   while (chunks_) {
@@ -79,16 +82,16 @@ bool refused(KT_Op op) { return g_refused[static_cast<int>(op)]; }
 
 template <class T>
 T* make(KT_Drawing& d) {
-  void* p = d.arena.take(sizeof(T), alignof(T));
+  void* p = d.store().arena.take(sizeof(T), alignof(T));
   T* object = new (p) T{};
-  object->id = d.next_id++;
+  object->id = d.store().next_id++;
   return object;
 }
 
 const char* copy_string(KT_Drawing& d, const char* s) {
   if (s == nullptr) return nullptr;
   const std::size_t n = std::strlen(s) + 1;
-  char* p = static_cast<char*>(d.arena.take(n, 1));
+  char* p = static_cast<char*>(d.store().arena.take(n, 1));
   std::memcpy(p, s, n);
   return p;
 }
@@ -106,7 +109,8 @@ template <class T>
 T* make_drawable(KT_Drawing& d, KT_Drawable_Kind kind) {
   T* e = make<T>(d);
   e->kind = kind;
-  KT_Entity_List& list = d.open_block ? d.open_block->entities : d.model_space;
+  KT_Block* open_block = d.store().open_block;
+  KT_Entity_List& list = open_block ? open_block->entities : d.model_space;
   if (list.last) list.last->next = e;
   else list.first = e;
   list.last = e;
@@ -138,8 +142,8 @@ void zirida_set_trace(ZiRidaTraceWriter writer, void* context) {
 
 long zirida_color_value(const KT_Drawing& drawing, short color, short layer) {
   if (color >= 1 && color <= 255) return static_cast<long>(color_palette[color]);
-  if (color == -1 && layer >= 0 && static_cast<std::size_t>(layer) < drawing.layer_index.size())
-    return drawing.layer_index[layer]->color;
+  if (color == -1 && layer >= 0 && static_cast<std::size_t>(layer) < drawing.store().layer_index.size())
+    return drawing.store().layer_index[layer]->color;
   return static_cast<long>(color_palette[7]);
 }
 
@@ -155,7 +159,7 @@ void api_kt_create_layer(KT_Layer*& out, const char* name, long color, int line_
     l->flag2 = flag2;
     l->flag3 = flag3;
     link(d->layers, l);
-    d->layer_index.push_back(l);
+    d->store().layer_index.push_back(l);
     out = l;
   }
   if (tracing()) {
@@ -228,7 +232,7 @@ void api_kt_create_block(KT_Block*& out, const char* name, const double* base) {
     b->description = "";
     b->base = to_pt(base);
     link(d->blocks, b);
-    d->open_block = b;
+    d->store().open_block = b;
     out = b;
   }
   if (tracing()) {
@@ -239,7 +243,7 @@ void api_kt_create_block(KT_Block*& out, const char* name, const double* base) {
 }
 
 void api_kt_end_block(KT_Block* block) {
-  if (g_current_drawing) g_current_drawing->open_block = nullptr;
+  if (g_current_drawing) g_current_drawing->store().open_block = nullptr;
   if (tracing()) {
     TraceLine t(g_trace.line, "api_kt_end_block");
     if (block) t.arg(block->id);
@@ -407,7 +411,7 @@ KT_Drawable* make_vertex_entity(KT_Drawing& d, KT_Drawable_Kind kind, long count
   e->count = count > 0 ? count : 0;
   e->closed = closed;
   if (e->count > 0) {
-    void* p = d.arena.take(sizeof(Ge_Pt) * static_cast<std::size_t>(e->count), alignof(Ge_Pt));
+    void* p = d.store().arena.take(sizeof(Ge_Pt) * static_cast<std::size_t>(e->count), alignof(Ge_Pt));
     e->vertices = new (p) Ge_Pt[static_cast<std::size_t>(e->count)]{};
   }
   return e;
@@ -491,14 +495,7 @@ bool is_file_ext(const char* file_name, const char* ext) {
   if (file_name == nullptr || ext == nullptr) return false;
   const char* dot = std::strrchr(file_name, '.');
   if (dot == nullptr || std::strpbrk(dot, "/\\") != nullptr) return false;
-  const char* a = dot + 1;
-  const char* b = ext;
-  for (; *a && *b; ++a, ++b) {
-    const char ca = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a + 0x20) : *a;
-    const char cb = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b + 0x20) : *b;
-    if (ca != cb) return false;
-  }
-  return *a == '\0' && *b == '\0';
+  return same_name(dot + 1, ext);
 }
 
 namespace {

@@ -20,5 +20,5 @@ class CString {
 
 inline constexpr unsigned MB_OK = 0x0;
 
-// Shows a message; the host decides where it goes (see afx_sink.h).
+// Shows a message; the host decides where it goes (our host: afx_set_message_sink in host/zirida_host.h).
 int AfxMessageBox(const char* text, unsigned type = MB_OK, unsigned help_id = 0);

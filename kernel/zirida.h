@@ -5,8 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory_resource>
-#include <vector>
+#include <memory>
 
 struct Ge_Pt {
   double x = 0.0;
@@ -89,53 +88,17 @@ struct KT_Block : KT_Object {
   double bounds[4] = {};  // min x, min y, max x, max y
 };
 
-// Where a drawing's objects and strings come from: chunks that only grow and
-// are released with the drawing. The common case (room left in the current
-// chunk) is an inline pointer bump, not a virtual call.
-class KT_Arena final : public std::pmr::memory_resource {
- public:
-  KT_Arena() = default;
-  KT_Arena(const KT_Arena&) = delete;
-  KT_Arena& operator=(const KT_Arena&) = delete;
-  ~KT_Arena() override;
+// What the kernel keeps behind a drawing (its storage, the open block, the
+// creation numbers); defined by the kernel, never looked into by the plug-in.
+struct KT_Drawing_Store;
 
-  void* take(std::size_t size, std::size_t align) {
-    const std::uintptr_t at = (next_ + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1);
-    // Strictly less: a fresh arena (all zero) takes even 0 bytes from a chunk.
-    if (at <= end_ && size < end_ - at) {
-      next_ = at + size;
-      return reinterpret_cast<void*>(at);
-    }
-    return take_from_new_chunk(size, align);
-  }
-  // Bytes held in chunks, used or not.
-  std::size_t reserved() const { return reserved_; }
-
- private:
-  void* take_from_new_chunk(std::size_t size, std::size_t align);
-  void* do_allocate(std::size_t size, std::size_t align) override { return take(size, align); }
-  void do_deallocate(void*, std::size_t, std::size_t) override {}
-  bool do_is_equal(const std::pmr::memory_resource& other) const noexcept override { return this == &other; }
-
-  struct Chunk {
-    Chunk* previous;
-  };
-  Chunk* chunks_ = nullptr;
-  std::uintptr_t next_ = 0;
-  std::uintptr_t end_ = 0;
-  std::size_t next_chunk_ = 16 * 1024;
-  std::size_t reserved_ = 0;
-};
-
-// A drawing: five ordered collections, the model space, and the arena that
-// every object and string of the drawing comes from.
+// A drawing: five ordered collections and the model space.
 class KT_Drawing {
  public:
   KT_Drawing();
+  ~KT_Drawing();
   KT_Drawing(const KT_Drawing&) = delete;
   KT_Drawing& operator=(const KT_Drawing&) = delete;
-
-  KT_Arena arena;
 
   KT_Collection blocks;
   KT_Collection layers;
@@ -144,11 +107,10 @@ class KT_Drawing {
   KT_Collection line_types;
   KT_Entity_List model_space;
 
-  KT_Block* open_block = nullptr;  // between api_kt_create_block and api_kt_end_block
-  long next_id = 1;
+  KT_Drawing_Store& store() const { return *store_; }
 
-  // Layers by number (their place in `layers`), for colour look-ups.
-  std::pmr::vector<KT_Layer*> layer_index{&arena};
+ private:
+  std::unique_ptr<KT_Drawing_Store> store_;
 };
 
 extern KT_Drawing* g_current_drawing;

@@ -2,23 +2,17 @@
 
 #include <cstring>
 
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
+#include "format/diagnostics.h"
+#include "format/names.h"
+#include "format/record_reader.h"
 
 namespace {
-
-char ascii_lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c + ('a' - 'A')) : c; }
 
 // The field's text (up to its zero) equals `name`, letter case aside. A
 // field without a zero names nothing.
 bool version_is(const char (&field)[20], const char* name) {
-  const void* zero = std::memchr(field, 0, sizeof field);
-  if (zero == nullptr) return false;
-  const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(zero) - field);
-  if (len != std::strlen(name)) return false;
-  for (std::size_t i = 0; i < len; ++i)
-    if (ascii_lower(field[i]) != ascii_lower(name[i])) return false;
-  return true;
+  std::string_view version;
+  return field_text(field, sizeof field, version) && same_name(version, name);
 }
 
 LegacyTableDescriptor read_descriptor(RecordReader& r) {

@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 enum class LegacyGeneration : uint8_t { unknown, v1_0, v1_5 };
 

@@ -5,7 +5,7 @@
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 
 namespace {
 
@@ -79,6 +79,6 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
     return 0;
   if (!walk_table(&f, fixed, kLegacyBlocks, [&](uint8_t, const unsigned char*) { kt_append_block(drawing); }))
     return 0;
-  // The entity section is not converted (see legacy_entities.h for its frame).
+  // The entity section is not converted (trv walks its frame: tools/trv/legacy_entities.h).
   return 1;
 }

@@ -1,7 +1,7 @@
 #include "legacy/legacy_sysvars.h"
 
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
 
 namespace {
 

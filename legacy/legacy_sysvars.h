@@ -3,7 +3,7 @@
 // no value is kept.
 #pragma once
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 // Walks the table at the stream's position. 1 when every entry was read, 0
 // at the first entry of unknown type or cut short by the end of the file.

@@ -3,15 +3,9 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "format/names.h"
+
 namespace {
-
-char ascii_upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - ('a' - 'A')) : c; }
-
-bool equals_ignoring_case(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b)
-    if (ascii_upper(*a) != ascii_upper(*b)) return false;
-  return *a == *b;
-}
 
 // The field up to its zero (or its whole width), then ".shx" when no '.'.
 void font_file_name(const unsigned char* field, char (&out)[kLegacyFontName]) {
@@ -61,7 +55,7 @@ LegacyLayer decode_legacy_layer(uint8_t flag, const unsigned char* body) {
   std::memcpy(&layer.color, body + 32, sizeof layer.color);
   if (layer.color == 0) layer.color = 7;
   layer.flag = flag;
-  if (equals_ignoring_case(layer.name, "DEFPOINTS")) layer.flag = static_cast<uint8_t>(layer.flag | 4);
+  if (same_name(layer.name, "DEFPOINTS")) layer.flag = static_cast<uint8_t>(layer.flag | 4);
   return layer;
 }
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "legacy/legacy_layout.h"
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 inline constexpr std::size_t kLegacyLayerBody = 36;
 inline constexpr std::size_t kLegacyLineTypeBody = 186;

@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "legacy/legacy_layout.h"
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 
 namespace {
 

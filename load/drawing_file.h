@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "load/input_file.h"
+#include "format/input_file.h"
 
 struct DrawingFile {
   FileBlock block;         // the bytes read, then a zero

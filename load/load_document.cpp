@@ -7,14 +7,13 @@
 #include "entities/entity_stream.h"
 #include "kernel/collections.h"
 #include "legacy/legacy_loader.h"
-#include "load/block_section.h"
+#include "format/entry_lock.h"
+#include "format/torv_header.h"
 #include "load/drawing_file.h"
-#include "load/entry_lock.h"
-#include "load/sysvar_list.h"
-#include "load/table_readers.h"
-#include "load/torv_header.h"
+#include "tables/block_section.h"
+#include "tables/sysvar_list.h"
+#include "tables/table_readers.h"
 
-int g_trv_ver = -1;
 
 void KtTrvSetDiagnosticSink(KtTrvDiagnosticSink sink, void* context) {
   const auto lock = lock_entry_points();

@@ -4,7 +4,7 @@
 #include <cstddef>
 
 #include "kttrv/kttrv.h"  // the exported entry points
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 
 // The load from a file already in memory (size bytes at data), after the
 // system-variable list was read. LoadTORVDocument ends here.

@@ -2,7 +2,7 @@
 // block and its payload. The stream writer decides which drawables go out.
 #pragma once
 
-#include "host/kt_drawables.h"
+#include "kernel/kt_drawables.h"
 #include "save/save_report.h"
 #include "save/torv_writer.h"
 

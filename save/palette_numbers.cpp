@@ -3,7 +3,7 @@
 #include <array>
 #include <cstddef>
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "load/entry_lock.h"
-#include "load/torv_header.h"
+#include "format/entry_lock.h"
+#include "format/torv_header.h"
 #include "save/drawing_writer.h"
 #include "save/entity_writer.h"
 #include "save/save_file.h"
@@ -48,8 +48,8 @@ void write_header(TorvWriter& w, const HeaderRecord& h) {
 void rewrite_header(TorvWriter& w, const HeaderRecord& h) { writer_rewrite_start(w, h.bytes, kWrittenHeaderSize); }
 
 // Writes the tag and notes in the slot where the section's data begins.
-void begin_section(TorvWriter& w, HeaderRecord& h, const char* tag, int slot) {
-  write_tag(w, tag);
+void begin_section(TorvWriter& w, HeaderRecord& h, TorvSlot slot) {
+  write_tag(w, section_tag(slot));
   store_int32(h, slot, w.position);
 }
 
@@ -60,31 +60,31 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
   HeaderRecord h = initial_header();
   write_header(w, h);
 
-  begin_section(w, h, "#RM_VariAq", kSlotSysVars);
+  begin_section(w, h, kSlotSysVars);
   write_sysvar_section(w);
-  begin_section(w, h, "#RM_VporT", kSlotViewports);
+  begin_section(w, h, kSlotViewports);
   write_viewport_table(w);
-  begin_section(w, h, "#RM_LtypeE", kSlotLineTypes);
+  begin_section(w, h, kSlotLineTypes);
   write_line_type_table(w, drawing);
-  begin_section(w, h, "#RM_StylE", kSlotTextStyles);
+  begin_section(w, h, kSlotTextStyles);
   write_text_style_table(w, drawing);
-  begin_section(w, h, "#RM_LayeR", kSlotLayers);
+  begin_section(w, h, kSlotLayers);
   write_layer_table(w, drawing);
-  begin_section(w, h, "#RM_VievT", kSlotViews);
+  begin_section(w, h, kSlotViews);
   write_view_table(w, drawing);
-  begin_section(w, h, "#RM_Ucs_T", kSlotUcs);
+  begin_section(w, h, kSlotUcs);
   write_ucs_table(w);
-  write_tag(w, "#RM_AppiD");  // no application ids: the slot stays -1
+  write_tag(w, section_tag(kSlotAppIds));  // no application ids: the slot stays -1
 
   // Without dimension styles the slot stays -1.
   if (drawing.dim_styles.first != nullptr) {
-    begin_section(w, h, "#RM_DimsT", kSlotDimStyles);
+    begin_section(w, h, kSlotDimStyles);
     write_dim_style_table(w, drawing, report);
   } else {
-    write_tag(w, "#RM_DimsT");
+    write_tag(w, section_tag(kSlotDimStyles));
   }
 
-  begin_section(w, h, "#RM_BlocK", kSlotBlockTable);
+  begin_section(w, h, kSlotBlockTable);
   write_block_table(w, drawing);
   // The block definitions follow the block table's count directly.
   if (drawing.blocks.first != nullptr) {
@@ -92,7 +92,7 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
     write_block_section(w, drawing, report);
   }
 
-  begin_section(w, h, "#RM_EntI#", kSlotEntities);
+  begin_section(w, h, kSlotEntities);
   write_entity_stream(w, drawing.model_space, true, report);
 
   write_tag(w, "GroupDic");

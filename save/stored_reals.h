@@ -5,7 +5,7 @@
 // held one, bit for bit.
 #pragma once
 
-#include "entities/angles.h"
+#include "format/angles.h"
 
 // What the loader makes of a stored angle, operation for operation.
 inline double loaded_radians(double degrees) { return degrees_to_radians(degrees); }

@@ -2,7 +2,7 @@
 // which no loader reads.
 #include <string>
 
-#include "load/font_file_names.h"
+#include "format/font_file_names.h"
 #include "save/palette_numbers.h"
 #include "save/section_writers.h"
 #include "save/stored_reals.h"

@@ -6,7 +6,7 @@
 
 #include "entities/entity_stream.h"
 #include "host/zirida_host.h"
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 #include "load/load_document.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"

@@ -8,7 +8,7 @@
 #include <optional>
 #include <string>
 
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
 

@@ -6,7 +6,7 @@
 #include <array>
 #include <tuple>
 
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/torv_builder.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "entities/entity_props.h"
 #include "tests/support/entity_fixture.h"
 

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 
 namespace {
 

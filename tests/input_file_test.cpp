@@ -14,9 +14,9 @@
 #include <vector>
 
 #include "kernel/afx.h"
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 #include "load/load_document.h"
-#include "load/sysvar_list.h"
+#include "tables/sysvar_list.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
 

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <limits>
 
-#include "entities/color_palette.h"
-#include "host/kt_drawables.h"
+#include "format/color_palette.h"
+#include "kernel/kt_drawables.h"
 #include "tests/support/drawing_fixture.h"
 
 namespace {

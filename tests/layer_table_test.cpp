@@ -2,8 +2,8 @@
 
 #include <string_view>
 
-#include "entities/color_palette.h"
-#include "load/diagnostics.h"
+#include "format/color_palette.h"
+#include "format/diagnostics.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 #include "save/sysvar_forms.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "load/diagnostics.h"
-#include "load/sysvar_list.h"
+#include "format/diagnostics.h"
+#include "tables/sysvar_list.h"
 #include "save/sysvar_forms.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"

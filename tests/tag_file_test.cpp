@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "load/record_reader.h"
-#include "load/tag_file.h"
+#include "format/record_reader.h"
+#include "format/tag_file.h"
 
 namespace {
 
@@ -120,16 +120,20 @@ TEST(RecordReader, StickyErrorStopsEveryLaterRead) {
   EXPECT_EQ(r.remaining(), 0u);
 }
 
-TEST(RecordReader, FitsChecksProductWithoutOverflow) {
+TEST(RecordReader, ExpectItemsChecksProductWithoutOverflowAndFailsTheReader) {
   std::vector<unsigned char> b(48);
-  tagFile f = over(b);
-  RecordReader r(&f);
-  EXPECT_TRUE(r.fits(3, 16));
-  EXPECT_FALSE(r.fits(4, 13));
-  EXPECT_FALSE(r.fits(UINT32_MAX, UINT64_MAX / 2));
-  EXPECT_TRUE(r.ok());
-  EXPECT_FALSE(r.skip(49));
-  EXPECT_FALSE(r.ok());
+  struct Case {
+    uint64_t count, size;
+    bool holds;
+  };
+  for (const Case c : {Case{3, 16, true}, Case{0, 1000, true}, Case{5, 0, true}, Case{4, 13, false},
+                       Case{UINT32_MAX, UINT64_MAX / 2, false}}) {
+    tagFile f = over(b);
+    RecordReader r(&f);
+    EXPECT_EQ(r.expect_items(c.count, c.size), c.holds) << c.count << " x " << c.size;
+    EXPECT_EQ(r.ok(), c.holds);
+    EXPECT_EQ(f.position, 0);  // nothing read either way
+  }
 }
 
 TEST(RecordReader, CountedViewFailsWholeWhenCut) {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "host/zirida_host.h"
-#include "load/diagnostics.h"
-#include "load/font_file_names.h"
+#include "format/diagnostics.h"
+#include "format/font_file_names.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
 

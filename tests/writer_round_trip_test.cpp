@@ -9,11 +9,11 @@
 #include <string>
 #include <vector>
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "kernel/collections.h"
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 #include "load/load_document.h"
-#include "load/sysvar_list.h"
+#include "tables/sysvar_list.h"
 #include "save/stored_reals.h"
 #include "save/save_document.h"
 #include "save/table_writers.h"

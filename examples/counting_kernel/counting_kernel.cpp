@@ -6,7 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
-#include <new>
+#include <memory>
 
 #include "counting_kernel.h"
 
@@ -17,11 +17,11 @@ long count() { return ++g_calls; }
 
 long counting_kernel_calls() { return g_calls; }
 
-// The drawing and its storage. This kernel never allocates from the arena.
+// The drawing and what the kernel keeps behind it: this kernel keeps nothing.
+struct KT_Drawing_Store {};
 KT_Drawing* g_current_drawing = nullptr;
-KT_Drawing::KT_Drawing() = default;
-KT_Arena::~KT_Arena() = default;
-void* KT_Arena::take_from_new_chunk(std::size_t, std::size_t) { throw std::bad_alloc(); }
+KT_Drawing::KT_Drawing() : store_(std::make_unique<KT_Drawing_Store>()) {}
+KT_Drawing::~KT_Drawing() = default;
 
 // The framework shim: where the plug-in's messages go.
 int AfxMessageBox(const char* text, unsigned, unsigned) {

@@ -12,7 +12,7 @@
 
 #include "kernel/collections.h"
 #include "load/load_document.h"
-#include "load/sysvar_list.h"
+#include "tables/sysvar_list.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/torv_builder.h"
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "host/kt_drawables.h"
+#include "kernel/kt_drawables.h"
 
 namespace image {
 

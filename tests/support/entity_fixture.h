@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "entities/entity_stream.h"
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/torv_builder.h"

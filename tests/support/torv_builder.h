@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 #include "tests/support/bytes.h"
 
 class TorvFile {

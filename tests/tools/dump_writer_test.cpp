@@ -13,7 +13,7 @@
 #include <random>
 #include <string>
 
-#include "host/kt_drawables.h"
+#include "kernel/kt_drawables.h"
 #include "load/load_document.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/sample_drawing.h"

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "kernel/zirida.h"
 #include "load/drawing_file.h"

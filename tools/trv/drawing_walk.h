@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "host/kt_drawables.h"
+#include "kernel/kt_drawables.h"
 
 namespace trv {
 

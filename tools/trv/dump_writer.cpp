@@ -1,6 +1,7 @@
+#include "host/kt_drawing_store.h"
 #include "tools/trv/dump_writer.h"
 
-#include "host/kt_drawables.h"
+#include "kernel/kt_drawables.h"
 
 namespace trv {
 
@@ -116,8 +117,8 @@ void entity_list(JsonOut& out, const KT_Drawing& drawing, const KT_Entity_List& 
     out.key("third").integer(d->third);
     out.key("layer").integer(d->layer);
     // The name of the layer the number names, when there is one.
-    if (d->layer >= 0 && static_cast<std::size_t>(d->layer) < drawing.layer_index.size())
-      if (const char* name = drawing.layer_index[static_cast<std::size_t>(d->layer)]->name)
+    if (d->layer >= 0 && static_cast<std::size_t>(d->layer) < drawing.store().layer_index.size())
+      if (const char* name = drawing.store().layer_index[static_cast<std::size_t>(d->layer)]->name)
         out.key("layer_name").text(name);
     drawable_values(out, *d);
     out.end_object();

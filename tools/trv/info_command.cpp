@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "load/torv_header.h"
+#include "format/torv_header.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 #include "tools/trv/legacy_info.h"

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "legacy/legacy_entities.h"
+#include "tools/trv/legacy_entities.h"
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "kernel/zirida.h"
-#include "load/load_stats.h"
+#include "format/load_stats.h"
 #include "tools/trv/cli_support.h"
 
 namespace trv {

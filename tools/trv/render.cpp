@@ -1,3 +1,4 @@
+#include "host/kt_drawing_store.h"
 #include "tools/trv/render.h"
 
 #include <cairo-pdf.h>
@@ -275,9 +276,9 @@ bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, Pic
                     const std::string& out_path, std::string& error) {
   WalkOptions walk;
   walk.shown = [&](const KT_Drawable& d) {
-    if (d.layer < 0 || static_cast<std::size_t>(d.layer) >= drawing.layer_index.size())
+    if (d.layer < 0 || static_cast<std::size_t>(d.layer) >= drawing.store().layer_index.size())
       return options.layers.empty();
-    const KT_Layer& layer = *drawing.layer_index[static_cast<std::size_t>(d.layer)];
+    const KT_Layer& layer = *drawing.store().layer_index[static_cast<std::size_t>(d.layer)];
     if (!options.layers.empty()) return options.layers.count(bytes_to_utf8(layer.name)) != 0;
     return layer.on;
   };

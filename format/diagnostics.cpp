@@ -1,4 +1,4 @@
-#include "load/diagnostics.h"
+#include "format/diagnostics.h"
 
 #include <cinttypes>
 #include <cstdarg>

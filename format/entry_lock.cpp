@@ -1,4 +1,4 @@
-#include "load/entry_lock.h"
+#include "format/entry_lock.h"
 
 std::unique_lock<std::mutex> lock_entry_points() {
   static std::mutex entry_points;

@@ -4,18 +4,18 @@
 #include <string_view>
 
 #include "kernel/zirida.h"
-#include "load/counted_section.h"
-#include "load/diagnostics.h"
-#include "load/font_file_names.h"
-#include "load/load_document.h"
-#include "load/record_reader.h"
-#include "load/table_readers.h"
+#include "format/counted_section.h"
+#include "format/angles.h"
+#include "format/diagnostics.h"
+#include "format/names.h"
+#include "format/font_file_names.h"
+#include "format/record_reader.h"
+#include "format/torv_header.h"
+#include "tables/table_readers.h"
 
 namespace {
 
 constexpr const char* kSection = "text styles";
-constexpr double kPi = 3.141592653589793;
-constexpr double kPerDegree = 0.005555555555555556;  // 1/180
 constexpr int32_t kMarkedStyle = 256;
 
 struct TextStyleRecord {
@@ -71,7 +71,7 @@ void create_style(TextStyleRecord& rec) {
   normalize_font_file(rec.big_font);
   KT_Text_Style* style = nullptr;
   api_kt_create_text_style(style, rec.name.c_str(), rec.font.c_str(), rec.big_font.c_str(), rec.real1, rec.real2,
-                           rec.oblique * kPi * kPerDegree, 0.0, rec.flags, 0);
+                           degrees_to_radians(rec.oblique), 0.0, rec.flags, 0);
   if ((rec.flags & 0x4) != 0 && style != nullptr) api_kt_set_text_style_mark(style, kMarkedStyle);
 }
 

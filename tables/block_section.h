@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "kernel/collections.h"
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 int read_block_section(tagFile* f, int32_t position, char mode_flag, const BaseCounts& base,
                        KT_Drawing& drawing);

@@ -1,4 +1,4 @@
-#include "legacy/legacy_entities.h"
+#include "tools/trv/legacy_entities.h"
 
 #include <cstring>
 

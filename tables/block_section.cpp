@@ -1,14 +1,14 @@
 // The block-definition section: a uint32 count, then per block a flags word
 // and the fields its bits announce; bit 256 brings the block's own entity
 // stream, read while the block is open so its drawables land in it.
-#include "load/block_section.h"
+#include "tables/block_section.h"
 
 #include <string>
 
 #include "entities/entity_stream.h"
-#include "load/counted_section.h"
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
+#include "format/counted_section.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
 
 namespace {
 

@@ -1,4 +1,6 @@
-#include "load/font_file_names.h"
+#include "format/font_file_names.h"
+
+#include "format/names.h"
 
 FileNameParts split_file_name(std::string_view name) {
   FileNameParts p;
@@ -18,11 +20,6 @@ FileNameParts split_file_name(std::string_view name) {
   }
   p.base = name;
   return p;
-}
-
-void lower_ascii(std::string& name) {
-  for (char& c : name)
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
 }
 
 void normalize_font_file(std::string& name) {

@@ -4,7 +4,8 @@
 
 #include <cstdint>
 
-#include "load/tag_file.h"
+#include "format/export.h"
+#include "format/tag_file.h"
 
 struct TorvHeader {
   uint8_t marker;           // never 'T' (that is a legacy file)
@@ -55,6 +56,9 @@ inline constexpr TorvSlotInfo kTorvSlots[12] = {
     {kSlotEntities, "entities", "#RM_EntI#"},
 };
 
+// What a writer puts in front of the section of that slot.
+inline const char* section_tag(TorvSlot slot) { return kTorvSlots[(slot - 40) / 4].tag; }
+
 // Reads the header at position 0; false when the file is shorter.
 bool read_torv_header(tagFile* f, TorvHeader& header);
 
@@ -65,3 +69,7 @@ int torv_generation(const char (&version)[14]);
 // The generation-2 files are recognised but refused with this message.
 inline constexpr const char* kRefusedVersionMessage =
     "Sorry,This version only support TORV2000 add HALD 2002";
+
+// The generation of the most recently recognised file; -1 before the first.
+// The driver sets it; readers whose records differ by generation look at it.
+KTTRV_EXPORT extern int g_trv_ver;

@@ -1,4 +1,4 @@
-#include "load/install_location.h"
+#include "format/install_location.h"
 
 #include <cstdio>
 #include <filesystem>

@@ -1,4 +1,10 @@
-#include "load/torv_header.h"
+#include "format/torv_header.h"
+
+#include <string_view>
+
+#include "format/names.h"
+
+int g_trv_ver = -1;
 
 namespace {
 
@@ -12,14 +18,10 @@ constexpr VersionEntry kVersions[] = {
     {"TORV 99", 6},       {"TORV 2000", 9}, {"HALD 2002", 11},
 };
 
-char fold(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 0x20) : c; }
-
+// A field without a zero inside its 14 bytes names nothing.
 bool same_text(const char (&field)[14], const char* text) {
-  for (int i = 0; i < 14; ++i) {
-    if (fold(field[i]) != fold(text[i])) return false;
-    if (field[i] == '\0') return true;
-  }
-  return false;  // no zero inside the field
+  std::string_view version;
+  return field_text(field, sizeof field, version) && same_name(version, text);
 }
 
 }  // namespace

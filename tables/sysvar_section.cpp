@@ -1,8 +1,8 @@
 // The system-variable section: one leading double, then one value per entry
 // of the list, each as wide as the entry's type says. Nothing is kept.
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
-#include "load/sysvar_list.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
+#include "tables/sysvar_list.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
 
 // The count, or nothing (reported) when it lies outside the file.
 inline std::optional<uint32_t> open_counted_section(RecordReader& r, int32_t position, const char* section,

@@ -1,13 +1,13 @@
-#include "load/sysvar_list.h"
+#include "tables/sysvar_list.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "load/diagnostics.h"
-#include "load/input_file.h"
-#include "load/install_location.h"
+#include "format/diagnostics.h"
+#include "format/input_file.h"
+#include "format/install_location.h"
 
 namespace {
 std::vector<SysVarEntry> g_list;

@@ -1,4 +1,4 @@
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 #include <limits>
 

@@ -1,4 +1,4 @@
-#include "load/load_stats.h"
+#include "format/load_stats.h"
 
 namespace {
 LoadStats* g_stats = nullptr;

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 struct SysVarEntry {
   char name[32];

@@ -1,7 +1,7 @@
 // InputFile and FileBlock on POSIX systems.
 #ifndef _WIN32
 
-#include "load/input_file.h"
+#include "format/input_file.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>

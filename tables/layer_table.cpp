@@ -2,12 +2,12 @@
 // its name flag says so, the name as a counted string.
 #include <string>
 
-#include "entities/color_palette.h"
+#include "format/color_palette.h"
 #include "kernel/zirida.h"
-#include "load/counted_section.h"
-#include "load/diagnostics.h"
-#include "load/record_reader.h"
-#include "load/table_readers.h"
+#include "format/counted_section.h"
+#include "format/diagnostics.h"
+#include "format/record_reader.h"
+#include "tables/table_readers.h"
 
 namespace {
 

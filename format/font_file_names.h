@@ -12,8 +12,6 @@ struct FileNameParts {
 };
 FileNameParts split_file_name(std::string_view name);
 
-// Lower-cases A to Z in place; other bytes stay.
-void lower_ascii(std::string& name);
 
 // Rewrites name as its lower-case base name plus ".ttf" or ".shx". The whole
 // name decides: nothing is cut, so the extension is always the name's own.

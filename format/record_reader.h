@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 class RecordReader {
  public:
@@ -19,11 +19,12 @@ class RecordReader {
   int32_t offset() const { return f_->position; }
   std::size_t remaining() const { return ok_ ? file_remaining(f_) : 0; }
 
-  // True when count items of size bytes could still be read; the product is
-  // checked for overflow first. Never fails the reader.
-  bool fits(uint64_t count, uint64_t size) const {
-    const uint64_t left = remaining();
-    return size == 0 || count <= left / size;
+  // A count read from the file, before anything is sized by it: true when
+  // count items of at least min_size bytes each could still be read (checked
+  // by division, so no product overflows); otherwise the reader fails.
+  bool expect_items(uint64_t count, uint64_t min_size) {
+    if (min_size == 0 || count <= remaining() / min_size) return ok_;
+    return ok_ = false;
   }
 
   template <class T>

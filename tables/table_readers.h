@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "load/tag_file.h"
+#include "format/tag_file.h"
 
 int read_layer_table(tagFile* f, int32_t position);
 int read_text_style_table(tagFile* f, int32_t position);
