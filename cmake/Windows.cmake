@@ -52,3 +52,14 @@ if(KTTRV_BUILD_TESTS)
   # One test per test program: a Wine start per test case would cost minutes.
   list(PREPEND CMAKE_MODULE_PATH ${CMAKE_CURRENT_LIST_DIR}/windows)
 endif()
+
+# trv as the scripted tests call it: a command that starts trv.exe under the
+# emulator.
+set(KTTRV_TRV_COMMAND ${CMAKE_BINARY_DIR}/bin/trv)
+file(GENERATE OUTPUT ${KTTRV_TRV_COMMAND}
+  CONTENT "#!/bin/sh\nexec ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:trv> \"$@\"\n"
+  FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
+
+# The Linux trv the Windows one is compared with (the debug preset's).
+set(KTTRV_LINUX_TRV "${CMAKE_SOURCE_DIR}/build/debug/tools/trv/trv" CACHE FILEPATH
+  "Linux trv whose output trv.exe must match")

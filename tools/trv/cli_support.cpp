@@ -4,6 +4,10 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "kernel/afx.h"
 #include "load/load_document.h"
@@ -26,6 +30,13 @@ void install_diagnostics(bool verbose) {
 }
 
 const std::string& last_diagnostic() { return g_last; }
+
+void use_binary_output() {
+#if defined(_WIN32)
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
+}
 
 void error(const std::string& message) { std::fprintf(stderr, "trv: %s\n", message.c_str()); }
 

@@ -15,6 +15,10 @@ namespace trv {
 void install_diagnostics(bool verbose);
 const std::string& last_diagnostic();
 
+// Standard output and error carry bytes as written: on Windows "\n" would
+// otherwise become "\r\n".
+void use_binary_output();
+
 // "trv: <message>" on stderr.
 void error(const std::string& message);
 

@@ -7,8 +7,12 @@
 #include "tools/trv/commands.h"
 
 int main(int argc, char** argv) {
+  trv::use_binary_output();
   CLI::App app{"trv: read, inspect and write TORV drawing files (.trv)"};
   app.require_subcommand(1);
+  // Options begin with a dash on every platform: a path such as /tmp/x.trv
+  // is a path, not a Windows-style option.
+  app.allow_windows_style_options(false);
   bool verbose = false;
   app.add_flag("-v,--verbose", verbose, "Print why a section stopped early, with its byte offset");
 
