@@ -24,6 +24,19 @@ void KtTrvSetSysVarListPath(const char* path) { set_sysvar_list_path(path); }
 
 namespace {
 
+// The file's size, -1 when it cannot be taken. Taken in 64 bits: with a
+// 32-bit long (Windows) ftell wraps for files beyond 2 GiB, and such a file
+// would pass for a small one.
+int64_t file_size(std::FILE* fp) {
+#if defined(_WIN32)
+  if (_fseeki64(fp, 0, SEEK_END) != 0) return -1;
+  return _ftelli64(fp);
+#else
+  if (fseeko(fp, 0, SEEK_END) != 0) return -1;
+  return ftello(fp);
+#endif
+}
+
 // The kernel creates into the current drawing; the load's drawing is made
 // current for the duration of the call.
 class CurrentDrawing {
@@ -111,8 +124,7 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   };
   std::unique_ptr<std::FILE, Closer> file(fp);
 
-  long size = -1;
-  if (std::fseek(fp, 0, SEEK_END) == 0) size = std::ftell(fp);
+  const int64_t size = file_size(fp);
   if (size < 0 || std::fseek(fp, 0, SEEK_SET) != 0) {
     report_diagnostic("file", 0, "cannot take the file's size");
     return false;

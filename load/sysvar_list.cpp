@@ -16,12 +16,33 @@ std::string g_path_override;
 constexpr int kLineBuffer = 128;
 
 // The integer at the start of text (blanks skipped, optional sign), 0 when
-// there is none; values beyond long saturate, as strtol does.
-long leading_integer(const char* text) { return std::strtol(text, nullptr, 10); }
+// there is none; values beyond 32 bits saturate, as strtol with a 32-bit long
+// does, on every platform.
+int32_t leading_integer(const char* text) {
+  const long long v = std::strtoll(text, nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
 
 // The low 16 / 8 bits of a number, as the list's signed fields keep them.
-int16_t low16(long v) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned long>(v) & 0xFFFFu)); }
-int8_t low8(long v) { return static_cast<int8_t>(static_cast<uint8_t>(static_cast<unsigned long>(v) & 0xFFu)); }
+int16_t low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu)); }
+int8_t low8(int32_t v) { return static_cast<int8_t>(static_cast<uint8_t>(static_cast<uint32_t>(v) & 0xFFu)); }
+
+// One line of at most size - 1 characters, read as text mode reads it on
+// Windows: a "\r\n" line end becomes "\n", so a list reads the same on every
+// platform whichever line ends it was saved with.
+char* read_text_line(char* line, int size, std::FILE* f) {
+  if (std::fgets(line, size, f) == nullptr) return nullptr;
+  const std::size_t n = std::strlen(line);
+  if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') {
+    line[n - 2] = '\n';
+    line[n - 1] = '\0';
+  } else if (n >= 1 && line[n - 1] == '\r') {  // the line end split by the size limit
+    const int next = std::fgetc(f);
+    if (next == '\n') line[n - 1] = '\n';
+    else if (next != EOF) std::ungetc(next, f);
+  }
+  return line;
+}
 
 // One entry line: "name type" cut at the first blank, or a bare name (line
 // end included) of type 1. Names are cut to their 31-character field.
@@ -49,7 +70,7 @@ void set_sysvar_list_path(const char* path) { g_path_override = path ? path : ""
 
 const char* sysvar_list_path() {
   if (!g_path_override.empty()) return g_path_override.c_str();
-  if (std::FILE* f = std::fopen(KTTRV_SYSVAR_LIST_INSTALLED, "r")) {
+  if (std::FILE* f = std::fopen(KTTRV_SYSVAR_LIST_INSTALLED, "rb")) {
     std::fclose(f);
     return KTTRV_SYSVAR_LIST_INSTALLED;
   }
@@ -59,15 +80,15 @@ const char* sysvar_list_path() {
 void read_sysvar_list(const char* path) {
   g_list.clear();
   if (path == nullptr) return;
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rt"));
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path, "rb"));
   if (!file) return;
 
   char line[kLineBuffer];
-  if (std::fgets(line, sizeof line, file.get()) == nullptr) return;
+  if (read_text_line(line, sizeof line, file.get()) == nullptr) return;
   const int16_t count = low16(leading_integer(line));
   // At most 32767 entries of 33 bytes; the file's end shortens the list.
   for (int16_t i = 0; i < count; ++i) {
-    if (std::fgets(line, sizeof line, file.get()) == nullptr) break;
+    if (read_text_line(line, sizeof line, file.get()) == nullptr) break;
     g_list.push_back(parse_entry(line));
   }
 }
