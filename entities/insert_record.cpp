@@ -47,9 +47,6 @@ void read_insert_record(EntityContext& c) {
   if (mask & 0x80) r.skip(2);
   if (mask & 0x100) r.skip(8);
   if (mask & 0x200) r.skip(8);
-  // Attributes make no kernel call, so they are passed over before the insert
-  // is created: a run cut short by the end of the data leaves no insert.
-  if (mask & 0x400) skip_attributes(r);
   if (!r.ok()) return;
 
   // Inserts mirror only on an extrusion of exactly (0, 0, -1).
@@ -64,4 +61,8 @@ void read_insert_record(EntityContext& c) {
   KT_Drawable* insert = nullptr;
   api_kt_create_insert(insert, point, x_scale, y_scale, 1.0, radians, block_name);
   if (insert != nullptr) apply_entity_props(insert, c.props);
+  // Attributes make no kernel call, so they are passed over after the insert
+  // is created: a run cut short by the end of the data still ends the stream,
+  // but the insert stays.
+  if (mask & 0x400) skip_attributes(r);
 }

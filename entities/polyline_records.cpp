@@ -55,16 +55,19 @@ void read_polyline_record(EntityContext& c) {
     r.fail();
     return;
   }
-  // The vertices are gathered first (growing only with what was read), so a
-  // polyline whose vertices the data cuts short is not created at all.
+  // The vertices are gathered first (growing only with what was read). When
+  // the data cuts them short after the first, the polyline is still created
+  // with the count its header gives and the vertices read in full; the
+  // stream ends behind it.
   auto& vertices = c.vertices;
   vertices.clear();
   EntityProps vertex_props;
   for (uint32_t i = 0; i < count; ++i) {
     const Vertex v = read_vertex(r, vertex_props);
-    if (!r.ok()) return;
+    if (!r.ok()) break;
     vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
   }
+  if (!r.ok() && vertices.empty()) return;
 
   KT_Drawable* polyline = nullptr;
   // count vertices were read from a file of under 2 GiB: the count and every

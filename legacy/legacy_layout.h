@@ -52,6 +52,12 @@ enum class LegacyFixedStatus : uint8_t {
   short_trailer,
 };
 
+// True when the header and the directory were read, whatever came after.
+inline bool legacy_directory_read(LegacyFixedStatus status) {
+  return status == LegacyFixedStatus::ok || status == LegacyFixedStatus::bad_preview ||
+         status == LegacyFixedStatus::short_extra || status == LegacyFixedStatus::short_trailer;
+}
+
 // What the fixed part holds. Offsets are -1 for blocks that are absent or
 // were not reached.
 struct LegacyFixedPart {

@@ -49,10 +49,19 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
   }
   tagFile f{data, static_cast<int32_t>(size), 0};
   LegacyFixedPart fixed;
-  if (read_legacy_fixed_part(&f, fixed) != LegacyFixedStatus::ok) return 0;
+  const LegacyFixedStatus status = read_legacy_fixed_part(&f, fixed);
+  if (!legacy_directory_read(status)) return 0;
 
-  // The table's outcome does not concern the load.
-  if (mode == -1) walk_legacy_sysvar_table(&f);
+  // The table's outcome does not concern the load. It starts behind the
+  // fixed part; when that cannot be reached (a bad preview, a cut extra
+  // block or point), it is skipped and the tables, which lie at their own
+  // positions, are still read.
+  if (mode == -1 && status == LegacyFixedStatus::ok) {
+    walk_legacy_sysvar_table(&f);
+  } else if (mode == -1) {
+    report_diagnostic("legacy system variables", f.position,
+                      "not read: the fixed part before them does not lie wholly inside the file");
+  }
 
   // Layers are read through, but a legacy load creates none.
   if (!walk_table(&f, fixed, kLegacyLayers, [](uint8_t flag, const unsigned char* body) {

@@ -3,6 +3,8 @@
 // stream, read while the block is open so its drawables land in it.
 #include "load/block_section.h"
 
+#include <string>
+
 #include "entities/entity_stream.h"
 #include "load/counted_section.h"
 #include "load/diagnostics.h"
@@ -27,22 +29,27 @@ enum BlockFlag : uint32_t {
 struct BlockRecord {
   uint32_t flags = 0;
   double base[3] = {};
-  char name[32] = {};
+  std::string name;  // whole: inserts name the block in full
 };
 
-// Everything up to the entity stream, in file order; the two int16 values
-// and the two texts are read past.
+// Everything the creation call needs, in file order; the two int16 values
+// are read past.
 void read_block_head(RecordReader& r, BlockRecord& b) {
-  b = BlockRecord{};
+  b.base[0] = b.base[1] = b.base[2] = 0.0;
+  b.name.clear();
   b.flags = r.u32();
   if (b.flags & kValueA) r.skip(2);
   if (b.flags & kValueB) r.skip(2);
   if (b.flags & kBaseX) b.base[0] = r.f64();
   if (b.flags & kBaseY) b.base[1] = r.f64();
   if (b.flags & kBaseZ) b.base[2] = r.f64();
-  if (b.flags & kName) r.counted_string(b.name, sizeof b.name);
-  if (b.flags & kLongText) r.counted_view();   // 64-byte field, comes first
-  if (b.flags & kShortText) r.counted_view();  // 32-byte field
+  if (b.flags & kName) b.name.assign(r.counted_view());
+}
+
+// The two texts that follow the name; nothing receives them.
+void skip_block_texts(RecordReader& r, uint32_t flags) {
+  if (flags & kLongText) r.counted_view();  // comes first
+  if (flags & kShortText) r.counted_view();
 }
 
 }  // namespace
@@ -61,15 +68,22 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t at = r.offset();
     read_block_head(r, b);
-    // A block whose entity count is cut off is a record cut short too.
-    if (!r.ok() || ((b.flags & kEntities) && r.remaining() < 4)) {
+    if (!r.ok()) {
       report_diagnostic(kSection, at, "block %u of %u cut short by the end of the data", i, count);
       return 0;
     }
     KT_Block* block = nullptr;
     const KT_Object* last_before = drawing.blocks.last;
-    api_kt_create_block(block, b.name, b.base);
+    api_kt_create_block(block, b.name.c_str(), b.base);
     if (drawing.blocks.last != last_before) ++blocks_now;
+    // Cut texts or a cut entity count: the block was created with all it
+    // receives, so it is closed and the section ends here.
+    skip_block_texts(r, b.flags);
+    if (!r.ok() || ((b.flags & kEntities) && r.remaining() < 4)) {
+      report_diagnostic(kSection, at, "block %u of %u cut short by the end of the data", i, count);
+      api_kt_end_block(block);
+      return 0;
+    }
     if (b.flags & kEntities) {
       // Counted after the creation call: the new block is included.
       const int block_index = static_cast<int>(blocks_now);

@@ -2,6 +2,7 @@
 // record and up to nine counted strings. Each record becomes one kernel
 // call with three arrays: 3 integers, 13 16-bit values and 16 reals.
 #include <cstring>
+#include <string>
 
 #include "kernel/zirida.h"
 #include "load/counted_section.h"
@@ -97,22 +98,28 @@ void read_dim_style_table(tagFile* f, int32_t position) {
   if (!counted) return;
   const uint32_t count = *counted;
   unsigned char rec[kRecordSize];
-  char name[32];
-  char second_name[32];
+  std::string name, second_name;  // whole, as their references give them
   DimStyleArrays arrays;
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t at = r.offset();
     r.bytes(rec, kRecordSize);
-    name[0] = second_name[0] = '\0';
-    if (r.ok() && field<int32_t>(rec, 0) != 0) r.counted_string(name, sizeof name);
+    name.clear();
+    second_name.clear();
+    if (r.ok() && field<int32_t>(rec, 0) != 0) name.assign(r.counted_view());
+    const bool has_second_name = r.ok() && field<int32_t>(rec, 204) != 0;
+    const bool used_fields_read = r.ok();
     for (std::size_t flag : kDroppedStringFlags)
       if (r.ok() && field<int32_t>(rec, flag) != 0) r.counted_view();
-    if (r.ok() && field<int32_t>(rec, 204) != 0) r.counted_string(second_name, sizeof second_name);
+    if (r.ok() && has_second_name) second_name.assign(r.counted_view());
+    // Without a second name, the dropped strings are all that follows the
+    // used fields: a style whose dropped strings alone are cut is created.
+    if (r.ok() || (used_fields_read && !has_second_name)) {
+      fill_arrays(rec, at, arrays);
+      api_kt_create_dim_style(name.c_str(), second_name.c_str(), arrays.longs, arrays.shorts, arrays.reals);
+    }
     if (!r.ok()) {
       report_diagnostic(kSection, at, "record %u of %u cut short by the end of the data", i, count);
       return;
     }
-    fill_arrays(rec, at, arrays);
-    api_kt_create_dim_style(name, second_name, arrays.longs, arrays.shorts, arrays.reals);
   }
 }

@@ -1,7 +1,5 @@
 #include "load/font_file_names.h"
 
-#include <cstring>
-
 FileNameParts split_file_name(std::string_view name) {
   FileNameParts p;
   if (name.size() >= 2 && name[1] == ':') {
@@ -22,24 +20,18 @@ FileNameParts split_file_name(std::string_view name) {
   return p;
 }
 
-void lower_ascii(char* name) {
-  for (char* c = name; *c; ++c)
-    if (*c >= 'A' && *c <= 'Z') *c = static_cast<char>(*c + 0x20);
+void lower_ascii(std::string& name) {
+  for (char& c : name)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 0x20);
 }
 
-void normalize_font_file(char* name, std::size_t cap) {
-  if (cap == 0) return;
+void normalize_font_file(std::string& name) {
   lower_ascii(name);
   const FileNameParts parts = split_file_name(name);
   const bool truetype = parts.extension == ".ttf" || parts.extension == ".ttc";
-  const char* ext = truetype ? ".ttf" : ".shx";
-  const std::size_t ext_len = std::strlen(ext);
-  if (cap <= ext_len) {
-    name[0] = '\0';
-    return;
-  }
-  // The base name lies inside name; memmove moves it to the front.
-  const std::size_t base_len = parts.base.size() < cap - 1 - ext_len ? parts.base.size() : cap - 1 - ext_len;
-  std::memmove(name, parts.base.data(), base_len);
-  std::memcpy(name + base_len, ext, ext_len + 1);
+  // The base name lies inside name; erase what surrounds it.
+  const auto base_at = static_cast<std::size_t>(parts.base.data() - name.data());
+  name.resize(base_at + parts.base.size());
+  name.erase(0, base_at);
+  name += truetype ? ".ttf" : ".shx";
 }

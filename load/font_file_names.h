@@ -2,7 +2,7 @@
 // ending in ".ttf" (TrueType fonts and collections) or ".shx" (all others).
 #pragma once
 
-#include <cstddef>
+#include <string>
 #include <string_view>
 
 // The parts of a file name: drive ("c:"), folder (up to its last slash or
@@ -13,8 +13,8 @@ struct FileNameParts {
 FileNameParts split_file_name(std::string_view name);
 
 // Lower-cases A to Z in place; other bytes stay.
-void lower_ascii(char* name);
+void lower_ascii(std::string& name);
 
-// Rewrites name (a field of cap bytes) as its lower-case base name plus
-// ".ttf" or ".shx"; the base name is cut when the field cannot hold both.
-void normalize_font_file(char* name, std::size_t cap);
+// Rewrites name as its lower-case base name plus ".ttf" or ".shx". The whole
+// name decides: nothing is cut, so the extension is always the name's own.
+void normalize_font_file(std::string& name);

@@ -1,5 +1,7 @@
 // The layer table: a uint32 count, then per layer a 12-byte record and, when
 // its name flag says so, the name as a counted string.
+#include <string>
+
 #include "entities/color_palette.h"
 #include "kernel/zirida.h"
 #include "load/counted_section.h"
@@ -17,7 +19,7 @@ struct LayerRecord {
   uint8_t flags = 0;
   int16_t color = 0;
   uint16_t line_type = 0;
-  char name[32] = {};
+  std::string name;  // whole: references name the layer in full
 };
 
 void read_layer_record(RecordReader& r, LayerRecord& rec) {
@@ -27,8 +29,8 @@ void read_layer_record(RecordReader& r, LayerRecord& rec) {
   rec.color = r.i16();
   rec.line_type = r.u16();
   r.skip(2);
-  rec.name[0] = '\0';
-  if (rec.name_flag != 0) r.counted_string(rec.name, sizeof rec.name);
+  rec.name.clear();
+  if (rec.name_flag != 0) rec.name.assign(r.counted_view());
 }
 
 }  // namespace
@@ -58,7 +60,7 @@ int read_layer_table(tagFile* f, int32_t position) {
       color = kDefaultColor;
     }
     KT_Layer* layer = nullptr;
-    api_kt_create_layer(layer, rec.name, static_cast<long>(color_palette[static_cast<std::size_t>(color)]),
+    api_kt_create_layer(layer, rec.name.c_str(), static_cast<long>(color_palette[static_cast<std::size_t>(color)]),
                         rec.line_type, on, (rec.flags & 0x4) != 0, (rec.flags & 0x1) != 0);
   }
   return 1;

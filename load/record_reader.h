@@ -98,15 +98,6 @@ class RecordReader {
     return s;
   }
 
-  // A counted string into a fixed field of cap bytes, cut with its terminator.
-  void counted_string(char* field, std::size_t cap) {
-    std::string_view s = counted_view();
-    if (cap == 0) return;
-    const std::size_t kept = s.size() < cap - 1 ? s.size() : cap - 1;
-    if (kept) std::memcpy(field, s.data(), kept);
-    field[kept] = '\0';
-  }
-
  private:
   tagFile* f_;
   bool ok_ = true;

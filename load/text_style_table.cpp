@@ -1,5 +1,8 @@
 // The text style table: a uint32 count, then per style a fixed record (52
 // bytes for generations 3 and 6, 56 for later ones) and its counted strings.
+#include <string>
+#include <string_view>
+
 #include "kernel/zirida.h"
 #include "load/counted_section.h"
 #include "load/diagnostics.h"
@@ -15,10 +18,6 @@ constexpr double kPi = 3.141592653589793;
 constexpr double kPerDegree = 0.005555555555555556;  // 1/180
 constexpr int32_t kMarkedStyle = 256;
 
-// File names are read into 128 bytes; normalising may append four more.
-constexpr std::size_t kFileNameRead = 128;
-constexpr std::size_t kFileNameField = kFileNameRead + 4;
-
 struct TextStyleRecord {
   int32_t name_flag = 0;
   uint8_t flags = 0;
@@ -27,23 +26,31 @@ struct TextStyleRecord {
   double real1 = 0.0;    // offset 32
   int32_t font_flag = 0;
   int32_t big_font_flag = 0;
-  char name[32] = {};
-  char font[kFileNameField] = {};
-  char big_font[kFileNameField] = {};
+  std::string name, font, big_font;
 };
 
 int record_size() { return (g_trv_ver == 3 || g_trv_ver == 6) ? 52 : 56; }
 
+// A file name up to its first zero byte, whole however long it is.
+void read_file_name(RecordReader& r, std::string& out) {
+  const std::string_view s = r.counted_view();
+  out.assign(s.substr(0, s.find('\0')));
+}
+
 // TrueType font files carry one more counted string after the big-font
-// file; it is read past.
-bool has_truetype_trailer(char* font) {
-  if (!is_file_ext(font, "ttf") && !is_file_ext(font, "ttc")) return false;
+// file; it is read past. The whole name decides.
+bool has_truetype_trailer(std::string& font) {
+  if (!is_file_ext(font.c_str(), "ttf") && !is_file_ext(font.c_str(), "ttc")) return false;
   lower_ascii(font);
   return split_file_name(font).extension != ".shx";
 }
 
+// The fixed record and the strings the kernel receives; the trailer is left
+// to the caller, which creates the style before reading it.
 void read_text_style_record(RecordReader& r, TextStyleRecord& rec, int size) {
-  rec.name[0] = rec.font[0] = rec.big_font[0] = '\0';
+  rec.name.clear();
+  rec.font.clear();
+  rec.big_font.clear();
   rec.name_flag = r.i32();
   rec.flags = r.u8();
   r.skip(9);
@@ -54,10 +61,18 @@ void read_text_style_record(RecordReader& r, TextStyleRecord& rec, int size) {
   rec.font_flag = r.i32();
   rec.big_font_flag = r.i32();
   r.skip(static_cast<uint64_t>(size - 48));
-  if (rec.name_flag != 0) r.counted_string(rec.name, sizeof rec.name);
-  if (rec.font_flag != 0) r.counted_string(rec.font, kFileNameRead);
-  if (rec.big_font_flag != 0) r.counted_string(rec.big_font, kFileNameRead);
-  if (r.ok() && has_truetype_trailer(rec.font)) r.counted_view();
+  if (rec.name_flag != 0) rec.name.assign(r.counted_view());
+  if (rec.font_flag != 0) read_file_name(r, rec.font);
+  if (rec.big_font_flag != 0) read_file_name(r, rec.big_font);
+}
+
+void create_style(TextStyleRecord& rec) {
+  normalize_font_file(rec.font);
+  normalize_font_file(rec.big_font);
+  KT_Text_Style* style = nullptr;
+  api_kt_create_text_style(style, rec.name.c_str(), rec.font.c_str(), rec.big_font.c_str(), rec.real1, rec.real2,
+                           rec.oblique * kPi * kPerDegree, 0.0, rec.flags, 0);
+  if ((rec.flags & 0x4) != 0 && style != nullptr) api_kt_set_text_style_mark(style, kMarkedStyle);
 }
 
 }  // namespace
@@ -73,17 +88,18 @@ int read_text_style_table(tagFile* f, int32_t position) {
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t at = r.offset();
     read_text_style_record(r, rec, size);
+    // The trailer is not passed on: a style whose trailer alone is cut is
+    // still created, and the table ends behind it.
+    if (r.ok()) {
+      const bool trailer = has_truetype_trailer(rec.font);
+      create_style(rec);
+      if (trailer) r.counted_view();
+    }
     if (!r.ok()) {
       report_diagnostic(kSection, at, "record %u of %u (%d bytes and strings) cut short by the end of the data",
                         i, count, size);
       return 0;
     }
-    normalize_font_file(rec.font, sizeof rec.font);
-    normalize_font_file(rec.big_font, sizeof rec.big_font);
-    KT_Text_Style* style = nullptr;
-    api_kt_create_text_style(style, rec.name, rec.font, rec.big_font, rec.real1, rec.real2,
-                             rec.oblique * kPi * kPerDegree, 0.0, rec.flags, 0);
-    if ((rec.flags & 0x4) != 0 && style != nullptr) api_kt_set_text_style_mark(style, kMarkedStyle);
   }
   return 1;
 }

@@ -4,6 +4,8 @@
 // announce follow in that order, and a TrueType font file is followed by one
 // more string, which the loader reads and drops.
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 #include "save/oblique_angle.h"
 #include "save/table_writers.h"
@@ -11,21 +13,12 @@
 
 namespace {
 
-// The loader keeps at most this many bytes of a font file name and decides
-// on the kept part whether the trailer follows; writing no more than that
-// keeps both sides in step.
-constexpr std::size_t kFontFileField = 128;
-
-struct FontFileName {
-  char text[kFontFileField] = {};
-};
-
-FontFileName font_file_name(const char* name) {
-  FontFileName f;
-  if (name != nullptr) {
-    for (std::size_t i = 0; i + 1 < kFontFileField && name[i] != '\0'; ++i) f.text[i] = name[i];
-  }
-  return f;
+// A font file name as it is written: whole, unless it passes the longest
+// counted string. The trailer is decided on exactly these bytes, as the
+// loader decides it on what it reads.
+std::string font_file_name(const char* name) {
+  if (name == nullptr) return {};
+  return std::string(std::string_view(name).substr(0, kLongestCountedString));
 }
 
 bool is_true_type(const char* font_file) {
@@ -33,10 +26,10 @@ bool is_true_type(const char* font_file) {
 }
 
 void write_style_record(TorvWriter& w, const char* name, const KT_Text_Style* style) {
-  const FontFileName font = font_file_name(style ? style->font_file : nullptr);
-  const FontFileName big_font = font_file_name(style ? style->big_font_file : nullptr);
-  const bool has_font = font.text[0] != '\0';
-  const bool has_big_font = big_font.text[0] != '\0';
+  const std::string font = font_file_name(style ? style->font_file : nullptr);
+  const std::string big_font = font_file_name(style ? style->big_font_file : nullptr);
+  const bool has_font = !font.empty();
+  const bool has_big_font = !big_font.empty();
 
   write_int32(w, 1);                                                // name flag
   write_int16(w, style ? static_cast<int16_t>(style->flags & 0xFF) : 0);  // flags byte, spare
@@ -50,9 +43,9 @@ void write_style_record(TorvWriter& w, const char* name, const KT_Text_Style* st
   write_zeros(w, 8);
 
   write_counted_string(w, name != nullptr ? name : "");
-  if (has_font) write_counted_string(w, font.text);
-  if (has_big_font) write_counted_string(w, big_font.text);
-  if (has_font && is_true_type(font.text)) write_counted_string(w, "");
+  if (has_font) write_counted_string(w, font.c_str());
+  if (has_big_font) write_counted_string(w, big_font.c_str());
+  if (has_font && is_true_type(font.c_str())) write_counted_string(w, "");
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <bit>
 #include <cstring>
-#include <limits>
 
 namespace {
 
@@ -47,9 +46,8 @@ void write_zeros(TorvWriter& w, std::size_t count) {
 
 void write_counted_string(TorvWriter& w, const char* text) {
   if (text == nullptr) return;
-  constexpr std::size_t kMax = std::numeric_limits<int16_t>::max();
   std::size_t length = std::strlen(text);
-  if (length > kMax) length = kMax;
+  if (length > kLongestCountedString) length = kLongestCountedString;
   write_int16(w, static_cast<int16_t>(length));
   writer_put(w, text, length);
 }

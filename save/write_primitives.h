@@ -17,6 +17,7 @@ void write_pt3(TorvWriter& w, double x, double y, double z);
 void write_zeros(TorvWriter& w, std::size_t count);
 // int16 length, then the characters without terminator; null writes
 // nothing. A string longer than an int16 can count is cut to 32767 bytes.
+inline constexpr std::size_t kLongestCountedString = 32767;
 void write_counted_string(TorvWriter& w, const char* text);
 // The characters, then one zero byte; null writes nothing.
 void write_cstring(TorvWriter& w, const char* text);

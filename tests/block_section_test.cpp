@@ -135,18 +135,32 @@ TEST_F(BlockSection, SectionEndsWhereTheDataEnds) {
   EXPECT_EQ(messages[0], "block definitions: block 2 of 5 cut short by the end of the data at byte " +
                              std::to_string(88 + 4 + two.size()));
 
-  // A record whose name the end of the data cuts short creates nothing.
-  trace.clear();
-  Bytes cut = Block{0x23, {}, 0}.bytes();
-  cut.data().pop_back();
-  ASSERT_TRUE(load_blocks(1, cut));
-  EXPECT_TRUE(trace.empty());
-
-  // So does one whose entity count the end of the data cuts off.
-  Bytes no_count = Block{0x120, {}, 0}.bytes();
-  no_count.data().resize(no_count.size() - 2);
-  ASSERT_TRUE(load_blocks(1, no_count));
-  EXPECT_TRUE(trace.empty());
+  // A block is created as soon as its name and base point are read: a cut
+  // in the two texts or the entity count after them still creates and
+  // closes it; a cut before that creates nothing. The section ends there.
+  const Block full{0x1E3, {}, 0};
+  const Bytes whole = full.bytes();
+  const std::size_t name_end = 4 + 8 + 8 + 2 + full.name().size();
+  for (std::size_t n = 0; n < whole.size(); ++n) {
+    SCOPED_TRACE("cut at " + std::to_string(n));
+    trace.clear();
+    messages.clear();
+    Bytes cut;
+    cut.raw(std::string_view(reinterpret_cast<const char*>(whole.data().data()), n));
+    ASSERT_TRUE(load_blocks(2, cut));
+    if (n >= name_end) {
+      const auto made = ops();
+      ASSERT_EQ(made.size(), 2u);
+      EXPECT_EQ(made[0]["op"], "api_kt_create_block");
+      EXPECT_EQ(made[0]["args"].dump(), R"(["B483",[483.25,483.5,0]])");
+      EXPECT_EQ(made[1]["op"], "api_kt_end_block");
+      EXPECT_EQ(made[1]["args"][0], made[0]["id"]);
+    } else {
+      EXPECT_TRUE(trace.empty());
+    }
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0], "block definitions: block 0 of 2 cut short by the end of the data at byte 92");
+  }
 
   // The data ends inside a block's stream: the block is closed, the section
   // ends, and the model space is still read from its own position.

@@ -168,16 +168,32 @@ TEST_F(DimStyleTable, AbsentAndShortTables) {
   EXPECT_TRUE(load(TorvFile().slot(kSlotDimStyles, -1).tail(one).build()));
   EXPECT_TRUE(trace.empty());
 
-  DimRecord cut;
-  cut.name("N").dropped(true);
-  Bytes bytes = cut.bytes();
-  bytes.data().resize(bytes.size() - 1);  // the last dropped string ends early
-  Bytes t = Bytes().u32(5).append(DimRecord().bytes()).append(bytes);
-  ASSERT_TRUE(load(TorvFile().section(kSlotDimStyles, t).build()));
-  EXPECT_EQ(ops("api_kt_create_dim_style").size(), 1u);
-  ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "dimension styles: record 1 of 5 cut short by the end of the data at byte " +
-                             std::to_string(88 + 4 + 216));
+  // The dropped strings reach no one: once the name is read, a style
+  // without a second name is created even when they are cut. With a second
+  // name behind them, any cut loses a used field and creates nothing.
+  for (const bool second : {false, true}) {
+    DimRecord rec;
+    rec.name("N").dropped(true);
+    if (second) rec.second_name("S");
+    const Bytes whole = rec.bytes();
+    for (std::size_t n = 0; n < whole.size(); ++n) {
+      SCOPED_TRACE("cut at " + std::to_string(n) + (second ? ", second name" : ""));
+      trace.clear();
+      messages.clear();
+      Bytes t = Bytes().u32(5).append(DimRecord().bytes());
+      t.raw(std::string_view(reinterpret_cast<const char*>(whole.data().data()), n));
+      ASSERT_TRUE(load(TorvFile().section(kSlotDimStyles, t).build()));
+      const auto made = ops("api_kt_create_dim_style");
+      const bool created = !second && n >= 216 + 3;
+      ASSERT_EQ(made.size(), created ? 2u : 1u);
+      if (created) {
+        EXPECT_EQ(made[1]["args"][0], "N");
+      }
+      ASSERT_EQ(messages.size(), 1u);
+      EXPECT_EQ(messages[0], "dimension styles: record 1 of 5 cut short by the end of the data at byte " +
+                                 std::to_string(88 + 4 + 216));
+    }
+  }
 }
 
 }  // namespace

@@ -149,8 +149,11 @@ TEST_F(PolylineRecord, RefusedPolylineStillConsumesItsVertices) {
   EXPECT_EQ(trace.size(), 3u);  // no positions, no properties
 }
 
-TEST_F(PolylineRecord, CountsThatCannotFitAndRecordsCutShortCreateNothing) {
-  const Bytes whole = polyline(0, {vertex(1, 2), vertex(3, 4)});
+// Counts the data cannot hold create nothing. Within a count that fits, a
+// polyline is created once its first vertex is read in full: it keeps its
+// count and gets the positions read in full; the stream ends there.
+TEST_F(PolylineRecord, CountsThatCannotFitCreateNothingCutVerticesKeepWhatWasRead) {
+  const Bytes whole = polyline(0, {vertex(1, 2, 0, 0x1FF), vertex(3, 4), vertex(5, 6)});
   Bytes hostile = entity(13, {}, header(0, 1).u32(0x7FFFFFFF));
   hostile.append(vertex(1, 2));
   Bytes huge_count = entity(13, {}, header(0, 1).u32(0xFFFFFFFF));
@@ -158,14 +161,34 @@ TEST_F(PolylineRecord, CountsThatCannotFitAndRecordsCutShortCreateNothing) {
     const StreamRun run = run_stream(*b, 1);
     EXPECT_FALSE(run.complete);
   }
-  // Cut anywhere from inside the header to inside the last vertex.
-  for (std::size_t cut : {std::size_t{20}, std::size_t{70}, std::size_t{74}, whole.size() - 41, whole.size() - 1}) {
-    SCOPED_TRACE(cut);
-    Bytes shortened = whole;
-    shortened.data().resize(cut);
-    EXPECT_FALSE(run_stream(shortened, 1).complete);
-  }
   EXPECT_TRUE(trace.empty());
+
+  const std::size_t first_end = 74 + 40 + 3 * 8 + 8 + 4 * 2;
+  const struct {
+    std::size_t cut;
+    std::vector<json> positions;  // empty: nothing created
+  } cases[] = {
+      {20, {}},                               // inside the header
+      {74, {}},                               // before the count's last byte
+      {first_end - 1, {}},                    // inside the first vertex
+      {first_end, {}},                        // three vertices cannot fit what is left
+      {first_end + 38, {{0, 1.0, 2.0, 0.0}}},  // inside the second vertex
+      {first_end + 41, {{0, 1.0, 2.0, 0.0}, {1, 3.0, 4.0, 0.0}}},
+      {whole.size() - 1, {{0, 1.0, 2.0, 0.0}, {1, 3.0, 4.0, 0.0}}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.cut);
+    trace.clear();
+    Bytes shortened = whole;
+    shortened.data().resize(c.cut);
+    EXPECT_FALSE(run_stream(shortened, 2).complete);
+    const auto made = ops("api_kt_create_polyline");
+    ASSERT_EQ(made.size(), c.positions.empty() ? 0u : 1u);
+    if (!made.empty()) {
+      EXPECT_EQ(made[0]["args"], json::parse("[3,false]"));
+    }
+    EXPECT_EQ(positions(), c.positions);
+  }
 }
 
 }  // namespace

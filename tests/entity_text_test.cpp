@@ -80,6 +80,8 @@ TEST_F(TextRecords, KernelCallsStringsAndMirroring) {
       {"spaces only", entity(7, PropsBlock(), text_payload(1, 1).str("   ").str("STD")), {}},
       {"no text, style follows", entity(7, PropsBlock(), text_payload(0, 1).str("STD")), {}},
       {"empty text", entity(7, PropsBlock(), text_payload(1, 1).str("").str("STD")), {}},
+      {"text up to a zero byte", entity(7, PropsBlock(), text_payload(1, 1).str(std::string_view("abc\0 d", 6)).str("STD")),
+       plain},
       // The kernel sees the text up to its first zero byte: here, one space.
       {"blank up to a zero byte",
        entity(7, PropsBlock(), text_payload(1, 0).str(std::string_view(" \0x", 3))), {}},

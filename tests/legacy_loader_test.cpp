@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -174,11 +175,14 @@ TEST_F(LegacyLoad, LayerTableIsReadAndCanFailTheLoad) {
   EXPECT_EQ(count_of(drawing.layers), 0);
 }
 
+// The tables lie at their own positions: a fixed part that cannot be
+// read to its end costs only the system-variable walk (mode -1), which
+// starts behind it.
 TEST_F(LegacyLoad, PreviewAndExtraBlocksPresentOrAbsent) {
   struct Case {
     const char* what;
     LegacyFile file;
-    bool ok;
+    bool reached;  // the system-variable table
   };
   const Case cases[] = {
       {"neither", LegacyFile(), true},
@@ -187,17 +191,44 @@ TEST_F(LegacyLoad, PreviewAndExtraBlocksPresentOrAbsent) {
       {"both", LegacyFile().preview(2, 0).extra(), true},
       {"flag 2 means no preview", LegacyFile().flags(2, 0), true},
       {"flag 2 means no extra block", LegacyFile().flags(0, 2), true},
+      {"image size 0x100000 runs past the end", LegacyFile().preview(0, 0x100000, 10), false},
       {"image size runs past the end", LegacyFile().preview(0, 1 << 24, 10), false},
       {"palette runs past the end", LegacyFile().preview(0xFFFF, 0, 0), false},
-      {"negative image size", LegacyFile().preview(0, -100), false},
+      {"image size -1", LegacyFile().preview(0, -1), false},
+      {"image size -50", LegacyFile().preview(3, -50), false},
       {"preview flag without a block", LegacyFile().flags(1, 0), false},
   };
+  listen();
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    trace.clear();
-    LegacyFile file = c.file;
-    EXPECT_EQ(load(file.table(kLegacyLineTypes, 1).build()), c.ok);
-    EXPECT_EQ(ops("append_line_type").size(), c.ok ? 1u : 0u);
+    for (const int mode : {-1, 0}) {
+      SCOPED_TRACE(std::string(c.what) + ", mode " + std::to_string(mode));
+      trace.clear();
+      messages.clear();
+      LegacyFile file = c.file;
+      EXPECT_TRUE(load(file.table(kLegacyLineTypes, 1).table(kLegacyBlocks, 2).build(), mode));
+      EXPECT_EQ(ops("append_line_type").size(), 1u);
+      EXPECT_EQ(ops("append_block").size(), 2u);
+      const bool skipped = std::any_of(messages.begin(), messages.end(), [](const std::string& m) {
+        return m.starts_with("legacy system variables: not read");
+      });
+      EXPECT_EQ(skipped, mode == -1 && !c.reached);
+    }
+  }
+}
+
+// A file that ends inside the point or the three reals: tables that lie
+// before the cut (here inside the preview's image data) are still read.
+TEST_F(LegacyLoad, FileCutInsideThePointOrTheRealsKeepsItsTables) {
+  const LegacyFile file = LegacyFile().preview(0, 400).descriptor(kLegacyLineTypes, 187, 2, 144);
+  const auto whole = file.build();
+  for (const std::size_t cut : {std::size_t{8}, std::size_t{30}, std::size_t{1}}) {
+    for (const int mode : {-1, 0}) {
+      SCOPED_TRACE("cut " + std::to_string(cut) + " before the end, mode " + std::to_string(mode));
+      trace.clear();
+      const std::size_t keep = file.sysvars_offset() - cut;
+      EXPECT_TRUE(load({whole.begin(), whole.begin() + static_cast<long>(keep)}, mode));
+      EXPECT_EQ(ops("append_line_type").size(), 2u);
+    }
   }
 }
 

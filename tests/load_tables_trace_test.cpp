@@ -103,4 +103,59 @@ TEST_F(LoadTablesTrace, CallsFollowTheSectionOrderOfTheLoad) {
   EXPECT_EQ(trace, expected);
 }
 
+// Names longer than 31 characters reach the kernel whole where they are
+// defined and where they are referenced, so two names that share their
+// first 31 characters stay two names.
+TEST_F(LoadTablesTrace, LongNamesAreDefinedAndReferencedWhole) {
+  const std::string shared(31, 'N');
+  const std::string a = shared + "_ALPHA1", b = shared + "_BRAVO2";  // 38 characters each
+  Bytes layers_section = Bytes().u32(2);
+  Bytes styles_section = Bytes().u32(2);
+  Bytes dims_section = Bytes().u32(2);
+  Bytes blocks_section = Bytes().u32(2);
+  Bytes records;
+  for (const std::string& name : {a, b}) {
+    layers_section.i32(1).u8(0).u8(0).i16(1).u16(0).u16(0).str(name);
+    styles_section.i32(1).u8(0).zeros(9).f64(1).f64(0).zeros(2).f64(1).i32(0).i32(0).zeros(8).str(name);
+    dims_section.append(Bytes().i32(1).zeros(200).i32(1).zeros(8)).str(name).str(name + "_2");
+    blocks_section.u32(0x20).str(name);
+    records.append(entity(23, PropsBlock(), Bytes().i32(0x2).pt3(1, 2, 0).str(name)));
+    records.append(entity(7, PropsBlock(), Bytes().pt3(1, 2, 0).f64(1).i32(1).f64(0).f64(1).f64(0).i32(1)
+                                               .zeros(30).str("t").str(name)));
+  }
+  const auto file = TorvFile()
+                        .section(kSlotLayers, layers_section)
+                        .section(kSlotTextStyles, styles_section)
+                        .section(kSlotDimStyles, dims_section)
+                        .section(kSlotBlocks, blocks_section)
+                        .section(kSlotEntities, entity_section(4, records))
+                        .build();
+  ASSERT_TRUE(load(file));
+  // Definition (first argument) and reference (argument at) for each name.
+  const struct {
+    const char* defined;
+    const char* referenced;
+    std::size_t at;
+  } pairs[] = {
+      {"api_kt_create_block", "api_kt_create_insert", 5},
+      {"api_kt_create_text_style", "api_kt_create_text", 1},
+      {"api_kt_create_layer", nullptr, 0},
+      {"api_kt_create_dim_style", nullptr, 0},
+  };
+  for (const auto& p : pairs) {
+    SCOPED_TRACE(p.defined);
+    const auto defined = ops(p.defined);
+    ASSERT_EQ(defined.size(), 2u);
+    EXPECT_EQ(defined[0]["args"][0], a);
+    EXPECT_EQ(defined[1]["args"][0], b);
+    if (p.referenced == nullptr) continue;
+    const auto referenced = ops(p.referenced);
+    ASSERT_EQ(referenced.size(), 2u);
+    EXPECT_EQ(referenced[0]["args"][p.at], a);
+    EXPECT_EQ(referenced[1]["args"][p.at], b);
+  }
+  EXPECT_EQ(ops("api_kt_create_dim_style")[1]["args"][1], b + "_2");
+  EXPECT_EQ(count_of(drawing.blocks), 2);
+}
+
 }  // namespace

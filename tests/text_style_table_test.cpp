@@ -16,8 +16,7 @@ namespace {
 
 TEST(FontFileNames, NormalisedToLowerCaseBaseNameAndExtension) {
   struct Case {
-    const char* in;
-    const char* out;
+    std::string in, out;
   } cases[] = {
       {"C:\\Windows\\Fonts\\ARIAL.TTF", "arial.ttf"},
       {"msgothic.ttc", "msgothic.ttf"},
@@ -29,26 +28,14 @@ TEST(FontFileNames, NormalisedToLowerCaseBaseNameAndExtension) {
       {"d:big.font.TTF", "big.font.ttf"},
       {"dir.v2/plain", "plain.shx"},
       {"\xC4Z.ttf", "\xC4z.ttf"},  // bytes beyond A to Z stay
+      {std::string(140, 'a') + ".TTF", std::string(140, 'a') + ".ttf"},  // nothing is cut
+      {"c:/" + std::string(130, 'd') + "/x.ttc", "x.ttf"},
   };
   for (const Case& c : cases) {
-    char name[132];
-    std::strcpy(name, c.in);
-    normalize_font_file(name, sizeof name);
-    EXPECT_STREQ(name, c.out) << c.in;
+    std::string name = c.in;
+    normalize_font_file(name);
+    EXPECT_EQ(name, c.out) << c.in;
   }
-}
-
-TEST(FontFileNames, LongBaseNamesKeepTheirExtensionInsideTheField) {
-  char name[132];
-  std::string in(127, 'a');  // the longest name a 128-byte read gives
-  std::strcpy(name, in.c_str());
-  normalize_font_file(name, sizeof name);
-  EXPECT_EQ(std::string(name), in + ".shx");
-
-  char small[8];
-  std::strcpy(small, "ABCDEF");
-  normalize_font_file(small, sizeof small);
-  EXPECT_STREQ(small, "abc.shx");
 }
 
 // A text style record of 52 or 56 bytes (unread bytes filled) and its strings.
@@ -153,6 +140,42 @@ TEST_F(TextStyleTable, TrueTypeFontsCarryATrailerString) {
   EXPECT_EQ(styles[3]["args"][0], "AFTER");
 }
 
+// Font and big-font paths of any length are judged and normalised whole, so
+// the trailer of a long TrueType path is read and the next style stays in
+// step.
+TEST_F(TextStyleTable, LongFontPathsKeepTheTableInStep) {
+  struct Case {
+    std::string font, big_font, font_out, big_font_out;
+  };
+  std::vector<Case> cases;
+  for (std::size_t length : {127u, 128u, 140u}) {
+    const std::string folder = "C:\\" + std::string(length - 13, 'D') + "\\";  // + "Arial.TTF"
+    const std::string base(length - 4, 'b');
+    cases.push_back({folder + "Arial.TTF", folder + "BIG.SHX", "arial.ttf", "big.shx"});
+    cases.push_back({base + ".ttc", base + ".shx", base + ".ttf", base + ".shx"});
+    cases.push_back({"Mono.ttf", folder + "Big.ttf", "mono.ttf", "big.ttf"});
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.font.size());
+    trace.clear();
+    Style first, next;
+    first.font = c.font;
+    first.big_font = c.big_font;
+    first.trailer = "Trailer";
+    next.name = "NEXT";
+    next.flags = 4;
+    next.real32 = 4.0;
+    next.font = "txt.shx";
+    ASSERT_TRUE(load_styles({first, next}));
+    const auto styles = ops("api_kt_create_text_style");
+    ASSERT_EQ(styles.size(), 2u);
+    EXPECT_EQ(styles[0]["args"][1], c.font_out);
+    EXPECT_EQ(styles[0]["args"][2], c.big_font_out);
+    EXPECT_EQ(styles[1]["args"], nlohmann::json::parse(R"(["NEXT","txt.shx",".shx",4.0,2.0,0.0,0.0,4,0])"));
+    EXPECT_EQ(ops("api_kt_set_text_style_mark").size(), 1u);
+  }
+}
+
 TEST_F(TextStyleTable, FlagFourMarksTheCreatedStyle) {
   Style marked, plain;
   marked.flags = 0x04;
@@ -185,12 +208,15 @@ TEST_F(TextStyleTable, AbsentAndShortTables) {
   EXPECT_TRUE(load(TorvFile().section(kSlotTextStyles, Bytes().u32(0)).build()));
   EXPECT_TRUE(trace.empty());
 
-  // A TrueType style whose trailer is missing creates nothing.
+  // The trailer goes nowhere: a TrueType style whose trailer alone is cut
+  // is created, and the table ends behind it.
   Style cut;
   cut.font = "a.ttf";
   Bytes t = Bytes().u32(3).append(Style{}.bytes(56)).append(cut.bytes(56));
   ASSERT_TRUE(load(TorvFile().section(kSlotTextStyles, t).build()));
-  EXPECT_EQ(ops("api_kt_create_text_style").size(), 1u);
+  const auto styles = ops("api_kt_create_text_style");
+  ASSERT_EQ(styles.size(), 2u);
+  EXPECT_EQ(styles[1]["args"][1], "a.ttf");
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(messages[0], "text styles: record 1 of 3 (56 bytes and strings) cut short by the end of the data at byte " +
                              std::to_string(88 + 4 + 56 + 2 + 1));

@@ -2,6 +2,7 @@
 // loader reads every written file back cleanly.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <functional>
@@ -16,6 +17,7 @@
 #include "save/oblique_angle.h"
 #include "save/save_document.h"
 #include "save/table_writers.h"
+#include "save/write_primitives.h"
 #include "tests/support/bytes.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/written_file.h"
@@ -64,6 +66,15 @@ TEST(LayerColourNumber, LowestPaletteNumberOfTheValueSignedByOnOff) {
     layer.on = c.on;
     EXPECT_EQ(layer_colour_number(layer), c.expected) << std::hex << c.color << " on " << c.on;
   }
+  // Over the whole palette: the number written is the lowest that maps to
+  // the value, so it loads back as the same colour.
+  for (int16_t i = 1; i < 256; ++i) {
+    KT_Layer layer;
+    layer.color = palette(i);
+    const int16_t written = layer_colour_number(layer);
+    EXPECT_EQ(palette(written), palette(i)) << i;
+    for (int16_t lower = 1; lower < written; ++lower) EXPECT_NE(palette(lower), palette(i)) << i;
+  }
 }
 
 class TableRecords : public DrawingTest {};
@@ -106,15 +117,24 @@ TEST_F(TableRecords, DefaultTextStyleWithoutStyles) {
   EXPECT_EQ(section(written_bytes(drawing), 56, expected.size()), expected.data());
 }
 
-// The loader keeps 127 bytes of a font file name and decides on them whether
-// a trailer follows; the writer writes no more than that.
-TEST_F(TableRecords, OverlongFontFileIsCutWhereTheLoaderCutsIt) {
-  const std::string font = std::string(130, 'f') + ".ttf";
+// Font file names are written whole and the trailer is decided on the whole
+// name, as the loader decides it; only what an int16 cannot count is cut.
+void expect_font_file_written_whole(const KT_Drawing& drawing, std::size_t length) {
+  const std::string font = std::string(length - 4, 'f') + ".ttf";
   add_style("Long", font.c_str(), "", 0.0, 0.0, 0.0, 0);
   const auto file = written_bytes(drawing);
   const auto at = static_cast<std::size_t>(int32_at(file, 56)) + 4 + 56 + 2 + 4;
-  EXPECT_EQ(int32_at(file, at) & 0xFFFF, 127);
-  EXPECT_EQ(text_at(file, at + 2 + 127, 9), "#RM_LayeR");  // no trailer: the kept part is no .ttf
+  const std::size_t written = std::min<std::size_t>(length, kLongestCountedString);
+  EXPECT_EQ(static_cast<std::size_t>(int32_at(file, at) & 0xFFFF), written);
+  // A trailer only behind a name that still ends in ".ttf".
+  const std::size_t next = at + 2 + written + (written == length ? 2 : 0);
+  EXPECT_EQ(text_at(file, next, 9), "#RM_LayeR");
+}
+
+TEST_F(TableRecords, LongFontFileIsWrittenWhole) { expect_font_file_written_whole(drawing, 134); }
+
+TEST_F(TableRecords, FontFileBeyondAnInt16IsCutWithoutATrailer) {
+  expect_font_file_written_whole(drawing, 40000);
 }
 
 TEST(ObliqueAngle, DegreesTheLoaderTurnsBackIntoTheSameRadians) {
