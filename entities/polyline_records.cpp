@@ -67,6 +67,8 @@ void read_polyline_record(EntityContext& c) {
   if (!r.ok() && vertices.empty()) return;
 
   KT_Drawable* polyline = nullptr;
+  // count vertices were read from a file of under 2 GiB: the count and every
+  // index fit the kernel's long even where it is 32 bits.
   api_kt_create_polyline(polyline, static_cast<long>(count), false);
   if (polyline == nullptr) return;
 

@@ -27,6 +27,8 @@ void read_vertex_chain_record(EntityContext& c) {
     for (std::size_t i = 0; i < n; ++i) xy[2 * i] = -xy[2 * i];
 
   const bool closed = (chain_flags & 0x200) != 0;
+  // A positive int32 whose points fit the file: it and points + 1 fit the
+  // kernel's long even where it is 32 bits.
   const long points = count;
   KT_Drawable* made = nullptr;
   if (extras == 0) {

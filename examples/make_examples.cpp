@@ -15,7 +15,7 @@ namespace {
 bool write(const fs::path& path, const std::vector<unsigned char>& bytes) {
   std::ofstream out(path, std::ios::binary);
   out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  if (!out) std::fprintf(stderr, "make_examples: cannot write %s\n", path.c_str());
+  if (!out) std::fprintf(stderr, "make_examples: cannot write %s\n", path.string().c_str());
   return static_cast<bool>(out);
 }
 
@@ -33,6 +33,6 @@ int main(int argc, char** argv) {
       {"TORV 98", "floor-plan-torv98.trv"}, {"SELK 97", "floor-plan-selk97.trv"}};
   for (const auto& [version, name] : older) ok = write(dir / name, floor_plan::drawing(version).build()) && ok;
   ok = write(dir / "legacy-torv15.trv", floor_plan::legacy()) && ok;
-  if (ok) std::printf("examples written to %s\n", dir.c_str());
+  if (ok) std::printf("examples written to %s\n", dir.string().c_str());
   return ok ? 0 : 1;
 }

@@ -2,6 +2,14 @@
 // sink (trv -v prints them); the load itself never depends on it.
 #pragma once
 
+// MinGW's "printf" checks the system runtime's formats (no %zu); the build
+// uses the C99 one there.
+#if defined(__MINGW32__)
+#define KTTRV_PRINTF_FORMAT gnu_printf
+#else
+#define KTTRV_PRINTF_FORMAT printf
+#endif
+
 #include <cstdint>
 
 using KtTrvDiagnosticSink = void (*)(const char* message, void* context);
@@ -11,4 +19,4 @@ bool diagnostics_enabled();
 
 // "<section>: <what> at byte <offset>"; formatted only when a sink listens.
 void report_diagnostic(const char* section, int64_t offset, const char* format, ...)
-    __attribute__((format(printf, 3, 4)));
+    __attribute__((format(KTTRV_PRINTF_FORMAT, 3, 4)));

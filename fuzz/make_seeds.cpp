@@ -125,6 +125,6 @@ int main(int argc, char** argv) {
     const fs::path example(argv[3]);
     write(example.parent_path(), example.filename().string(), sample::full_drawing("HALD 2002").build());
   }
-  std::printf("seeds written under %s\n", root.c_str());
+  std::printf("seeds written under %s\n", root.string().c_str());
   return 0;
 }

@@ -18,6 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// Names are UTF-8 on every platform; Windows opens them through the wide API.
+fs::path utf8_path(const char* path) { return fs::path(std::u8string(reinterpret_cast<const char8_t*>(path))); }
+
+std::FILE* open_path(const fs::path& p, const char* mode) {
+#if defined(_WIN32)
+  const std::wstring wide_mode(mode, mode + std::strlen(mode));
+  return ::_wfopen(p.c_str(), wide_mode.c_str());
+#else
+  return std::fopen(p.c_str(), mode);
+#endif
+}
+
 std::string because(const char* what, int error) { return std::string(what) + " (" + std::strerror(error) + ")"; }
 
 int last_error() { return errno != 0 ? errno : EIO; }
@@ -42,7 +54,7 @@ std::FILE* create_beside(const fs::path& target, fs::path& temp, int& error) {
     temp = target;
     temp += suffix;
     errno = 0;
-    if (std::FILE* f = std::fopen(temp.string().c_str(), "wbx")) return f;
+    if (std::FILE* f = open_path(temp, "wbx")) return f;
     if (errno != EEXIST) {
       error = last_error();
       return nullptr;
@@ -86,7 +98,7 @@ bool fail(SaveReport& report, std::string reason) {
 // Devices and pipes cannot be replaced: they are written as they are.
 bool save_in_place(const KT_Drawing& drawing, const fs::path& target, SaveReport& report) {
   errno = 0;
-  std::FILE* f = std::fopen(target.string().c_str(), "wb");
+  std::FILE* f = open_path(target, "wb");
   if (f == nullptr) return fail(report, because("cannot open it", last_error()));
   std::string reason = write_and_close(f, drawing, report);
   return reason.empty() || fail(report, std::move(reason));
@@ -96,7 +108,7 @@ bool save_in_place(const KT_Drawing& drawing, const fs::path& target, SaveReport
 
 bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOptions& options, SaveReport& report) {
   if (path == nullptr || *path == '\0') return fail(report, "no file name");
-  const fs::path target = destination_of(fs::path(path));
+  const fs::path target = destination_of(utf8_path(path));
   std::error_code ec;
   const fs::file_status old = fs::status(target, ec);
   if (fs::is_directory(old)) return fail(report, "it is a directory");

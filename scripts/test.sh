@@ -2,7 +2,9 @@
 # Builds and runs every test twice: a normal build and an AddressSanitizer +
 # UndefinedBehaviorSanitizer build; runs the multi-threaded load test under
 # ThreadSanitizer (clang); then runs every fuzz target for a short,
-# fixed time on its seeds (KTTRV_FUZZ_SECONDS each, default 30).
+# fixed time on its seeds (KTTRV_FUZZ_SECONDS each, default 30); then builds
+# the Windows DLLs and programs and runs their tests under Wine, comparing
+# trv.exe with the debug build's trv.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -19,3 +21,15 @@ ctest --preset tsan -R LoadThreads
 echo "== installed package"
 scripts/install-check.sh build/debug
 scripts/fuzz.sh "${KTTRV_FUZZ_SECONDS:-30}"
+echo "== windows (MinGW-w64, tests under Wine)"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+# One wineserver for the whole run: a server that stops between two quick
+# programs now and then drops the second one's connection.
+export KTTRV_WINEPREFIX="$PWD/build/windows/wine"
+cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true  # makes the prefix once
+WINEPREFIX=$KTTRV_WINEPREFIX wineserver -p
+# --repeat until-pass:2 absorbs the emulator's rare start-up failures; a real
+# fault fails twice.
+ctest --preset windows -j2 --repeat until-pass:2
+WINEPREFIX=$KTTRV_WINEPREFIX wineserver -k || true

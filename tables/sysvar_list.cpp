@@ -1,6 +1,7 @@
 #include "tables/sysvar_list.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -28,12 +29,16 @@ constexpr int kLineBuffer = 128;
 constexpr std::size_t kUsedBytes = std::size_t{32768} * (kLineBuffer - 1);
 
 // The integer at the start of text (blanks skipped, optional sign), 0 when
-// there is none; values beyond long saturate, as strtol does.
-long leading_integer(const char* text) { return std::strtol(text, nullptr, 10); }
+// there is none; values beyond 32 bits saturate, as strtol with a 32-bit long
+// does, on every platform.
+int32_t leading_integer(const char* text) {
+  const long long v = std::strtoll(text, nullptr, 10);
+  return static_cast<int32_t>(std::clamp<long long>(v, INT32_MIN, INT32_MAX));
+}
 
 // The low 16 / 8 bits of a number, as the list's signed fields keep them.
-int16_t low16(long v) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<unsigned long>(v) & 0xFFFFu)); }
-int8_t low8(long v) { return static_cast<int8_t>(static_cast<uint8_t>(static_cast<unsigned long>(v) & 0xFFu)); }
+int16_t low16(int32_t v) { return static_cast<int16_t>(static_cast<uint16_t>(static_cast<uint32_t>(v) & 0xFFFFu)); }
+int8_t low8(int32_t v) { return static_cast<int8_t>(static_cast<uint8_t>(static_cast<uint32_t>(v) & 0xFFu)); }
 
 // One entry line: "name type" cut at the first blank, or a bare name (line
 // end included) of type 1. Names are cut to their 31-character field.
@@ -59,6 +64,15 @@ bool next_line(const std::string& text, std::size_t& at, char (&line)[kLineBuffe
   std::memcpy(line, text.data() + at, n);
   line[n] = '\0';
   at += n;
+  // A "\r\n" line end reads as "\n", so a list reads the same whichever line
+  // ends it was saved with (also when the 127-character limit splits them).
+  if (n >= 2 && line[n - 2] == '\r' && line[n - 1] == '\n') {
+    line[n - 2] = '\n';
+    line[n - 1] = '\0';
+  } else if (line[n - 1] == '\r' && at < text.size() && text[at] == '\n') {
+    line[n - 1] = '\n';
+    ++at;
+  }
   return true;
 }
 

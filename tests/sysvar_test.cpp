@@ -76,6 +76,10 @@ TEST_F(SysVars, ListFileRules) {
       {"a negative count reads nothing", "-3\nA 2\n", {}},
       {"extra lines are ignored", "1\nA 2\nB 3\n", {{"A", 2}}},
       {"an empty file", "", {}},
+      {"counts beyond 32 bits saturate", "4294967298\nA 2\n", {}},
+      {"CRLF line ends read as LF", "2\r\nBARE\r\nX 3\r\n", {{"BARE\n", 1}, {"X", 3}}},
+      {"a CRLF split by the line limit is one line end", "2\n" + std::string(126, 'A') + "\r\nB 5\n",
+       {{std::string(31, 'A'), 1}, {"B", 5}}},
   };
   for (const Case& c : cases) {
     use_list(c.text);

@@ -4,9 +4,11 @@
 // the old file as it was.
 #include <gtest/gtest.h>
 
+#if !defined(_WIN32)
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <bit>
 #include <csignal>
@@ -216,6 +218,7 @@ class FailedSave : public Lossless {
   std::vector<unsigned char> old;
 };
 
+#if !defined(_WIN32)  // file-size limits are POSIX
 // Disk full: a file-size limit in a child process that ignores SIGXFSZ.
 TEST_F(FailedSave, FileSizeLimitKeepsTheOldFile) {
   const pid_t child = fork();
@@ -234,6 +237,7 @@ TEST_F(FailedSave, FileSizeLimitKeepsTheOldFile) {
   EXPECT_EQ(WEXITSTATUS(status), 0);
   expect_old_file_intact();
 }
+#endif
 
 TEST_F(FailedSave, DestinationIsADirectory) {
   const auto sub = dir / "sub.trv";
@@ -246,6 +250,7 @@ TEST_F(FailedSave, DestinationIsADirectory) {
   expect_old_file_intact();
 }
 
+#if !defined(_WIN32)  // directory permission bits are POSIX
 TEST_F(FailedSave, UnwritableDirectory) {
   fs::permissions(dir, fs::perms::owner_read | fs::perms::owner_exec);
   const bool root_writes_anyway = access(dir.c_str(), W_OK) == 0;
@@ -257,6 +262,7 @@ TEST_F(FailedSave, UnwritableDirectory) {
   EXPECT_NE(report.error.find("Permission denied"), std::string::npos) << report.error;
   expect_old_file_intact();
 }
+#endif
 
 TEST_F(FailedSave, MissingDirectoryAndApiResult) {
   std::string missing = (dir / "no such folder" / "x.trv").string();

@@ -8,7 +8,11 @@
 #include "kernel/zirida.h"
 
 #ifndef KTTRV_EXPORT
+#if defined(_WIN32)
+#define KTTRV_EXPORT  // the DLL's exports are listed in KtTrv.def
+#else
 #define KTTRV_EXPORT __attribute__((visibility("default")))
+#endif
 #endif
 
 // The reader's position in a file; only the plug-in looks inside.

@@ -18,6 +18,23 @@
 
 namespace {
 std::atomic<std::size_t> g_allocated{0};
+
+// The C runtime of Windows has no aligned_alloc; its aligned blocks have
+// their own free.
+void* aligned_block(std::size_t align, std::size_t size) {
+#if defined(_WIN32)
+  return _aligned_malloc(size, align);
+#else
+  return std::aligned_alloc(align, (size + align - 1) / align * align);
+#endif
+}
+void free_aligned(void* p) {
+#if defined(_WIN32)
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
+}
 }  // namespace
 
 void* operator new(std::size_t size) {
@@ -29,7 +46,7 @@ void* operator new[](std::size_t size) { return operator new(size); }
 void* operator new(std::size_t size, std::align_val_t align) {
   g_allocated += size;
   const auto a = static_cast<std::size_t>(align);
-  if (void* p = std::aligned_alloc(a, (size + a - 1) / a * a)) return p;
+  if (void* p = aligned_block(a, size)) return p;
   throw std::bad_alloc();
 }
 void* operator new[](std::size_t size, std::align_val_t align) { return operator new(size, align); }
@@ -37,10 +54,10 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { free_aligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { free_aligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { free_aligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { free_aligned(p); }
 
 namespace {
 

@@ -2,7 +2,13 @@
 # The plug-in exports its entry points and nothing else of its own.
 set -euo pipefail
 lib=$1
-actual=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+if [[ $lib == *.dll ]]; then
+  # The export table of the DLL: the name column of its name pointer table.
+  actual=$(x86_64-w64-mingw32-objdump -p "$lib" |
+    sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk '/^\t\[/ {print $3}' | sort)
+else
+  actual=$(nm -D --defined-only "$lib" | awk '{print $3}' | sort)
+fi
 expected=$(printf '%s\n' \
   _Z15api_kt_save_trvPc \
   _Z16LoadTORVDocumentiR7CStringRP10KT_Drawing \

@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <cstdint>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "kernel/afx.h"
 #include "load/load_document.h"
@@ -56,6 +60,13 @@ const std::vector<std::string>& load_damage() { return g_damage; }
 void print_damage(const std::string& path) {
   if (g_verbosity == Verbosity::quiet) return;
   for (const std::string& line : g_damage) std::fprintf(stderr, "trv: warning: %s: %s\n", path.c_str(), line.c_str());
+}
+
+void use_binary_output() {
+#if defined(_WIN32)
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stderr), _O_BINARY);
+#endif
 }
 
 void error(const std::string& message) { std::fprintf(stderr, "trv: %s\n", message.c_str()); }

@@ -31,6 +31,10 @@ const std::vector<std::string>& load_damage();
 // "trv: warning: <path>: <line>" for each line of load_damage(), unless quiet.
 void print_damage(const std::string& path);
 
+// Standard output and error carry bytes as written: on Windows "\n" would
+// otherwise become "\r\n".
+void use_binary_output();
+
 // "trv: <message>" on stderr.
 void error(const std::string& message);
 

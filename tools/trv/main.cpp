@@ -38,8 +38,12 @@ void add_verbosity(CLI::App& app, Verbosity& v) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  trv::use_binary_output();
   CLI::App app{"trv: read, inspect, draw and write TORV drawing files (.trv)"};
   app.require_subcommand(1);
+  // Options begin with a dash on every platform: a path such as /tmp/x.trv
+  // is a path, not a Windows-style option.
+  app.allow_windows_style_options(false);
   app.footer(kExitStatuses);
   app.set_version_flag("--version", std::string("trv ") + KTTRV_VERSION);
   Verbosity verbosity;

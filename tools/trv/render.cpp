@@ -1,5 +1,6 @@
-#include "host/kt_drawing_store.h"
 #include "tools/trv/render.h"
+
+#include "host/kt_drawing_store.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
@@ -17,28 +18,6 @@
 #include "tools/trv/drawing_walk.h"
 
 namespace trv {
-
-std::optional<PictureFormat> picture_format(const std::string& path) {
-  const auto dot = path.rfind('.');
-  if (dot == std::string::npos) return std::nullopt;
-  std::string ext = path.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  if (ext == "svg") return PictureFormat::svg;
-  if (ext == "png") return PictureFormat::png;
-  if (ext == "pdf") return PictureFormat::pdf;
-  return std::nullopt;
-}
-
-bool parse_background(const std::string& text, std::optional<uint32_t>& out) {
-  if (text == "none") out.reset();
-  else if (text == "white") out = 0xFFFFFF;
-  else if (text == "black") out = 0x000000;
-  else if (text.size() == 7 && text[0] == '#' &&
-           std::all_of(text.begin() + 1, text.end(), [](char c) { return std::isxdigit(static_cast<unsigned char>(c)); }))
-    out = static_cast<uint32_t>(std::stoul(text.substr(1), nullptr, 16));
-  else return false;
-  return true;
-}
 
 namespace {
 
