@@ -28,7 +28,12 @@ cmake --build --preset windows
 # programs now and then drops the second one's connection.
 export KTTRV_WINEPREFIX="$PWD/build/windows/wine"
 cmake/wine-run.sh cmd /c exit >/dev/null 2>&1 || true  # makes the prefix once
+# A second server refuses to start while the first one lingers: wait it out.
+WINEPREFIX=$KTTRV_WINEPREFIX wineserver -w
 WINEPREFIX=$KTTRV_WINEPREFIX wineserver -p
+# Wine's own services start with the first program a server runs and keep its
+# output open; start them here, so no test's output pipe stays open after it.
+cmake/wine-run.sh cmd /c exit </dev/null >/dev/null 2>&1 || true
 # --repeat until-pass:2 absorbs the emulator's rare start-up failures; a real
 # fault fails twice.
 ctest --preset windows -j2 --repeat until-pass:2
