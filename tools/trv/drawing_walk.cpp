@@ -1,7 +1,9 @@
 #include "tools/trv/drawing_walk.h"
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -36,11 +38,12 @@ Placement Placement::of_insert(const KT_Insert_Entity& insert, const Ge_Pt& base
 
 namespace {
 
+// The walk, for any visitor: extents call theirs directly, render through
+// a std::function.
+template <class Visit>
 class Walker {
  public:
-  Walker(const KT_Drawing& drawing, const WalkOptions& options,
-         const std::function<void(const KT_Drawable&, const Placement&)>& visit)
-      : options_(options), visit_(visit) {
+  Walker(const KT_Drawing& drawing, const WalkOptions& options, Visit& visit) : options_(options), visit_(visit) {
     for (const KT_Object* o = drawing.blocks.first; o; o = o->next) {
       const auto& block = static_cast<const KT_Block&>(*o);
       blocks_.try_emplace(std::string_view(block.name ? block.name : ""), &block);
@@ -72,27 +75,102 @@ class Walker {
   }
 
   const WalkOptions& options_;
-  const std::function<void(const KT_Drawable&, const Placement&)>& visit_;
+  Visit& visit_;
   std::unordered_map<std::string_view, const KT_Block*> blocks_;
   std::vector<const KT_Block*> open_;
   long visits_ = 0;
 };
 
-// Angles in (start, start + sweep] where x or y of a placed circle is extreme.
-void add_arc(Extents& e, const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
-  constexpr double kTurn = 2 * std::numbers::pi;
+constexpr double kTurn = 2 * std::numbers::pi;
+
+// The angles where x or y of a circle is extreme once placed.
+struct ArcExtremes {
+  double at[2];
+  explicit ArcExtremes(const Placement& p) : at{std::atan2(p.xy, p.xx), std::atan2(p.yy, p.yx)} {}
+};
+
+// Where a placed arc is added, in order: its ends, then the angles in
+// (start, start + sweep] where x or y is extreme. At most six.
+int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
   double sweep = std::fmod(end - start, kTurn);
   if (sweep <= 0) sweep += kTurn;
-  auto at = [&](double t) { return p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}); };
-  e.add(at(start));
-  e.add(at(start + sweep));
-  for (double extreme : {std::atan2(p.xy, p.xx), std::atan2(p.yy, p.yx)}) {
+  int n = 0;
+  out[n++] = start;
+  out[n++] = start + sweep;
+  for (double extreme : extremes.at) {
     for (double t : {extreme, extreme + std::numbers::pi}) {
       const double from_start = std::fmod(std::fmod(t - start, kTurn) + kTurn, kTurn);
-      if (from_start <= sweep) e.add(at(start + from_start));
+      if (from_start <= sweep) out[n++] = start + from_start;
     }
   }
+  return n;
 }
+
+// The points of a placed arc at angles whose cosines and sines are given.
+void add_arc_points(Extents& e, const Ge_Pt& centre, double r, int n, const double* cos, const double* sin,
+                    const Placement& p) {
+  for (int i = 0; i < n; ++i) e.add(p.apply({centre.x + r * cos[i], centre.y + r * sin[i], centre.z}));
+}
+
+void add_arc(Extents& e, const Ge_Pt& centre, double r, double start, double end, const Placement& p,
+             const ArcExtremes& extremes) {
+  double angles[6], cos[6], sin[6];
+  const int n = arc_angles(start, end, extremes, angles);
+  for (int i = 0; i < n; ++i) {
+    cos[i] = std::cos(angles[i]);
+    sin[i] = std::sin(angles[i]);
+  }
+  add_arc_points(e, centre, r, n, cos, sin, p);
+}
+
+// A circle is the arc from 0 to a full turn.
+constexpr double kCircleStart = 0;
+constexpr double kCircleEnd = kTurn;
+
+// Extents::add for every visited drawable, with what depends only on the
+// placement (where placed arcs are extreme, a full circle's angles with
+// their cosines and sines) worked out once per placement, not per arc: the
+// same values, so the same extents.
+class ExtentsVisitor {
+ public:
+  explicit ExtentsVisitor(Extents& e) : e_(e) {}
+
+  void operator()(const KT_Drawable& d, const Placement& p) {
+    if (d.kind == KT_Drawable_Kind::circle) {
+      auto& c = static_cast<const KT_Circle_Entity&>(d);
+      prepare(p);
+      add_arc_points(e_, c.centre, c.radius, circle_.n, circle_.cos, circle_.sin, p);
+    } else if (d.kind == KT_Drawable_Kind::arc) {
+      auto& a = static_cast<const KT_Arc_Entity&>(d);
+      prepare(p);
+      add_arc(e_, a.centre, a.radius, a.start_angle, a.end_angle, p, *extremes_);
+    } else {
+      e_.add(d, p);
+    }
+  }
+
+ private:
+  void prepare(const Placement& p) {
+    // Bit for bit: a placement of -0 turns arcs otherwise than one of +0.
+    if (extremes_ && std::memcmp(&p, &placement_, sizeof p) == 0) return;
+    placement_ = p;
+    extremes_.emplace(p);
+    double angles[6];
+    circle_.n = arc_angles(kCircleStart, kCircleEnd, *extremes_, angles);
+    for (int i = 0; i < circle_.n; ++i) {
+      circle_.cos[i] = std::cos(angles[i]);
+      circle_.sin[i] = std::sin(angles[i]);
+    }
+  }
+
+  Extents& e_;
+  Placement placement_;
+  std::optional<ArcExtremes> extremes_;
+  struct {
+    int n = 0;
+    double cos[6], sin[6];
+  } circle_;
+};
 
 }  // namespace
 
@@ -115,17 +193,6 @@ bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
   return walker.walk(drawing.model_space, Placement{});
 }
 
-void Extents::add(const Ge_Pt& p) {
-  if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
-  if (empty) {
-    min = max = p;
-    empty = false;
-    return;
-  }
-  min = {std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z)};
-  max = {std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
-}
-
 void Extents::add(const KT_Drawable& d, const Placement& p) {
   switch (d.kind) {
     case KT_Drawable_Kind::point: add(p.apply(static_cast<const KT_Point_Entity&>(d).at)); break;
@@ -142,12 +209,12 @@ void Extents::add(const KT_Drawable& d, const Placement& p) {
     }
     case KT_Drawable_Kind::circle: {
       auto& e = static_cast<const KT_Circle_Entity&>(d);
-      add_arc(*this, e.centre, e.radius, 0, 2 * std::numbers::pi, p);
+      add_arc(*this, e.centre, e.radius, kCircleStart, kCircleEnd, p, ArcExtremes(p));
       break;
     }
     case KT_Drawable_Kind::arc: {
       auto& e = static_cast<const KT_Arc_Entity&>(d);
-      add_arc(*this, e.centre, e.radius, e.start_angle, e.end_angle, p);
+      add_arc(*this, e.centre, e.radius, e.start_angle, e.end_angle, p, ArcExtremes(p));
       break;
     }
     case KT_Drawable_Kind::text: add(p.apply(static_cast<const KT_Text_Entity&>(d).at)); break;
@@ -168,7 +235,8 @@ void Extents::add(const KT_Drawable& d, const Placement& p) {
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options) {
   Extents e;
-  walk_model_space(drawing, options, [&](const KT_Drawable& d, const Placement& p) { e.add(d, p); });
+  ExtentsVisitor visit(e);
+  Walker<ExtentsVisitor>(drawing, options, visit).walk(drawing.model_space, Placement{});
   return e;
 }
 
