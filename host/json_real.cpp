@@ -18,7 +18,11 @@ char* copy(char* at, const char* text) {
 // would need the exponent form.
 char* short_decimal(char* at, double v) {
   if (!(std::fabs(v) < 1e12)) return nullptr;
-  const double thousandths = std::nearbyint(v * 1000.0);
+  // Rounded to an integer as nearbyint does (|v| * 1000 < 2^51, where adding
+  // 1.5 * 2^52 leaves no fraction), without its library call; only the sign
+  // of a zero may differ, and a zero passes on to the test of v == 0 alike.
+  constexpr double kRound = 0x1.8p52;
+  const double thousandths = (v * 1000.0 + kRound) - kRound;
   if (thousandths / 1000.0 != v) return nullptr;
   if (v == 0) return copy(at, std::signbit(v) ? "-0.0" : "0.0");
   auto n = static_cast<long long>(std::fabs(thousandths));
