@@ -2,13 +2,7 @@
 
 #include <new>
 
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
-
-namespace {
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-}  // namespace
+#include "format/huge_page_block.h"
 
 KT_Arena::~KT_Arena() {
   while (chunks_) {
@@ -23,26 +17,15 @@ KT_Arena::~KT_Arena() {
 // where a heap block's unaligned ends fault 4 KiB at a time (a quarter of
 // an 8 MiB block, and most of the first touch's cost).
 KT_Arena::Chunk* KT_Arena::new_chunk(std::size_t bytes) {
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  if (bytes >= kHugePage && bytes <= SIZE_MAX - 2 * kHugePage) {
-    const std::size_t length = (bytes + kHugePage - 1) & ~(kHugePage - 1);
-    void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw != MAP_FAILED) {
-      const auto begin = reinterpret_cast<std::uintptr_t>(raw);
-      const auto aligned = (begin + kHugePage - 1) & ~(std::uintptr_t{kHugePage} - 1);
-      if (aligned > begin) ::munmap(raw, aligned - begin);
-      const std::uintptr_t tail = begin + length + kHugePage - (aligned + length);
-      if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
-      ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);  // a hint only
-      return new (reinterpret_cast<void*>(aligned)) Chunk{nullptr, length, true};
-    }
+  if (bytes >= kHugePageBytes) {
+    std::size_t length = 0;
+    if (void* block = map_huge_page_block(bytes, length)) return new (block) Chunk{nullptr, length, true};
   }
-#endif
   return new (::operator new(bytes)) Chunk{nullptr, bytes, false};
 }
 
 void KT_Arena::free_chunk(Chunk* chunk) {
-#if defined(__linux__)
+#if !defined(_WIN32)
   if (chunk->mapped) {
     ::munmap(chunk, chunk->bytes);
     return;
