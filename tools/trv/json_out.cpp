@@ -26,17 +26,25 @@ JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
   separate();
   put('"');
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : chars) {
+  const auto plain = [from_bytes](unsigned char b) {
+    return b >= 0x20 && b != '"' && b != '\\' && (b < 0x80 || !from_bytes);
+  };
+  for (std::size_t i = 0; i < chars.size();) {
+    // A run that needs no escape goes over in one copy.
+    std::size_t run = i;
+    while (run < chars.size() && plain(static_cast<unsigned char>(chars[run]))) ++run;
+    put(chars.substr(i, run - i));
+    if (run == chars.size()) break;
     room(6);
     char* at = buffer_ + used_;
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 0x80 && from_bytes) {
+    const auto b = static_cast<unsigned char>(chars[run]);
+    if (b >= 0x80) {
       *at++ = static_cast<char>(0xC0 | (b >> 6));
       *at++ = static_cast<char>(0x80 | (b & 0x3F));
     } else if (b == '"' || b == '\\') {
       *at++ = '\\';
       *at++ = static_cast<char>(b);
-    } else if (b < 0x20) {
+    } else {
       *at++ = '\\';
       switch (b) {
         case '\b': *at++ = 'b'; break;
@@ -51,10 +59,9 @@ JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
           *at++ = kHex[b >> 4];
           *at++ = kHex[b & 0xF];
       }
-    } else {
-      *at++ = c;
     }
     used_ = static_cast<std::size_t>(at - buffer_);
+    i = run + 1;
   }
   put('"');
   comma_ = true;
