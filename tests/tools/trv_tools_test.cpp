@@ -9,11 +9,13 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 #include <map>
 #include <set>
 #include <sys/wait.h>
 #include <filesystem>
 #include <memory>
+#include <numbers>
 #include <nlohmann/json.hpp>
 #include <random>
 #include <string>
@@ -267,6 +269,22 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
       for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}})
         ASSERT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << "round " << round;
   }
+}
+
+// The remainder the arcs use is std::fmod's to the bit, at the edges of its
+// shortcuts (one and two turns, signed zeros) and on random angles.
+TEST(RemainderOfTurnsTest, IsFmodToTheBit) {
+  const double turn = 2 * std::numbers::pi;
+  std::vector<double> xs = {0.0, -0.0, turn, -turn, 2 * turn, -2 * turn, 3 * turn, 1e300, -1e-300,
+                            std::numeric_limits<double>::infinity(), std::nan("")};
+  for (double edge : {turn, 2 * turn, -turn, -2 * turn}) {
+    xs.push_back(std::nextafter(edge, 2 * edge));  // just beyond
+    for (double x = edge; std::fabs(edge - x) < 1e-14; x = std::nextafter(x, 0.0)) xs.push_back(x);  // at and below
+  }
+  std::mt19937_64 rng(16);
+  for (int i = 0; i < 100000; ++i) xs.push_back(std::uniform_real_distribution<double>(-4 * turn, 4 * turn)(rng));
+  for (double x : xs)
+    ASSERT_EQ(std::bit_cast<uint64_t>(trv::remainder_of_turns(x)), std::bit_cast<uint64_t>(std::fmod(x, turn))) << x;
 }
 
 // trv itself, as a user runs it.

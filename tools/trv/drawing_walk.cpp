@@ -93,17 +93,30 @@ struct ArcExtremes {
   explicit ArcExtremes(const Placement& p) : at{std::atan2(p.xy, p.xx), std::atan2(p.yy, p.yx)} {}
 };
 
+}  // namespace
+
+double remainder_of_turns(double x) {
+  // fmod gives x itself below one turn, and x - kTurn from one turn up to
+  // two, which that subtraction computes exactly (the operands are within a
+  // factor of two): the same values without the library call.
+  if (std::fabs(x) < kTurn) return x;
+  if (x >= kTurn && x < 2 * kTurn) return x - kTurn;
+  return std::fmod(x, kTurn);
+}
+
+namespace {
+
 // Where a placed arc is added, in order: its ends, then the angles in
 // (start, start + sweep] where x or y is extreme. At most six.
 int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
-  double sweep = std::fmod(end - start, kTurn);
+  double sweep = remainder_of_turns(end - start);
   if (sweep <= 0) sweep += kTurn;
   int n = 0;
   out[n++] = start;
   out[n++] = start + sweep;
   for (double extreme : extremes.at) {
     for (double t : {extreme, extreme + std::numbers::pi}) {
-      const double from_start = std::fmod(std::fmod(t - start, kTurn) + kTurn, kTurn);
+      const double from_start = remainder_of_turns(remainder_of_turns(t - start) + kTurn);
       if (from_start <= sweep) out[n++] = start + from_start;
     }
   }

@@ -72,4 +72,7 @@ struct Extents {
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options = {});
 
+// std::fmod(x, 2 pi), the same value, faster for the angles arcs have.
+double remainder_of_turns(double x);
+
 }  // namespace trv
