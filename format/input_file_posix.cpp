@@ -12,6 +12,8 @@
 #include <cstring>
 #include <new>
 
+#include "format/huge_page_block.h"
+
 namespace {
 
 const char* kind_of(mode_t mode) {
@@ -78,30 +80,16 @@ bool InputFile::read_at(std::uint64_t offset, void* dst, std::size_t n) const {
   return true;
 }
 
-namespace {
-constexpr std::size_t kHugePage = std::size_t{2} << 20;
-}  // namespace
-
 bool FileBlock::allocate(std::size_t size) {
   release();
-#if defined(MADV_HUGEPAGE)
-  if (size >= kHugePage && size <= SIZE_MAX - 2 * kHugePage) {
-    // Map one huge page more than needed, keep the 2 MiB-aligned part.
-    const std::size_t length = (size + kHugePage - 1) & ~(kHugePage - 1);
-    void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-    if (raw != MAP_FAILED) {
-      const auto begin = reinterpret_cast<std::uintptr_t>(raw);
-      const auto aligned = (begin + kHugePage - 1) & ~(std::uintptr_t{kHugePage} - 1);
-      if (aligned > begin) ::munmap(raw, aligned - begin);
-      const std::size_t tail = begin + length + kHugePage - (aligned + length);
-      if (tail > 0) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
-      ::madvise(reinterpret_cast<void*>(aligned), length, MADV_HUGEPAGE);  // a hint only
-      data_ = reinterpret_cast<unsigned char*>(aligned);
+  if (size >= kHugePageBytes) {
+    std::size_t length = 0;
+    if (void* block = map_huge_page_block(size, length)) {
+      data_ = static_cast<unsigned char*>(block);
       mapped_ = length;
       return true;
     }
   }
-#endif
   data_ = static_cast<unsigned char*>(::operator new(size == 0 ? 1 : size, std::nothrow));
   return data_ != nullptr;
 }

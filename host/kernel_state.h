@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "host/trace_line.h"
 #include "host/zirida_host.h"
@@ -19,6 +20,16 @@ inline bool tracing() { return g_trace.writer != nullptr; }
 inline void emit(TraceLine& line) {
   line.finish();
   g_trace.writer(g_trace.line, g_trace.context);
+}
+
+// Writes the trace line of `op`, its arguments added by `fill`. Out of line
+// and cold: an operation whose trace is off stays a small leaf function
+// (no registers saved for a trace that is not written).
+template <class Fill>
+[[gnu::cold, gnu::noinline]] void trace(std::string_view op, const Fill& fill) {
+  TraceLine t(g_trace.line, op);
+  fill(t);
+  emit(t);
 }
 
 }  // namespace zirida

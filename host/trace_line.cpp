@@ -1,19 +1,13 @@
 #include "host/trace_line.h"
 
 #include <charconv>
-#include <cmath>
 #include <cstdio>
 
+#include "host/json_real.h"
+
 void append_json_real(std::string& out, double value) {
-  if (std::isnan(value)) {
-    out += "\"nan\"";
-  } else if (std::isinf(value)) {
-    out += value > 0 ? "\"inf\"" : "\"-inf\"";
-  } else {
-    char buf[32];
-    auto res = std::to_chars(buf, buf + sizeof buf, value);
-    out.append(buf, res.ptr);
-  }
+  char text[kJsonRealRoom];
+  out.append(text, write_json_real(text, value, JsonRealStyle::shortest));
 }
 
 // Each byte is the Unicode character of the same number, written as UTF-8.

@@ -24,6 +24,7 @@
 #include <string>
 #include <vector>
 
+#include "host/kt_drawing_store.h"
 #include "load/load_document.h"
 
 namespace {
@@ -58,7 +59,7 @@ bool load_once(double* kept) {
   g_current_drawing = drawing;
   CString path(g_drawing.c_str());
   const bool ok = LoadTORVDocument(-1, path, target);
-  if (kept) *kept = static_cast<double>(drawing->arena.reserved());
+  if (kept) *kept = static_cast<double>(drawing->store().arena.reserved());
   g_current_drawing = nullptr;
   delete drawing;
   return ok;

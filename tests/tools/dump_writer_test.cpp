@@ -13,6 +13,7 @@
 #include <random>
 #include <string>
 
+#include "host/json_real.h"
 #include "kernel/kt_drawables.h"
 #include "load/load_document.h"
 #include "tests/support/drawing_fixture.h"
@@ -178,7 +179,8 @@ std::string shortest_real(double v) {
 }
 
 // Every real is that text, reads back as the same double and as a real
-// (never an integer), and is no longer than the document library's own text.
+// (never an integer), and is no longer than the document library's own text;
+// the trace's form of the same writer is std::to_chars's text as it is.
 TEST(JsonOutTest, RealsAreTheShortestTextThatReadsBack) {
   std::mt19937_64 rng(16);
   std::vector<double> values = {0.0, -0.0, 1.0, -2.0, 0.5, 100.0, -100.0, 1000.0, 12000.0, 0.001, 0.05,
@@ -197,6 +199,9 @@ TEST(JsonOutTest, RealsAreTheShortestTextThatReadsBack) {
       continue;
     }
     ASSERT_EQ(text, shortest_real(v));
+    char trace_text[kJsonRealRoom], plain[64];
+    ASSERT_EQ(std::string(trace_text, write_json_real(trace_text, v, JsonRealStyle::shortest)),
+              std::string(plain, std::to_chars(plain, plain + 64, v).ptr));
     const nlohmann::json parsed = nlohmann::json::parse(text);
     ASSERT_TRUE(parsed.is_number_float()) << text;
     EXPECT_EQ(std::bit_cast<uint64_t>(parsed.get<double>()), std::bit_cast<uint64_t>(v)) << text;

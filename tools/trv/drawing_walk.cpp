@@ -1,10 +1,16 @@
 #include "tools/trv/drawing_walk.h"
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace trv {
 
@@ -36,11 +42,12 @@ Placement Placement::of_insert(const KT_Insert_Entity& insert, const Ge_Pt& base
 
 namespace {
 
+// The walk, for any visitor: extents call theirs directly, render through
+// a std::function.
+template <class Visit>
 class Walker {
  public:
-  Walker(const KT_Drawing& drawing, const WalkOptions& options,
-         const std::function<void(const KT_Drawable&, const Placement&)>& visit)
-      : options_(options), visit_(visit) {
+  Walker(const KT_Drawing& drawing, const WalkOptions& options, Visit& visit) : options_(options), visit_(visit) {
     for (const KT_Object* o = drawing.blocks.first; o; o = o->next) {
       const auto& block = static_cast<const KT_Block&>(*o);
       blocks_.try_emplace(std::string_view(block.name ? block.name : ""), &block);
@@ -72,27 +79,228 @@ class Walker {
   }
 
   const WalkOptions& options_;
-  const std::function<void(const KT_Drawable&, const Placement&)>& visit_;
+  Visit& visit_;
   std::unordered_map<std::string_view, const KT_Block*> blocks_;
   std::vector<const KT_Block*> open_;
   long visits_ = 0;
 };
 
-// Angles in (start, start + sweep] where x or y of a placed circle is extreme.
-void add_arc(Extents& e, const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
-  constexpr double kTurn = 2 * std::numbers::pi;
-  double sweep = std::fmod(end - start, kTurn);
+constexpr double kTurn = 2 * std::numbers::pi;
+
+// The angles where x or y of a circle is extreme once placed.
+struct ArcExtremes {
+  double at[2];
+  explicit ArcExtremes(const Placement& p) : at{std::atan2(p.xy, p.xx), std::atan2(p.yy, p.yx)} {}
+};
+
+}  // namespace
+
+double remainder_of_turns(double x) {
+  // fmod gives x itself below one turn, and x - kTurn from one turn up to
+  // two, which that subtraction computes exactly (the operands are within a
+  // factor of two): the same values without the library call.
+  if (std::fabs(x) < kTurn) return x;
+  if (x >= kTurn && x < 2 * kTurn) return x - kTurn;
+  return std::fmod(x, kTurn);
+}
+
+namespace {
+
+// Where a placed arc is added, in order: its ends, then the angles in
+// (start, start + sweep] where x or y is extreme. At most six.
+int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
+  double sweep = remainder_of_turns(end - start);
   if (sweep <= 0) sweep += kTurn;
-  auto at = [&](double t) { return p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}); };
-  e.add(at(start));
-  e.add(at(start + sweep));
-  for (double extreme : {std::atan2(p.xy, p.xx), std::atan2(p.yy, p.yx)}) {
+  int n = 0;
+  out[n++] = start;
+  out[n++] = start + sweep;
+  for (double extreme : extremes.at) {
     for (double t : {extreme, extreme + std::numbers::pi}) {
-      const double from_start = std::fmod(std::fmod(t - start, kTurn) + kTurn, kTurn);
-      if (from_start <= sweep) e.add(at(start + from_start));
+      const double from_start = remainder_of_turns(remainder_of_turns(t - start) + kTurn);
+      if (from_start <= sweep) out[n++] = start + from_start;
+    }
+  }
+  return n;
+}
+
+// The points of a placed arc at angles whose cosines and sines are given.
+template <class Sink>
+void add_arc_points(Sink& sink, const Ge_Pt& centre, double r, int n, const double* cos, const double* sin,
+                    const Placement& p) {
+  for (int i = 0; i < n; ++i) sink.add({centre.x + r * cos[i], centre.y + r * sin[i], centre.z}, p);
+}
+
+template <class Sink>
+void add_arc(Sink& sink, const Ge_Pt& centre, double r, double start, double end, const Placement& p,
+             const ArcExtremes& extremes) {
+  double angles[6], cos[6], sin[6];
+  const int n = arc_angles(start, end, extremes, angles);
+  for (int i = 0; i < n; ++i) {
+    cos[i] = std::cos(angles[i]);
+    sin[i] = std::sin(angles[i]);
+  }
+  add_arc_points(sink, centre, r, n, cos, sin, p);
+}
+
+// A circle is the arc from 0 to a full turn.
+constexpr double kCircleStart = 0;
+constexpr double kCircleEnd = kTurn;
+
+// What a drawable covers once placed, point by point into the sink (add a
+// point under a placement; circle and arc).
+template <class Sink>
+void add_drawable(Sink& sink, const KT_Drawable& d, const Placement& p) {
+  switch (d.kind) {
+    case KT_Drawable_Kind::point: sink.add(static_cast<const KT_Point_Entity&>(d).at, p); break;
+    case KT_Drawable_Kind::line: {
+      auto& e = static_cast<const KT_Line_Entity&>(d);
+      sink.add(e.start, p);
+      sink.add(e.end, p);
+      break;
+    }
+    case KT_Drawable_Kind::solid: {
+      auto& e = static_cast<const KT_Solid_Entity&>(d);
+      for (int i = 0; i < e.count && i < 4; ++i) sink.add(e.corners[i], p);
+      break;
+    }
+    case KT_Drawable_Kind::circle: {
+      auto& e = static_cast<const KT_Circle_Entity&>(d);
+      sink.circle(e.centre, e.radius, p);
+      break;
+    }
+    case KT_Drawable_Kind::arc: {
+      auto& e = static_cast<const KT_Arc_Entity&>(d);
+      sink.arc(e.centre, e.radius, e.start_angle, e.end_angle, p);
+      break;
+    }
+    case KT_Drawable_Kind::text: sink.add(static_cast<const KT_Text_Entity&>(d).at, p); break;
+    case KT_Drawable_Kind::insert: break;  // its block's drawables are visited
+    case KT_Drawable_Kind::dimension: {
+      const DimensionLines l = dimension_lines(static_cast<const KT_Dimension_Entity&>(d));
+      for (const Ge_Pt& q : {l.a, l.b, l.a_on_line, l.b_on_line}) sink.add(q, p);
+      break;
+    }
+    case KT_Drawable_Kind::polyline:
+    case KT_Drawable_Kind::point_set: {
+      auto& e = static_cast<const KT_Vertex_Entity&>(d);
+      sink.add_all(e.vertices, e.count, p);
+      break;
     }
   }
 }
+
+// Extents::add, point by point, everything worked out afresh.
+struct PlainSink {
+  Extents& e;
+  void add(const Ge_Pt& q, const Placement& p) { e.add(p.apply(q)); }
+  void add_all(const Ge_Pt* q, long n, const Placement& p) {
+    for (long i = 0; i < n; ++i) add(q[i], p);
+  }
+  void circle(const Ge_Pt& centre, double r, const Placement& p) {
+    add_arc(*this, centre, r, kCircleStart, kCircleEnd, p, ArcExtremes(p));
+  }
+  void arc(const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
+    add_arc(*this, centre, r, start, end, p, ArcExtremes(p));
+  }
+};
+
+// The same sums as Extents::add, with x and y side by side in two lanes: the
+// same operations in the same order (the placement's products and sums, the
+// finiteness test, min and max taking the new value only when it is
+// strictly beyond), so the same values, down to which of two equal zeros
+// stays. Empty is min +inf and max -inf, which the first point replaces.
+class PointBox {
+ public:
+#if defined(__SSE2__)
+  void add(const Ge_Pt& q, const Placement& p) { add_all(&q, 1, p); }
+  // Many points under one placement, the box in registers meanwhile.
+  void add_all(const Ge_Pt* q, long n, const Placement& p) {
+    const __m128d x_factors = _mm_set_pd(p.yx, p.xx), y_factors = _mm_set_pd(p.yy, p.xy);
+    const __m128d offsets = _mm_set_pd(p.y0, p.x0);
+    __m128d low = low_, high = high_;
+    double z_low = z_low_, z_high = z_high_;
+    for (long i = 0; i < n; ++i) {
+      const __m128d xy = _mm_add_pd(
+          _mm_add_pd(_mm_mul_pd(x_factors, _mm_set1_pd(q[i].x)), _mm_mul_pd(y_factors, _mm_set1_pd(q[i].y))),
+          offsets);
+      // x - x is 0 for a finite x, NaN for an infinite or NaN one.
+      const __m128d finite = _mm_cmpeq_pd(_mm_sub_pd(xy, xy), _mm_setzero_pd());
+      if (_mm_movemask_pd(finite) != 3 || !(q[i].z - q[i].z == 0)) continue;
+      low = _mm_min_pd(xy, low);  // xy < low ? xy : low, as std::min(low, xy)
+      high = _mm_max_pd(xy, high);
+      z_low = std::min(z_low, q[i].z);
+      z_high = std::max(z_high, q[i].z);
+    }
+    low_ = low, high_ = high, z_low_ = z_low, z_high_ = z_high;
+  }
+  void into(Extents& e) const {
+    if (_mm_movemask_pd(_mm_cmple_pd(low_, high_)) == 0) return;  // nothing added
+    double low[2], high[2];
+    _mm_storeu_pd(low, low_);
+    _mm_storeu_pd(high, high_);
+    e.min = {low[0], low[1], z_low_};
+    e.max = {high[0], high[1], z_high_};
+    e.empty = false;
+  }
+
+ private:
+  __m128d low_ = _mm_set1_pd(HUGE_VAL);
+  __m128d high_ = _mm_set1_pd(-HUGE_VAL);
+#else
+  void add(const Ge_Pt& q, const Placement& p) { e_.add(p.apply(q)); }
+  void add_all(const Ge_Pt* q, long n, const Placement& p) {
+    for (long i = 0; i < n; ++i) add(q[i], p);
+  }
+  void into(Extents& e) const { e = e_; }
+
+ private:
+  Extents e_;
+#endif
+  double z_low_ = HUGE_VAL;
+  double z_high_ = -HUGE_VAL;
+};
+
+// Extents for every visited drawable, with what depends only on the
+// placement (where placed arcs are extreme, a full circle's angles with
+// their cosines and sines) worked out once per placement, not per arc: the
+// same values, so the same extents as PlainSink's.
+class ExtentsVisitor {
+ public:
+  void operator()(const KT_Drawable& d, const Placement& p) { add_drawable(*this, d, p); }
+  void add(const Ge_Pt& q, const Placement& p) { box_.add(q, p); }
+  void add_all(const Ge_Pt* q, long n, const Placement& p) { box_.add_all(q, n, p); }
+  void circle(const Ge_Pt& centre, double r, const Placement& p) {
+    prepare(p);
+    add_arc_points(*this, centre, r, circle_.n, circle_.cos, circle_.sin, p);
+  }
+  void arc(const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
+    prepare(p);
+    add_arc(*this, centre, r, start, end, p, *extremes_);
+  }
+  void into(Extents& e) const { box_.into(e); }
+
+ private:
+  void prepare(const Placement& p) {
+    // Bit for bit: a placement of -0 turns arcs otherwise than one of +0.
+    if (extremes_ && std::memcmp(&p, &placement_, sizeof p) == 0) return;
+    placement_ = p;
+    extremes_.emplace(p);
+    double angles[6];
+    circle_.n = arc_angles(kCircleStart, kCircleEnd, *extremes_, angles);
+    for (int i = 0; i < circle_.n; ++i) {
+      circle_.cos[i] = std::cos(angles[i]);
+      circle_.sin[i] = std::sin(angles[i]);
+    }
+  }
+
+  PointBox box_;
+  Placement placement_;
+  std::optional<ArcExtremes> extremes_;
+  struct {
+    int n = 0;
+    double cos[6], sin[6];
+  } circle_;
+};
 
 }  // namespace
 
@@ -115,60 +323,16 @@ bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
   return walker.walk(drawing.model_space, Placement{});
 }
 
-void Extents::add(const Ge_Pt& p) {
-  if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
-  if (empty) {
-    min = max = p;
-    empty = false;
-    return;
-  }
-  min = {std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z)};
-  max = {std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
-}
-
 void Extents::add(const KT_Drawable& d, const Placement& p) {
-  switch (d.kind) {
-    case KT_Drawable_Kind::point: add(p.apply(static_cast<const KT_Point_Entity&>(d).at)); break;
-    case KT_Drawable_Kind::line: {
-      auto& e = static_cast<const KT_Line_Entity&>(d);
-      add(p.apply(e.start));
-      add(p.apply(e.end));
-      break;
-    }
-    case KT_Drawable_Kind::solid: {
-      auto& e = static_cast<const KT_Solid_Entity&>(d);
-      for (int i = 0; i < e.count && i < 4; ++i) add(p.apply(e.corners[i]));
-      break;
-    }
-    case KT_Drawable_Kind::circle: {
-      auto& e = static_cast<const KT_Circle_Entity&>(d);
-      add_arc(*this, e.centre, e.radius, 0, 2 * std::numbers::pi, p);
-      break;
-    }
-    case KT_Drawable_Kind::arc: {
-      auto& e = static_cast<const KT_Arc_Entity&>(d);
-      add_arc(*this, e.centre, e.radius, e.start_angle, e.end_angle, p);
-      break;
-    }
-    case KT_Drawable_Kind::text: add(p.apply(static_cast<const KT_Text_Entity&>(d).at)); break;
-    case KT_Drawable_Kind::insert: break;  // its block's drawables are visited
-    case KT_Drawable_Kind::dimension: {
-      const DimensionLines l = dimension_lines(static_cast<const KT_Dimension_Entity&>(d));
-      for (const Ge_Pt& q : {l.a, l.b, l.a_on_line, l.b_on_line}) add(p.apply(q));
-      break;
-    }
-    case KT_Drawable_Kind::polyline:
-    case KT_Drawable_Kind::point_set: {
-      auto& e = static_cast<const KT_Vertex_Entity&>(d);
-      for (long i = 0; i < e.count; ++i) add(p.apply(e.vertices[i]));
-      break;
-    }
-  }
+  PlainSink sink{*this};
+  add_drawable(sink, d, p);
 }
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options) {
+  ExtentsVisitor visit;
+  Walker<ExtentsVisitor>(drawing, options, visit).walk(drawing.model_space, Placement{});
   Extents e;
-  walk_model_space(drawing, options, [&](const KT_Drawable& d, const Placement& p) { e.add(d, p); });
+  visit.into(e);
   return e;
 }
 

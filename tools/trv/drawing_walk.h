@@ -3,6 +3,8 @@
 // (extents) and trv render.
 #pragma once
 
+#include <algorithm>
+#include <cmath>
 #include <functional>
 
 #include "kernel/kt_drawables.h"
@@ -53,12 +55,24 @@ struct Extents {
   Ge_Pt max{0, 0, 0};
   bool empty = true;
 
-  void add(const Ge_Pt& p);
+  void add(const Ge_Pt& p) {
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;
+    if (empty) {
+      min = max = p;
+      empty = false;
+      return;
+    }
+    min = {std::min(min.x, p.x), std::min(min.y, p.y), std::min(min.z, p.z)};
+    max = {std::max(max.x, p.x), std::max(max.y, p.y), std::max(max.z, p.z)};
+  }
   // What the drawable covers once placed (texts: their insertion point;
   // dimensions: their measured points and dimension line).
   void add(const KT_Drawable& d, const Placement& placement);
 };
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options = {});
+
+// std::fmod(x, 2 pi), the same value, faster for the angles arcs have.
+double remainder_of_turns(double x);
 
 }  // namespace trv

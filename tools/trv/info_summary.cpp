@@ -1,6 +1,7 @@
 // trv info: what each file's loaded drawing holds, as a block of text or one
 // JSON object a line (schema in docs/INFO.md).
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <iostream>
@@ -23,17 +24,31 @@ long count(const KT_Collection& c) {
   return n;
 }
 
-// Drawables by kind name, in kind order.
-std::map<std::string, long> drawables_by_kind(const KT_Entity_List& list, std::map<std::string, long> into = {}) {
-  for (const KT_Drawable* d = list.first; d; d = d->next) ++into[drawable_kind_name(d->kind)];
-  return into;
+// Drawables counted by kind, then named: one map entry per kind present.
+constexpr int kDrawableKinds = static_cast<int>(KT_Drawable_Kind::point_set) + 1;
+using KindCounts = std::array<long, kDrawableKinds>;
+
+void count_kinds(const KT_Entity_List& list, KindCounts& into) {
+  for (const KT_Drawable* d = list.first; d; d = d->next) ++into[static_cast<int>(d->kind)];
+}
+
+std::map<std::string, long> by_kind_name(const KindCounts& counts) {
+  std::map<std::string, long> named;
+  for (int k = 0; k < kDrawableKinds; ++k)
+    if (counts[k] > 0) named[drawable_kind_name(static_cast<KT_Drawable_Kind>(k))] += counts[k];
+  return named;
+}
+
+std::map<std::string, long> drawables_by_kind(const KT_Entity_List& list) {
+  KindCounts counts{};
+  count_kinds(list, counts);
+  return by_kind_name(counts);
 }
 
 std::map<std::string, long> block_drawables(const KT_Drawing& d) {
-  std::map<std::string, long> by_kind;
-  for (const KT_Object* o = d.blocks.first; o; o = o->next)
-    by_kind = drawables_by_kind(static_cast<const KT_Block&>(*o).entities, std::move(by_kind));
-  return by_kind;
+  KindCounts counts{};
+  for (const KT_Object* o = d.blocks.first; o; o = o->next) count_kinds(static_cast<const KT_Block&>(*o).entities, counts);
+  return by_kind_name(counts);
 }
 
 std::string kind_label(int slot) {

@@ -1,53 +1,11 @@
 #include "tools/trv/json_out.h"
 
 #include <algorithm>
-#include <charconv>
-#include <cmath>
 #include <cstring>
 
+#include "host/json_real.h"
+
 namespace trv {
-
-namespace {
-
-// Reals of at most three decimals below 10^12, what drawings mostly hold,
-// written from their integer of thousandths: the same text as the general
-// path below, several times faster. Null when v is not such a real or its
-// text would need the exponent form.
-char* short_decimal(char* at, double v) {
-  if (!(std::fabs(v) < 1e12)) return nullptr;
-  const double thousandths = std::nearbyint(v * 1000.0);
-  if (thousandths / 1000.0 != v) return nullptr;
-  if (v == 0) {
-    if (std::signbit(v)) *at++ = '-';
-    std::memcpy(at, "0.0", 3);
-    return at + 3;
-  }
-  auto n = static_cast<long long>(std::fabs(thousandths));
-  int decimals = 3;
-  while (decimals > 0 && n % 10 == 0) {
-    n /= 10;
-    --decimals;
-  }
-  // "100.0" is no longer than "1e+02", "1000.0" is; "0.001" ties with "1e-03".
-  if ((decimals == 0 && n % 1000 == 0) || (decimals == 3 && n < 10)) return nullptr;
-  if (v < 0) *at++ = '-';
-  long long whole = n, fraction = 0;
-  switch (decimals) {
-    case 1: whole = n / 10, fraction = n % 10; break;
-    case 2: whole = n / 100, fraction = n % 100; break;
-    case 3: whole = n / 1000, fraction = n % 1000; break;
-  }
-  at = std::to_chars(at, at + 24, whole).ptr;
-  *at++ = '.';
-  if (decimals == 0) {
-    *at++ = '0';
-    return at;
-  }
-  for (int i = decimals - 1; i >= 0; --i, fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
-  return at + decimals;
-}
-
-}  // namespace
 
 JsonOut& JsonOut::line_break() {
   separate();
@@ -57,35 +15,9 @@ JsonOut& JsonOut::line_break() {
 }
 
 JsonOut& JsonOut::real(double v) {
-  if (std::isnan(v)) return literal("\"nan\"");
-  if (std::isinf(v)) return literal(v > 0 ? "\"inf\"" : "\"-inf\"");
   separate();
-  room(kLongestPiece);
-  char* const at = buffer_ + used_;
-  if (char* end = short_decimal(at, v)) {
-    used_ = static_cast<std::size_t>(end - buffer_);
-    comma_ = true;
-    return *this;
-  }
-  char* end = std::to_chars(at, at + kLongestPiece, v).ptr;
-  const auto length = static_cast<std::size_t>(end - at);
-  // Integral values come out as "12" or "-0": give them a fraction, or take
-  // the exponent form when that is shorter ("1e+16", not "10000000000000000.0").
-  if (std::memchr(at, '.', length) == nullptr && std::memchr(at, 'e', length) == nullptr) {
-    char scientific[kLongestPiece];
-    const char* const scientific_end =
-        length < 4 ? scientific + kLongestPiece
-                   : std::to_chars(scientific, scientific + kLongestPiece, v, std::chars_format::scientific).ptr;
-    const auto scientific_length = static_cast<std::size_t>(scientific_end - scientific);
-    if (scientific_length < length + 2) {
-      std::memcpy(at, scientific, scientific_length);
-      end = at + scientific_length;
-    } else {
-      *end++ = '.';
-      *end++ = '0';
-    }
-  }
-  used_ = static_cast<std::size_t>(end - buffer_);
+  room(kJsonRealRoom);
+  used_ = static_cast<std::size_t>(write_json_real(buffer_ + used_, v, JsonRealStyle::real) - buffer_);
   comma_ = true;
   return *this;
 }
@@ -94,17 +26,25 @@ JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
   separate();
   put('"');
   static constexpr char kHex[] = "0123456789abcdef";
-  for (const char c : chars) {
+  const auto plain = [from_bytes](unsigned char b) {
+    return b >= 0x20 && b != '"' && b != '\\' && (b < 0x80 || !from_bytes);
+  };
+  for (std::size_t i = 0; i < chars.size();) {
+    // A run that needs no escape goes over in one copy.
+    std::size_t run = i;
+    while (run < chars.size() && plain(static_cast<unsigned char>(chars[run]))) ++run;
+    put(chars.substr(i, run - i));
+    if (run == chars.size()) break;
     room(6);
     char* at = buffer_ + used_;
-    const auto b = static_cast<unsigned char>(c);
-    if (b >= 0x80 && from_bytes) {
+    const auto b = static_cast<unsigned char>(chars[run]);
+    if (b >= 0x80) {
       *at++ = static_cast<char>(0xC0 | (b >> 6));
       *at++ = static_cast<char>(0x80 | (b & 0x3F));
     } else if (b == '"' || b == '\\') {
       *at++ = '\\';
       *at++ = static_cast<char>(b);
-    } else if (b < 0x20) {
+    } else {
       *at++ = '\\';
       switch (b) {
         case '\b': *at++ = 'b'; break;
@@ -119,10 +59,9 @@ JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
           *at++ = kHex[b >> 4];
           *at++ = kHex[b & 0xF];
       }
-    } else {
-      *at++ = c;
     }
     used_ = static_cast<std::size_t>(at - buffer_);
+    i = run + 1;
   }
   put('"');
   comma_ = true;
