@@ -76,20 +76,28 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
     if constexpr (kCounted) tally(*stats, kind, before, c.r.ok());
     if (!c.r.ok()) {
       if constexpr (kCounted) stats->not_reached += record_count - i - 1;
-      report_diagnostic("entities", start, "record %lu of %lu (kind %d) cut short by the end of the data",
-                        i, record_count, kind);
+      report_read_failure(c.r, "entities", start, "record %lu of %lu (kind %d)", i, record_count, kind);
       return false;
     }
   }
   return true;
 }
 
+bool read_stream(EntityContext& c, unsigned long record_count) {
+  LoadStats* const stats = load_stats();
+  return stats != nullptr ? read_records<true>(c, record_count, stats) : read_records<false>(c, record_count, nullptr);
+}
+
 }  // namespace
 
 bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count) {
-  EntityContext c(file, block_index);
-  LoadStats* const stats = load_stats();
-  return stats != nullptr ? read_records<true>(c, record_count, stats) : read_records<false>(c, record_count, nullptr);
+  EntityContext c(RecordReader(file), block_index);
+  return read_stream(c, record_count);
+}
+
+bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count) {
+  EntityContext c(section.section(section.remaining()), block_index);
+  return read_stream(c, record_count);
 }
 
 int LoadTORVEntities(tagFile* file, char /*mode_flag*/, int block_index, unsigned long record_count,
