@@ -127,8 +127,11 @@ class RecordReader {
     return nested;
   }
   RecordReader section(int32_t position, std::size_t n) {
+    const int32_t back = f_->position;
     if (ok_) seek(position);
-    return section(n);
+    RecordReader nested = section(n);
+    if (!ok_) seek(back);  // a failed read moves nothing
+    return nested;
   }
 
   // A count read from the file, before anything is sized by it: true when

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "format/names.h"
+#include "format/record_reader.h"
 
 int g_trv_ver = -1;
 
@@ -27,8 +28,9 @@ bool same_text(const char (&field)[14], const char* text) {
 }  // namespace
 
 bool read_torv_header(tagFile* f, TorvHeader& header) {
-  f->position = 0;
-  return file_read(&header, kTorvHeaderSize, 1, f) == 1;
+  RecordReader r(f);
+  r.seek(0);
+  return r.bytes(&header, kTorvHeaderSize);
 }
 
 int torv_generation(const char (&version)[14]) {

@@ -1,7 +1,5 @@
 #include "legacy/legacy_layout.h"
 
-#include <cstring>
-
 #include "format/diagnostics.h"
 #include "format/names.h"
 #include "format/record_reader.h"
@@ -30,13 +28,12 @@ bool skip_preview(RecordReader& r, LegacyFixedPart& out) {
   const int32_t start = r.offset();
   out.preview_offset = start;
   const uint16_t palette_count = r.u16();
-  unsigned char info[kLegacyBitmapInfoSize];
-  if (!r.bytes(info, sizeof info)) {
-    report_diagnostic("legacy preview", start, "palette count and bitmap header cut short by the end of the file");
+  const auto info = r.record<kLegacyBitmapInfoSize>();
+  if (!r.ok()) {
+    report_read_failure(r, "legacy preview", start, "palette count and bitmap header");
     return false;
   }
-  int32_t image_size = 0;
-  std::memcpy(&image_size, info + 20, sizeof image_size);
+  const auto image_size = info.get<int32_t, 20>();
   if (image_size < 0) {
     report_diagnostic("legacy preview", start + 2 + 20, "negative image size %d", image_size);
     return false;
@@ -81,8 +78,8 @@ const char* legacy_generation_name(LegacyGeneration generation) {
 
 LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   out = LegacyFixedPart{};
-  f->position = 0;
   RecordReader r(f);
+  r.seek(0);
 
   r.bytes(out.header.version, sizeof out.header.version);
   out.header.preview_flag = r.u8();
@@ -105,7 +102,7 @@ LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   for (LegacyTableDescriptor& t : d.tables) t = read_descriptor(r);
   r.skip(32);
   if (!r.ok()) {
-    report_diagnostic("legacy directory", directory_start, "80-byte directory cut short by the end of the file");
+    report_read_failure(r, "legacy directory", directory_start, "80-byte directory");
     return LegacyFixedStatus::short_directory;
   }
   out.directory = d;
@@ -114,14 +111,14 @@ LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   if (out.header.extra_flag == 1) {
     out.extra_offset = r.offset();
     if (!r.skip(kLegacyExtraBlockSize)) {
-      report_diagnostic("legacy extra block", out.extra_offset, "110-byte block cut short by the end of the file");
+      report_read_failure(r, "legacy extra block", out.extra_offset, "110-byte block");
       return LegacyFixedStatus::short_extra;
     }
   }
   // The point and the three reals are of no use here; they only have to be there.
   const int32_t trailer = r.offset();
   if (!r.skip(kLegacyTrailerSize)) {
-    report_diagnostic("legacy header", trailer, "point and three reals cut short by the end of the file");
+    report_read_failure(r, "legacy header", trailer, "point and three reals");
     return LegacyFixedStatus::short_trailer;
   }
   out.sysvars_offset = r.offset();

@@ -47,7 +47,7 @@ int read_sysvar_section(tagFile* f, int32_t position) {
     if (width == 0 && i == kShortStringEntry) width = 2;
     // Strings are passed over to their zero without being stored.
     if (width > 0) r.skip(static_cast<uint64_t>(width));
-    else r.zero_terminated();
+    else if (r.zero_terminated(), !r.ok()) file_seek(f, 0, 2);  // a string without its zero runs to the end
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "value of entry %zu of %zu", i, list.size());
       return 0;
