@@ -1,6 +1,6 @@
 #include "entities/entity_stream.h"
 
-#include "entities/entity_kinds.h"
+#include "entities/kind_table.h"
 #include "format/diagnostics.h"
 #include "format/entry_lock.h"
 #include "format/load_stats.h"
@@ -8,28 +8,8 @@
 namespace {
 
 void read_payload(EntityContext& c, int16_t kind) {
-  switch (kind) {
-    case 1: read_point_record(c); break;
-    case 2: read_line_record(c); break;
-    case 3: read_circle_record(c); break;
-    case 4: read_arc_record(c); break;
-    case 5: read_corner_record(c); break;
-    case 6: read_solid_record(c); break;
-    case 7: read_text_record(c); break;
-    case 8: read_named_record(c); break;
-    case 11: read_four_string_text(c); break;
-    case 13: read_polyline_record(c); break;
-    case 18: read_dimension_record(c); break;
-    case 23: read_insert_record(c); break;
-    case 28: read_vertex_chain_record(c); break;
-    case 17:
-    case 26:
-    case 29:
-    case 43:
-    case 45:
-    case 100: read_skipped_record(c, kind); break;
-    default: break;  // unknown kinds have no payload
-  }
+  if (kind < 0 || kind >= kEntityKindSlots) return;  // unknown kinds have no payload
+  if (const EntityReader read = kEntityReaders[static_cast<std::size_t>(kind)]) read(c);
 }
 
 // Where the kernel appends the next drawable: the model space or the block
