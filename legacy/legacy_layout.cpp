@@ -6,13 +6,6 @@
 
 namespace {
 
-// The field's text (up to its zero) equals `name`, letter case aside. A
-// field without a zero names nothing.
-bool version_is(const char (&field)[20], const char* name) {
-  std::string_view version;
-  return field_text(field, sizeof field, version) && same_name(version, name);
-}
-
 LegacyTableDescriptor read_descriptor(RecordReader& r) {
   LegacyTableDescriptor d;
   d.stride = r.i16();
@@ -62,8 +55,8 @@ const char* legacy_table_name(LegacyTable table) {
 }
 
 LegacyGeneration legacy_generation(const LegacyHeader& header) {
-  if (version_is(header.version, "Torv 1.0")) return LegacyGeneration::v1_0;
-  if (version_is(header.version, "Torv 1.5")) return LegacyGeneration::v1_5;
+  if (field_names(header.version, sizeof header.version, "Torv 1.0")) return LegacyGeneration::v1_0;
+  if (field_names(header.version, sizeof header.version, "Torv 1.5")) return LegacyGeneration::v1_5;
   return LegacyGeneration::unknown;
 }
 
