@@ -6,13 +6,14 @@
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
 #include "format/diagnostics.h"
+#include "format/dim_style_layout.h"
 #include "format/record_reader.h"
 #include "tables/table_readers.h"
 
 namespace {
 
 constexpr const char* kSection = "dimension styles";
-constexpr std::size_t kRecordSize = 216;
+constexpr std::size_t kRecordSize = kDimStyleRecordSize;
 
 // Truncation toward zero, 0 where it has no 32-bit result (NaN, infinities,
 // values beyond the int32 range).
@@ -45,18 +46,7 @@ struct DimStyleArrays {
   double reals[16] = {};
 };
 
-// Real entry <- offset; the scale at 26 multiplies four of them.
-struct RealField {
-  int entry;
-  std::size_t offset;
-  bool scaled;
-};
-constexpr RealField kReals[] = {
-    {1, 34, true},   {6, 42, true},   {4, 50, false},  {5, 58, true},  {9, 66, false},
-    {3, 74, false},  {12, 82, false}, {11, 90, false}, {15, 98, true}, {2, 106, false},
-    {13, 114, false}, {0, 122, false}, {8, 130, false}, {14, 138, false}, {7, 154, false},
-};
-static_assert(fits_record<kRecordSize>(kReals, sizeof(double), [](const RealField& f) { return f.offset; }));
+static_assert(fits_record<kRecordSize>(kDimStyleReals, sizeof(double), [](const DimStyleReal& f) { return f.offset; }));
 
 void fill_arrays(const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a) {
   a = DimStyleArrays{};
@@ -74,7 +64,7 @@ void fill_arrays(const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a
   a.shorts[12] = rec.get<int16_t, 176>();
 
   const double scale = rec.get<double, 26>();
-  for (const RealField& rf : kReals) {
+  for (const DimStyleReal& rf : kDimStyleReals) {
     const double v = rec.at<double>(rf.offset);
     a.reals[rf.entry] = rf.scaled ? v * scale : v;
   }
