@@ -57,11 +57,18 @@ bool skip_blob_body(RecordReader& r) {
 bool read_entity_props(RecordReader& r, EntityProps& p) {
   p = EntityProps{};
   const uint16_t flags = p.flags = r.u16();
-  const RecordView fixed = r.record(FixedPart::size(flags));
-  if (!r.ok()) return false;
-  FixedPart::read(fixed, flags, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
-                  p.value16);
-  if (flags == 0) return true;  // vertices and attributes: the two values and nothing else
+  // Inlined twice: once for flags 0 (vertices and attributes: the two values
+  // and nothing else, the common case in the stream), where it folds to one
+  // 8-byte record, and once for the rest.
+  const auto read_fixed_part = [&r, &p](uint32_t present) {
+    const RecordView fixed = r.record(FixedPart::size(present));
+    if (r.ok())
+      FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
+                      p.value16);
+    return r.ok();
+  };
+  if (flags == 0) return read_fixed_part(0);
+  if (!read_fixed_part(flags)) return false;
   if (p.linetype == -2) p.linetype = 32766;  // the defaults are neither
   if (p.color == 256) p.color = -1;
   if (flags & 0x0040) {
