@@ -48,6 +48,12 @@ inline constexpr EntityKind kEntityKinds[] = {
 // Codes below this have a slot in the dispatch; every other code is unknown.
 inline constexpr int kEntityKindSlots = 128;
 
+static_assert([] {
+  for (const EntityKind& k : kEntityKinds)
+    if (k.code < 0 || k.code >= kEntityKindSlots) return false;
+  return true;
+}(), "every kind has a slot in the dispatch");
+
 // The reader of each code (null: an unknown kind, which has no payload).
 inline constexpr auto kEntityReaders = [] {
   std::array<EntityReader, kEntityKindSlots> readers{};
