@@ -89,7 +89,7 @@ class RecordView {
 
  private:
   const unsigned char* p_;
-  const unsigned char* end_;
+  [[maybe_unused]] const unsigned char* end_;  // checked by the asserts
 };
 
 class RecordReader {
