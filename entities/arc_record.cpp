@@ -3,14 +3,14 @@
 #include "entities/entity_kinds.h"
 
 void read_arc_record(EntityContext& c) {
-  const unsigned char* p = c.r.take(48);
-  if (p == nullptr) return;
+  const auto rec = c.r.record<48>();
+  if (!c.r.ok()) return;
 
-  double x = RecordReader::field_at<double>(p, 0);
-  const double y = RecordReader::field_at<double>(p, 8);
-  const double radius = RecordReader::field_at<double>(p, 24);
-  double start = RecordReader::field_at<double>(p, 32);
-  double end = RecordReader::field_at<double>(p, 40);
+  double x = rec.get<double, 0>();
+  const double y = rec.get<double, 8>();
+  const double radius = rec.get<double, 24>();
+  double start = rec.get<double, 32>();
+  double end = rec.get<double, 40>();
 
   if (is_mirrored(c.props)) {
     // Reflecting across the y axis turns the arc around: the old end becomes

@@ -13,7 +13,7 @@
 
 // What one stream's readers share; set up once per stream.
 struct EntityContext {
-  explicit EntityContext(tagFile* f, int block_index) : r(f), model_space(block_index == -1) {}
+  EntityContext(RecordReader reader, int block_index) : r(reader), model_space(block_index == -1) {}
   RecordReader r;
   EntityProps props;       // the current record's
   bool model_space;

@@ -1,6 +1,15 @@
 #include "entities/entity_props.h"
 
+#include "format/record_layout.h"
+
 namespace {
+
+// The fields up to the 16-bit value: their sizes the flags alone fix, so
+// they are taken with one bounds check. Layer, line type, the two values,
+// the two reals, colour, the 16-bit value.
+using FixedPart = RecordLayout<LayoutField<0x0001, int16_t>, LayoutField<0x0002, int16_t>, LayoutField<0, uint32_t>,
+                               LayoutField<0, uint32_t>, LayoutField<0x0004, double>, LayoutField<0x0008, double>,
+                               LayoutField<0x0010, int16_t>, LayoutField<0x0020, int16_t>>;
 
 // Xdata values by group code: strings, points, reals, int16, int32; every
 // other code carries nothing. Returns false when the data ends first.
@@ -48,38 +57,20 @@ bool skip_blob_body(RecordReader& r) {
 bool read_entity_props(RecordReader& r, EntityProps& p) {
   p = EntityProps{};
   const uint16_t flags = p.flags = r.u16();
-  if (flags == 0) {  // vertices and attributes: the two values and nothing else
-    if (const unsigned char* q = r.take(8)) {
-      p.values[0] = RecordReader::field_at<uint32_t>(q, 0);
-      p.values[1] = RecordReader::field_at<uint32_t>(q, 4);
-    }
+  // Inlined twice: once for flags 0 (vertices and attributes: the two values
+  // and nothing else, the common case in the stream), where it folds to one
+  // 8-byte record, and once for the rest.
+  const auto read_fixed_part = [&r, &p](uint32_t present) {
+    const RecordView fixed = r.record(FixedPart::size(present));
+    if (r.ok())
+      FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
+                      p.value16);
     return r.ok();
-  }
-  // The fields up to the 16-bit value have sizes the flags alone fix: one
-  // bounds check for all of them.
-  const std::size_t fixed = 8 + ((flags & 0x0001) ? 2 : 0) + ((flags & 0x0002) ? 2 : 0) +
-                            ((flags & 0x0004) ? 8 : 0) + ((flags & 0x0008) ? 8 : 0) +
-                            ((flags & 0x0010) ? 2 : 0) + ((flags & 0x0020) ? 2 : 0);
-  const unsigned char* q = r.take(fixed);
-  if (q == nullptr) return false;
-  auto next = [&q]<class T>(T& field) {
-    field = RecordReader::field_at<T>(q, 0);
-    q += sizeof(T);
   };
-  if (flags & 0x0001) next(p.layer);
-  if (flags & 0x0002) {
-    next(p.linetype);
-    if (p.linetype == -2) p.linetype = 32766;
-  }
-  next(p.values[0]);
-  next(p.values[1]);
-  if (flags & 0x0004) next(p.reals[0]);
-  if (flags & 0x0008) next(p.reals[1]);
-  if (flags & 0x0010) {
-    next(p.color);
-    if (p.color == 256) p.color = -1;
-  }
-  if (flags & 0x0020) next(p.value16);
+  if (flags == 0) return read_fixed_part(0);
+  if (!read_fixed_part(flags)) return false;
+  if (p.linetype == -2) p.linetype = 32766;  // the defaults are neither
+  if (p.color == 256) p.color = -1;
   if (flags & 0x0040) {
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();

@@ -1,6 +1,6 @@
 #include "entities/entity_stream.h"
 
-#include "entities/entity_kinds.h"
+#include "entities/kind_table.h"
 #include "format/diagnostics.h"
 #include "format/entry_lock.h"
 #include "format/load_stats.h"
@@ -8,28 +8,8 @@
 namespace {
 
 void read_payload(EntityContext& c, int16_t kind) {
-  switch (kind) {
-    case 1: read_point_record(c); break;
-    case 2: read_line_record(c); break;
-    case 3: read_circle_record(c); break;
-    case 4: read_arc_record(c); break;
-    case 5: read_corner_record(c); break;
-    case 6: read_solid_record(c); break;
-    case 7: read_text_record(c); break;
-    case 8: read_named_record(c); break;
-    case 11: read_four_string_text(c); break;
-    case 13: read_polyline_record(c); break;
-    case 18: read_dimension_record(c); break;
-    case 23: read_insert_record(c); break;
-    case 28: read_vertex_chain_record(c); break;
-    case 17:
-    case 26:
-    case 29:
-    case 43:
-    case 45:
-    case 100: read_skipped_record(c, kind); break;
-    default: break;  // unknown kinds have no payload
-  }
+  if (kind < 0 || kind >= kEntityKindSlots) return;  // unknown kinds have no payload
+  if (const EntityReader read = kEntityReaders[static_cast<std::size_t>(kind)]) read(c);
 }
 
 // Where the kernel appends the next drawable: the model space or the block
@@ -76,20 +56,28 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
     if constexpr (kCounted) tally(*stats, kind, before, c.r.ok());
     if (!c.r.ok()) {
       if constexpr (kCounted) stats->not_reached += record_count - i - 1;
-      report_diagnostic("entities", start, "record %lu of %lu (kind %d) cut short by the end of the data",
-                        i, record_count, kind);
+      report_read_failure(c.r, "entities", start, "record %lu of %lu (kind %d)", i, record_count, kind);
       return false;
     }
   }
   return true;
 }
 
+bool read_stream(EntityContext& c, unsigned long record_count) {
+  LoadStats* const stats = load_stats();
+  return stats != nullptr ? read_records<true>(c, record_count, stats) : read_records<false>(c, record_count, nullptr);
+}
+
 }  // namespace
 
 bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count) {
-  EntityContext c(file, block_index);
-  LoadStats* const stats = load_stats();
-  return stats != nullptr ? read_records<true>(c, record_count, stats) : read_records<false>(c, record_count, nullptr);
+  EntityContext c(RecordReader(file), block_index);
+  return read_stream(c, record_count);
+}
+
+bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count) {
+  EntityContext c(section.section(section.remaining()), block_index);
+  return read_stream(c, record_count);
 }
 
 int LoadTORVEntities(tagFile* file, char /*mode_flag*/, int block_index, unsigned long record_count,

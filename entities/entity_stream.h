@@ -4,9 +4,12 @@
 
 #include <cstdint>
 
-#include "format/tag_file.h"
+#include "format/record_reader.h"
 #include "kttrv/kttrv.h"  // LoadTORVEntities, exported
 
 // The same stream; true when all records were read, false when the end of
 // the data cut the stream short (callers then stop their own section).
 bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count);
+// The same inside a section read by `section`: the stream reads the rest of
+// it, and its failure fails `section` too.
+bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count);

@@ -2,12 +2,12 @@
 #include "entities/entity_kinds.h"
 
 void read_line_record(EntityContext& c) {
-  const unsigned char* p = c.r.take(48);
-  if (p == nullptr) return;
+  const auto rec = c.r.record<48>();
+  if (!c.r.ok()) return;
 
   // Lines are never mirrored.
-  const double start[3] = {RecordReader::field_at<double>(p, 0), RecordReader::field_at<double>(p, 8), 0.0};
-  const double end[3] = {RecordReader::field_at<double>(p, 24), RecordReader::field_at<double>(p, 32), 0.0};
+  const double start[3] = {rec.get<double, 0>(), rec.get<double, 8>(), 0.0};
+  const double end[3] = {rec.get<double, 24>(), rec.get<double, 32>(), 0.0};
   KT_Drawable* line = nullptr;
   api_kt_create_line(line, start, end);
   if (line) apply_entity_props(line, c.props);

@@ -2,11 +2,11 @@
 #include "entities/entity_kinds.h"
 
 void read_point_record(EntityContext& c) {
-  const unsigned char* p = c.r.take(32);
-  if (p == nullptr) return;
+  const auto rec = c.r.record<32>();
+  if (!c.r.ok()) return;
 
   // Points are never mirrored.
-  const double at[3] = {RecordReader::field_at<double>(p, 0), RecordReader::field_at<double>(p, 8), 0.0};
+  const double at[3] = {rec.get<double, 0>(), rec.get<double, 8>(), 0.0};
   KT_Drawable* point = nullptr;
   api_kt_create_point(point, at);
   if (point) apply_entity_props(point, c.props);

@@ -1,9 +1,9 @@
 // Kind 13: a polyline header followed, when its vertex presence field is set,
 // by a count and that many full vertex records.
-#include <bit>
 #include <cstddef>
 
 #include "entities/entity_kinds.h"
+#include "format/record_layout.h"
 
 namespace {
 
@@ -16,20 +16,25 @@ struct Vertex {
   int16_t flags = 0;
 };
 
+// Behind a vertex's property block and mask: x, y, z, three reals, its
+// flags, a real and four 16-bit values, each but the point present by a bit
+// of the mask.
+using VertexFields = RecordLayout<LayoutField<0, double>, LayoutField<0, double>, LayoutField<0, double>,
+                                  LayoutField<0x1, double>, LayoutField<0x2, double>, LayoutField<0x4, double>,
+                                  LayoutField<0x8, int16_t>, LayoutField<0x10, double>, LayoutField<0x20, int16_t>,
+                                  LayoutField<0x40, int16_t>, LayoutField<0x80, int16_t>, LayoutField<0x100, int16_t>>;
+
 // One vertex record; its own property block lands in `props` and is not used.
 // Its mask fixes the size of the rest, so the rest is taken in one piece.
 Vertex read_vertex(RecordReader& r, EntityProps& props) {
   Vertex v;
   if (!read_entity_props(r, props)) return v;
   const auto mask = static_cast<uint32_t>(r.i32());
-  const std::size_t reals_before_flags = std::popcount(mask & 0x7u);
-  const std::size_t size = 24 + 8 * (reals_before_flags + ((mask & 0x10) ? 1 : 0)) + ((mask & 0x8) ? 2 : 0) +
-                           2 * static_cast<std::size_t>(std::popcount(mask & 0x1E0u));
-  const unsigned char* p = r.take(size);
-  if (p == nullptr) return v;
-  v.x = RecordReader::field_at<double>(p, 0);
-  v.y = RecordReader::field_at<double>(p, 8);  // z at 16 is not used
-  if (mask & 0x8) v.flags = RecordReader::field_at<int16_t>(p, 24 + 8 * reals_before_flags);
+  const RecordView fields = r.record(VertexFields::size(mask));
+  if (!r.ok()) return v;
+  Unused unused;  // z and the rest are not used
+  VertexFields::read(fields, mask, v.x, v.y, unused, unused, unused, unused, v.flags, unused, unused, unused, unused,
+                     unused);
   return v;
 }
 

@@ -5,15 +5,13 @@
 void read_corner_record(EntityContext& c) { c.r.skip(96); }
 
 void read_solid_record(EntityContext& c) {
-  const unsigned char* p = c.r.take(96);
-  if (p == nullptr) return;
+  const auto rec = c.r.record<96>();
+  if (!c.r.ok()) return;
 
-  double corners[4][3];
-  for (std::size_t i = 0; i < 4; ++i) {
-    corners[i][0] = RecordReader::field_at<double>(p, 24 * i);
-    corners[i][1] = RecordReader::field_at<double>(p, 24 * i + 8);
-    corners[i][2] = 0.0;
-  }
+  double corners[4][3] = {{rec.get<double, 0>(), rec.get<double, 8>(), 0.0},
+                          {rec.get<double, 24>(), rec.get<double, 32>(), 0.0},
+                          {rec.get<double, 48>(), rec.get<double, 56>(), 0.0},
+                          {rec.get<double, 72>(), rec.get<double, 80>(), 0.0}};
 
   if (is_mirrored(c.props))
     for (double* corner : corners) corner[0] = -corner[0];

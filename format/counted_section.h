@@ -11,7 +11,7 @@
 // The count, or nothing (reported) when it lies outside the file.
 inline std::optional<uint32_t> open_counted_section(RecordReader& r, int32_t position, const char* section,
                                                     const char* what = "record count") {
-  file_seek(r.file(), position, 0);
+  r.seek(position);
   const uint32_t count = r.u32();
   if (!r.ok()) {
     report_diagnostic(section, position, "%s lies outside the file", what);

@@ -23,6 +23,13 @@ inline bool field_text(const char* field, std::size_t width, std::string_view& t
   return true;
 }
 
+// The text of a fixed field (up to its zero) is `name`, letter case aside; a
+// field without a zero names nothing.
+inline bool field_names(const char* field, std::size_t width, std::string_view name) {
+  std::string_view text;
+  return field_text(field, width, text) && same_name(text, name);
+}
+
 // Lower-cases A to Z in place; other bytes stay.
 inline void lower_ascii(std::string& name) {
   for (char& c : name) c = ascii_lower(c);

@@ -1,40 +1,156 @@
-// A cursor over the shared tagFile with a sticky error: once a read fails,
-// every later read of this reader returns 0 and moves nothing. Sections read
-// a whole record, then look at ok() before they create anything.
+// The cursor: the one way the readers read the file's bytes. It reads the
+// shared tagFile up to its own end (the file's, or a nested section's) and
+// keeps a sticky error: once a read fails, every later read returns 0 and
+// moves nothing, and the first failure keeps its reason and byte offset.
+// Sections read a whole record, then look at ok() before they create anything.
 #pragma once
 
+#include <cassert>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
 
+#include "format/diagnostics.h"
 #include "format/tag_file.h"
+
+enum class ReadFailure : uint8_t {
+  none,
+  end_of_data,       // a read passed the end of the data
+  impossible_count,  // a count claims more items than the rest of the data holds
+  bad_value,         // a value the record cannot have
+};
+
+namespace record_detail {
+// What a record read after a failure sees: zeros (the caller looks at ok()
+// before it uses them).
+inline constexpr std::size_t kLargestView = 256;
+alignas(8) inline constexpr unsigned char kZeros[kLargestView] = {};
+}  // namespace record_detail
+
+// A record of N bytes, bounds-checked once when it was read; each field's
+// offset is checked against N when compiled.
+template <std::size_t N>
+class FixedRecord {
+  static_assert(N <= record_detail::kLargestView, "larger records are read field by field");
+
+ public:
+  explicit FixedRecord(const unsigned char* bytes) : p_(bytes) {}
+
+  template <class T, std::size_t Offset>
+  T get() const {
+    static_assert(Offset + sizeof(T) <= N, "the field lies outside the record");
+    T value;
+    std::memcpy(&value, p_ + Offset, sizeof(T));
+    return value;
+  }
+  // A field at an offset from a table of offsets; the table is checked
+  // against N where it is written (fits_record).
+  template <class T>
+  T at(std::size_t offset) const {
+    assert(offset + sizeof(T) <= N);
+    T value;
+    std::memcpy(&value, p_ + offset, sizeof(T));
+    return value;
+  }
+
+ private:
+  const unsigned char* p_;
+};
+
+// For a table of field offsets: every field of `size` bytes lies inside a
+// record of n bytes (use in a static_assert).
+template <std::size_t N, class Table, class OffsetOf>
+constexpr bool fits_record(const Table& table, std::size_t size, OffsetOf offset_of) {
+  for (const auto& entry : table)
+    if (offset_of(entry) + size > N) return false;
+  return true;
+}
+
+// A record whose size its flags fix, bounds-checked once when it was read;
+// its fields are read in order (next) or at an offset (at), inside the size
+// the same layout gave.
+class RecordView {
+ public:
+  RecordView(const unsigned char* bytes, std::size_t size) : p_(bytes), end_(bytes + size) {}
+
+  template <class T>
+  T next() {
+    assert(sizeof(T) <= static_cast<std::size_t>(end_ - p_));
+    T value;
+    std::memcpy(&value, p_, sizeof(T));
+    p_ += sizeof(T);
+    return value;
+  }
+  void pass(std::size_t n) {
+    assert(n <= static_cast<std::size_t>(end_ - p_));
+    p_ += n;
+  }
+
+ private:
+  const unsigned char* p_;
+  [[maybe_unused]] const unsigned char* end_;  // checked by the asserts
+};
 
 class RecordReader {
  public:
-  explicit RecordReader(tagFile* f) : f_(f) {}
+  explicit RecordReader(tagFile* f) : f_(f), end_(f->length) {}
 
   bool ok() const { return ok_; }
-  void fail() { ok_ = false; }
+  ReadFailure failure() const { return failure_; }
+  int32_t failed_at() const { return failed_at_; }  // the offset of the first failed read; -1 while ok
   tagFile* file() const { return f_; }
   int32_t offset() const { return f_->position; }
-  std::size_t remaining() const { return ok_ ? file_remaining(f_) : 0; }
+  std::size_t remaining() const { return ok_ ? left() : 0; }
+
+  // Fails the cursor (and the cursors it nests in) at the current offset; a
+  // cursor that already failed keeps its first reason.
+  [[gnu::cold]] void fail(ReadFailure why = ReadFailure::bad_value) { fail_at(why, offset()); }
+
+  // Moves to a section's position; nothing is read yet.
+  void seek(int32_t position) { f_->position = position; }
+
+  // A nested section: the next n bytes (or, with a position, the n bytes
+  // there), read through a cursor that ends where the section ends and whose
+  // failure fails this one too. A section that passes the end of the data
+  // fails this cursor; the nested one is then failed as well.
+  RecordReader section(std::size_t n) {
+    RecordReader nested(f_, this);
+    if (ok_ && n <= left()) {
+      nested.end_ = static_cast<int32_t>(f_->position + static_cast<int64_t>(n));
+    } else {
+      fail(ReadFailure::end_of_data);
+      nested.ok_ = false;
+      nested.failure_ = failure_;
+      nested.failed_at_ = failed_at_;
+    }
+    return nested;
+  }
+  RecordReader section(int32_t position, std::size_t n) {
+    const int32_t back = f_->position;
+    if (ok_) seek(position);
+    RecordReader nested = section(n);
+    if (!ok_) seek(back);  // a failed read moves nothing
+    return nested;
+  }
 
   // A count read from the file, before anything is sized by it: true when
   // count items of at least min_size bytes each could still be read (checked
-  // by division, so no product overflows); otherwise the reader fails.
+  // by division, so no product overflows); otherwise the cursor fails.
   bool expect_items(uint64_t count, uint64_t min_size) {
     if (min_size == 0 || count <= remaining() / min_size) return ok_;
-    return ok_ = false;
+    if (ok_) fail(ReadFailure::impossible_count);
+    return false;
   }
 
   template <class T>
   T get() {
     T value{};
-    if (ok_ && sizeof(T) <= file_remaining(f_)) {
+    if (ok_ && sizeof(T) <= left()) {
       std::memcpy(&value, f_->buffer + f_->position, sizeof(T));
       f_->position += static_cast<int32_t>(sizeof(T));
     } else {
-      ok_ = false;
+      fail(ReadFailure::end_of_data);
     }
     return value;
   }
@@ -45,61 +161,100 @@ class RecordReader {
   uint32_t u32() { return get<uint32_t>(); }
   double f64() { return get<double>(); }
 
+  // A fixed-size record: one bounds check for its N bytes, the cursor moved
+  // past them. When fewer remain the cursor fails and the record reads zeros.
+  template <std::size_t N>
+  FixedRecord<N> record() {
+    const unsigned char* p = take(N);
+    return FixedRecord<N>(p != nullptr ? p : record_detail::kZeros);
+  }
+  // The same for a record whose size its flags fix (at most 256 bytes).
+  RecordView record(std::size_t n) {
+    assert(n <= record_detail::kLargestView);
+    const unsigned char* p = take(n);
+    return p != nullptr ? RecordView(p, n) : RecordView(record_detail::kZeros, n);
+  }
+
   // Copies n bytes, or fails leaving dst as it was.
   bool bytes(void* dst, std::size_t n) {
-    if (!ok_ || n > file_remaining(f_)) return ok_ = false;
-    std::memcpy(dst, f_->buffer + f_->position, n);
-    f_->position += static_cast<int32_t>(n);
-    return true;
+    const unsigned char* p = take(n);
+    if (p != nullptr && n != 0) std::memcpy(dst, p, n);
+    return p != nullptr;
   }
 
-  // A fixed-size record: its n bytes in the buffer, the cursor moved past
-  // them; null (and the reader failed) when fewer remain. One bounds check
-  // for the whole record; decode the fields with field_at.
-  const unsigned char* take(std::size_t n) {
-    if (!ok_ || n > file_remaining(f_)) {
-      ok_ = false;
-      return nullptr;
-    }
-    const unsigned char* p = f_->buffer + f_->position;
-    f_->position += static_cast<int32_t>(n);
-    return p;
-  }
-  template <class T>
-  static T field_at(const unsigned char* record, std::size_t offset) {
-    T value;
-    std::memcpy(&value, record + offset, sizeof(T));
-    return value;
-  }
-
-  // Passes over n bytes (no buffer needed), or fails.
+  // Passes over n bytes, or fails.
   bool skip(uint64_t n) {
-    if (!ok_ || n > file_remaining(f_)) return ok_ = false;
+    if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), false;
     f_->position += static_cast<int32_t>(n);
     return true;
   }
 
-  // The bytes of a counted string, viewed in the buffer (no copy). A string
-  // cut short by the end of the data fails whole, moving nothing.
+  // The bytes of a counted string (int16 length n, then n bytes, none when
+  // n <= 0), viewed in the buffer. A string cut short fails whole, moving nothing.
   std::string_view counted_view() {
-    const std::size_t left = remaining();
-    if (left < 2) {
-      ok_ = false;
-      return {};
-    }
+    const std::size_t have = remaining();
     int16_t n = 0;
-    std::memcpy(&n, f_->buffer + f_->position, 2);
+    if (have >= 2) std::memcpy(&n, f_->buffer + f_->position, 2);
     const std::size_t len = n > 0 ? static_cast<std::size_t>(n) : 0;
-    if (len > left - 2) {
-      ok_ = false;
-      return {};
-    }
+    if (have < 2 || len > have - 2) return fail(ReadFailure::end_of_data), std::string_view{};
     std::string_view s(reinterpret_cast<const char*>(f_->buffer + f_->position + 2), len);
     f_->position += static_cast<int32_t>(2 + len);
     return s;
   }
 
+  // The bytes up to a zero, viewed in the buffer; the cursor moves past the
+  // zero. Without a zero before the end it fails, moving nothing.
+  std::string_view zero_terminated() {
+    const std::size_t have = remaining();
+    const unsigned char* start = have != 0 ? f_->buffer + f_->position : nullptr;
+    const void* zero = have != 0 ? std::memchr(start, 0, have) : nullptr;
+    if (zero == nullptr) return fail(ReadFailure::end_of_data), std::string_view{};
+    const auto len = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - start);
+    f_->position += static_cast<int32_t>(len + 1);
+    return {reinterpret_cast<const char*>(start), len};
+  }
+
+  // The bytes from the position to this cursor's end, without moving.
+  std::string_view rest() const {
+    const std::size_t n = remaining();
+    return n != 0 ? std::string_view(reinterpret_cast<const char*>(f_->buffer + f_->position), n) : std::string_view{};
+  }
+
  private:
+  RecordReader(tagFile* f, RecordReader* parent) : f_(f), end_(-1), parent_(parent) {}
+
+  // Bytes from the position to the end; 0 when the position lies outside.
+  std::size_t left() const {
+    const int32_t p = f_->position;
+    return (p < 0 || p > end_) ? 0 : static_cast<std::size_t>(end_ - p);
+  }
+
+  const unsigned char* take(std::size_t n) {
+    if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), nullptr;
+    const unsigned char* p = f_->buffer + f_->position;
+    f_->position += static_cast<int32_t>(n);
+    return p;
+  }
+
+  [[gnu::cold]] void fail_at(ReadFailure why, int32_t at) {
+    if (ok_) {
+      ok_ = false;
+      failure_ = why;
+      failed_at_ = at;
+    }
+    if (parent_ != nullptr) parent_->fail_at(why, at);
+  }
+
   tagFile* f_;
+  int32_t end_;  // this cursor reads no byte at or past it
   bool ok_ = true;
+  ReadFailure failure_ = ReadFailure::none;
+  int32_t failed_at_ = -1;
+  RecordReader* parent_ = nullptr;
 };
+
+// Reports why a section stopped at the record that starts at `at`: "<what>
+// cut short by the end of the data", or the cursor's other reason and where
+// it lies. The one place these texts are made.
+void report_read_failure(const RecordReader& r, const char* section, int64_t at, const char* format, ...)
+    __attribute__((format(KTTRV_PRINTF_FORMAT, 4, 5)));

@@ -1,6 +1,28 @@
 #include "format/tag_file.h"
 
+#include <algorithm>
+#include <cstring>
 #include <limits>
+
+#include "format/record_reader.h"
+
+namespace {
+
+// Stores at most cap - 1 bytes of s and a terminator.
+void store(std::string_view s, char* dst, std::size_t cap) {
+  if (cap == 0) return;
+  const std::size_t kept = std::min(s.size(), cap - 1);
+  if (kept != 0) std::memcpy(dst, s.data(), kept);
+  dst[kept] = '\0';
+}
+
+}  // namespace
+
+std::size_t file_read(void* dst, std::size_t size, std::size_t count, tagFile* f) {
+  if (size == 0 || count == 0 || count > SIZE_MAX / size) return 0;
+  RecordReader r(f);
+  return r.bytes(dst, size * count) ? count : 0;
+}
 
 int file_seek(tagFile* f, int32_t offset, int mode) {
   int64_t base = 0;
@@ -18,37 +40,23 @@ int file_seek(tagFile* f, int32_t offset, int mode) {
 }
 
 int read_counted_string(tagFile* f, char* dst, std::size_t cap) {
-  const std::size_t left = file_remaining(f);
-  if (left < 2) {
-    if (cap) dst[0] = '\0';
-    return 0;
-  }
-  int16_t n = 0;
-  std::memcpy(&n, f->buffer + f->position, 2);
-  const std::size_t body = n > 0 ? static_cast<std::size_t>(n) : 0;
-  if (body > left - 2) {
-    if (cap) dst[0] = '\0';
-    return 0;
-  }
-  if (cap) {
-    const std::size_t kept = body < cap - 1 ? body : cap - 1;
-    std::memcpy(dst, f->buffer + f->position + 2, kept);
-    dst[kept] = '\0';
-  }
-  f->position += static_cast<int32_t>(2 + body);
-  return 1;
+  RecordReader r(f);
+  store(r.counted_view(), dst, cap);
+  return r.ok() ? 1 : 0;
 }
 
 int read_cstring(tagFile* f, char* dst, std::size_t cap) {
-  const std::size_t left = file_remaining(f);
-  const unsigned char* start = f->buffer + (left ? f->position : 0);
-  const void* zero = left ? std::memchr(start, 0, left) : nullptr;
-  const std::size_t len = zero ? static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - start) : left;
-  if (cap) {
-    const std::size_t kept = len < cap - 1 ? len : cap - 1;
-    if (kept) std::memcpy(dst, start, kept);
-    dst[kept] = '\0';
+  RecordReader r(f);
+  const std::string_view rest = r.rest();
+  const std::string_view s = r.zero_terminated();
+  if (r.ok()) {
+    store(s, dst, cap);
+    return 1;
   }
-  if (left) f->position += static_cast<int32_t>(zero ? len + 1 : len);
-  return zero ? 1 : 0;
+  // Without a zero the rest is stored and passed over all the same.
+  store(rest, dst, cap);
+  if (!rest.empty()) file_seek(f, static_cast<int32_t>(rest.size()), 1);
+  return 0;
 }
+
+int read_pt3(tagFile* f, double* xyz) { return file_read(xyz, 8, 3, f) == 3 ? 1 : 0; }

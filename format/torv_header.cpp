@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "format/names.h"
+#include "format/record_reader.h"
 
 int g_trv_ver = -1;
 
@@ -18,21 +19,16 @@ constexpr VersionEntry kVersions[] = {
     {"TORV 99", 6},       {"TORV 2000", 9}, {"HALD 2002", 11},
 };
 
-// A field without a zero inside its 14 bytes names nothing.
-bool same_text(const char (&field)[14], const char* text) {
-  std::string_view version;
-  return field_text(field, sizeof field, version) && same_name(version, text);
-}
-
 }  // namespace
 
 bool read_torv_header(tagFile* f, TorvHeader& header) {
-  f->position = 0;
-  return file_read(&header, kTorvHeaderSize, 1, f) == 1;
+  RecordReader r(f);
+  r.seek(0);
+  return r.bytes(&header, kTorvHeaderSize);
 }
 
 int torv_generation(const char (&version)[14]) {
   for (const VersionEntry& v : kVersions)
-    if (same_text(version, v.text)) return v.generation;
+    if (field_names(version, sizeof version, v.text)) return v.generation;
   return -1;
 }

@@ -85,7 +85,7 @@ struct KT_Block : KT_Object {
   const char* description = "DESC";
   Ge_Pt base;
   KT_Entity_List entities;
-  double bounds[4] = {};  // min x, min y, max x, max y
+  double bounds[4] = {};  // min x, min y, max x, max y; the stand-in never computes them (zeros)
 };
 
 // What the kernel keeps behind a drawing (its storage, the open block, the

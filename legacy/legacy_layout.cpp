@@ -1,19 +1,10 @@
 #include "legacy/legacy_layout.h"
 
-#include <cstring>
-
 #include "format/diagnostics.h"
 #include "format/names.h"
 #include "format/record_reader.h"
 
 namespace {
-
-// The field's text (up to its zero) equals `name`, letter case aside. A
-// field without a zero names nothing.
-bool version_is(const char (&field)[20], const char* name) {
-  std::string_view version;
-  return field_text(field, sizeof field, version) && same_name(version, name);
-}
 
 LegacyTableDescriptor read_descriptor(RecordReader& r) {
   LegacyTableDescriptor d;
@@ -30,13 +21,12 @@ bool skip_preview(RecordReader& r, LegacyFixedPart& out) {
   const int32_t start = r.offset();
   out.preview_offset = start;
   const uint16_t palette_count = r.u16();
-  unsigned char info[kLegacyBitmapInfoSize];
-  if (!r.bytes(info, sizeof info)) {
-    report_diagnostic("legacy preview", start, "palette count and bitmap header cut short by the end of the file");
+  const auto info = r.record<kLegacyBitmapInfoSize>();
+  if (!r.ok()) {
+    report_read_failure(r, "legacy preview", start, "palette count and bitmap header");
     return false;
   }
-  int32_t image_size = 0;
-  std::memcpy(&image_size, info + 20, sizeof image_size);
+  const auto image_size = info.get<int32_t, 20>();
   if (image_size < 0) {
     report_diagnostic("legacy preview", start + 2 + 20, "negative image size %d", image_size);
     return false;
@@ -65,8 +55,8 @@ const char* legacy_table_name(LegacyTable table) {
 }
 
 LegacyGeneration legacy_generation(const LegacyHeader& header) {
-  if (version_is(header.version, "Torv 1.0")) return LegacyGeneration::v1_0;
-  if (version_is(header.version, "Torv 1.5")) return LegacyGeneration::v1_5;
+  if (field_names(header.version, sizeof header.version, "Torv 1.0")) return LegacyGeneration::v1_0;
+  if (field_names(header.version, sizeof header.version, "Torv 1.5")) return LegacyGeneration::v1_5;
   return LegacyGeneration::unknown;
 }
 
@@ -81,8 +71,8 @@ const char* legacy_generation_name(LegacyGeneration generation) {
 
 LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   out = LegacyFixedPart{};
-  f->position = 0;
   RecordReader r(f);
+  r.seek(0);
 
   r.bytes(out.header.version, sizeof out.header.version);
   out.header.preview_flag = r.u8();
@@ -105,7 +95,7 @@ LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   for (LegacyTableDescriptor& t : d.tables) t = read_descriptor(r);
   r.skip(32);
   if (!r.ok()) {
-    report_diagnostic("legacy directory", directory_start, "80-byte directory cut short by the end of the file");
+    report_read_failure(r, "legacy directory", directory_start, "80-byte directory");
     return LegacyFixedStatus::short_directory;
   }
   out.directory = d;
@@ -114,14 +104,14 @@ LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   if (out.header.extra_flag == 1) {
     out.extra_offset = r.offset();
     if (!r.skip(kLegacyExtraBlockSize)) {
-      report_diagnostic("legacy extra block", out.extra_offset, "110-byte block cut short by the end of the file");
+      report_read_failure(r, "legacy extra block", out.extra_offset, "110-byte block");
       return LegacyFixedStatus::short_extra;
     }
   }
   // The point and the three reals are of no use here; they only have to be there.
   const int32_t trailer = r.offset();
   if (!r.skip(kLegacyTrailerSize)) {
-    report_diagnostic("legacy header", trailer, "point and three reals cut short by the end of the file");
+    report_read_failure(r, "legacy header", trailer, "point and three reals");
     return LegacyFixedStatus::short_trailer;
   }
   out.sysvars_offset = r.offset();

@@ -27,9 +27,10 @@ bool walk_table(tagFile* f, const LegacyFixedPart& fixed, LegacyTable table, OnR
   const LegacyTableDescriptor& d = fixed.directory.tables[table];
   const std::size_t body_size = legacy_body_size(table, fixed.generation);
   unsigned char body[kLegacyLargestBody];
+  RecordReader r(f);
   for (int i = 0; i < d.count; ++i) {
     uint8_t flag = 0;
-    if (!read_legacy_record(f, d, i, body_size, flag, body)) {
+    if (!read_legacy_record(r, d, i, body_size, flag, body)) {
       report_diagnostic(table_section(table), legacy_record_start(d, i),
                         "record %d of %d (%zu bytes, stride %d from byte %d) lies outside the file", i,
                         int{d.count}, body_size + 1, int{d.stride}, d.offset);

@@ -22,7 +22,7 @@ int walk_legacy_sysvar_table(tagFile* f) {
   const int32_t start = r.offset();
   const int16_t count = r.i16();
   if (!r.ok()) {
-    report_diagnostic("legacy system variables", start, "entry count cut short by the end of the file");
+    report_read_failure(r, "legacy system variables", start, "entry count");
     return 0;
   }
   for (int i = 0; i < count; ++i) {
@@ -38,8 +38,7 @@ int walk_legacy_sysvar_table(tagFile* f) {
     if (size == 0) r.counted_view();
     else r.skip(static_cast<uint64_t>(size));
     if (!r.ok()) {
-      report_diagnostic("legacy system variables", entry, "entry %d of %d cut short by the end of the file", i,
-                        int{count});
+      report_read_failure(r, "legacy system variables", entry, "entry %d of %d", i, int{count});
       return 0;
     }
   }

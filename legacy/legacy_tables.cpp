@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <limits>
 
 #include "format/names.h"
 
@@ -38,21 +39,20 @@ bool legacy_table_inside(const LegacyTableDescriptor& d, std::size_t body_size, 
   return true;
 }
 
-bool read_legacy_record(tagFile* f, const LegacyTableDescriptor& d, int i, std::size_t body_size,
+bool read_legacy_record(RecordReader& table, const LegacyTableDescriptor& d, int i, std::size_t body_size,
                         uint8_t& flag, unsigned char* body) {
   const int64_t start = legacy_record_start(d, i);
-  if (start < 0 || start > int64_t{f->length} - static_cast<int64_t>(body_size + 1)) return false;
-  const unsigned char* p = f->buffer + start;
-  flag = p[0];
-  std::memcpy(body, p + 1, body_size);
-  f->position = static_cast<int32_t>(start + 1 + static_cast<int64_t>(body_size));
-  return true;
+  if (start < 0 || start > std::numeric_limits<int32_t>::max()) return table.fail(ReadFailure::end_of_data), false;
+  RecordReader record = table.section(static_cast<int32_t>(start), body_size + 1);
+  flag = record.u8();
+  record.bytes(body, body_size);
+  return record.ok();
 }
 
 LegacyLayer decode_legacy_layer(uint8_t flag, const unsigned char* body) {
   LegacyLayer layer;
   std::memcpy(layer.name, body, 32);  // name[32] stays the terminator
-  std::memcpy(&layer.color, body + 32, sizeof layer.color);
+  layer.color = FixedRecord<kLegacyLayerBody>(body).get<int16_t, 32>();
   if (layer.color == 0) layer.color = 7;
   layer.flag = flag;
   if (same_name(layer.name, "DEFPOINTS")) layer.flag = static_cast<uint8_t>(layer.flag | 4);

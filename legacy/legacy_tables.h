@@ -6,7 +6,7 @@
 #include <cstdint>
 
 #include "legacy/legacy_layout.h"
-#include "format/tag_file.h"
+#include "format/record_reader.h"
 
 inline constexpr std::size_t kLegacyLayerBody = 36;
 inline constexpr std::size_t kLegacyLineTypeBody = 186;
@@ -29,9 +29,10 @@ inline int64_t legacy_record_start(const LegacyTableDescriptor& d, int i) {
 // the last decide.
 bool legacy_table_inside(const LegacyTableDescriptor& d, std::size_t body_size, std::size_t file_size);
 
-// Reads record i: its flag byte and body_size bytes into body. False (the
-// stream unmoved) when the record does not lie wholly inside the file.
-bool read_legacy_record(tagFile* f, const LegacyTableDescriptor& d, int i, std::size_t body_size,
+// Reads record i, a section of the table's cursor: its flag byte and
+// body_size bytes into body. False (and the cursor failed, unmoved) when the
+// record does not lie wholly inside the file.
+bool read_legacy_record(RecordReader& table, const LegacyTableDescriptor& d, int i, std::size_t body_size,
                         uint8_t& flag, unsigned char* body);
 
 // A layer record as the loader prepares it; nothing is created from it.

@@ -4,20 +4,22 @@
 #include <limits>
 
 #include "legacy/legacy_layout.h"
+#include "format/record_reader.h"
 #include "format/torv_header.h"
 
 namespace {
 
 // Whether the first bytes name a version the loader reads (a refused one is
 // not); the load reports the reason when they do not.
-bool names_readable_version(const unsigned char* head) {
+bool names_readable_version(const unsigned char (&head)[kTorvHeaderSize]) {
+  tagFile f{head, kTorvHeaderSize, 0};
   if (head[0] == 'T') {
     LegacyHeader legacy;
-    std::memcpy(legacy.version, head, sizeof legacy.version);
+    RecordReader(&f).bytes(legacy.version, sizeof legacy.version);
     return legacy_generation(legacy) != LegacyGeneration::unknown;
   }
   TorvHeader header;
-  std::memcpy(&header, head, sizeof header);
+  read_torv_header(&f, header);
   const int generation = torv_generation(header.version);
   return generation >= 0 && generation != 2;
 }

@@ -2,11 +2,13 @@
 
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "entities/entity_stream.h"
 #include "kernel/collections.h"
 #include "legacy/legacy_loader.h"
+#include "format/counted_section.h"
 #include "format/entry_lock.h"
 #include "format/torv_header.h"
 #include "load/drawing_file.h"
@@ -71,13 +73,10 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
 
   const int32_t entities = header_slot(header, kSlotEntities);
   if (entities != -1) {
-    file_seek(&f, entities, 0);
-    uint32_t count = 0;
-    if (file_read(&count, 4, 1, &f) == 1) {
-      read_entity_stream(&f, -1, count);  // what LoadTORVEntities does, inside our lock
-    } else {
-      report_diagnostic("entities", entities, "record count lies outside the file");
-    }
+    RecordReader r(&f);
+    // What LoadTORVEntities does, inside our lock.
+    if (const std::optional<uint32_t> count = open_counted_section(r, entities, "entities"))
+      read_entity_stream(r, -1, *count);
   }
   return true;
 }

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <limits>
 
+#include "format/dim_style_layout.h"
 #include "save/section_writers.h"
 #include "save/stored_reals.h"
 #include "save/table_writers.h"
@@ -15,7 +16,7 @@
 
 namespace {
 
-constexpr std::size_t kRecordSize = 216;
+constexpr std::size_t kRecordSize = kDimStyleRecordSize;
 
 struct Record {
   unsigned char bytes[kRecordSize] = {};
@@ -40,24 +41,13 @@ short loaded_low_byte(double d) {
 
 bool fits_int16(long v) { return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max(); }
 
-// Real entry -> offset; the scaled ones are stored divided by the scale.
-struct RealField {
-  int entry;
-  std::size_t offset;
-  bool scaled;
-};
-constexpr RealField kReals[] = {
-    {1, 34, true},    {6, 42, true},   {4, 50, false},  {5, 58, true},   {9, 66, false},
-    {3, 74, false},   {12, 82, false}, {11, 90, false}, {15, 98, true},  {2, 106, false},
-    {13, 114, false}, {0, 122, false}, {8, 130, false}, {14, 138, false}, {7, 154, false},
-};
 
 // Fills the record; true when every held entry comes back as held.
 bool fill_record(const KT_Dim_Style& s, Record& r, bool& unreachable) {
   const double scale = s.reals[10];
   r.put<int32_t>(0, 1);  // name flag
   r.put<double>(26, scale);
-  for (const RealField& f : kReals) {
+  for (const DimStyleReal& f : kDimStyleReals) {
     double value = s.reals[f.entry];
     if (f.scaled) {
       bool exact = false;

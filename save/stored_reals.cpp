@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <limits>
 
+#include "format/angles.h"
+
 namespace {
 
 constexpr double kInf = std::numeric_limits<double>::infinity();
@@ -35,10 +37,10 @@ double stored_degrees(double radians, bool& exact) {
     exact = !std::isnan(radians) || quiet_nan(radians);
     return radians;
   }
-  double guess = radians / 0.005555555555555556 / 3.141592653589793;
+  double guess = radians / kOneEightieth / kPi;
   // Near the top of the range the quotient overflows where the product did
   // not: start from the largest degrees whose product with pi is finite.
-  if (!std::isfinite(guess)) guess = std::copysign(std::numeric_limits<double>::max() / 3.141592653589793, radians);
+  if (!std::isfinite(guess)) guess = std::copysign(std::numeric_limits<double>::max() / kPi, radians);
   double scale = 1.0;
   for (int places = 0; places <= 9; ++places, scale *= 10.0) {
     const double scaled = guess * scale;

@@ -69,7 +69,7 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
     const int32_t at = r.offset();
     read_block_head(r, b);
     if (!r.ok()) {
-      report_diagnostic(kSection, at, "block %u of %u cut short by the end of the data", i, count);
+      report_read_failure(r, kSection, at, "block %u of %u", i, count);
       return 0;
     }
     KT_Block* block = nullptr;
@@ -79,20 +79,19 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
     // Cut texts or a cut entity count: the block was created with all it
     // receives, so it is closed and the section ends here.
     skip_block_texts(r, b.flags);
-    if (!r.ok() || ((b.flags & kEntities) && r.remaining() < 4)) {
-      report_diagnostic(kSection, at, "block %u of %u cut short by the end of the data", i, count);
+    const int32_t stream_at = r.offset();
+    const uint32_t entity_count = (b.flags & kEntities) ? r.u32() : 0;
+    if (!r.ok()) {
+      report_read_failure(r, kSection, at, "block %u of %u", i, count);
       api_kt_end_block(block);
       return 0;
     }
     if (b.flags & kEntities) {
       // Counted after the creation call: the new block is included.
       const int block_index = static_cast<int>(blocks_now);
-      const int32_t stream_at = r.offset();
-      const uint32_t entity_count = r.u32();
-      if (!read_entity_stream(f, block_index, entity_count)) {
-        report_diagnostic(kSection, stream_at,
-                          "entity stream of block %u of %u (block index %d) cut short by the end of the data",
-                          i, count, block_index);
+      if (!read_entity_stream(r, block_index, entity_count)) {
+        report_read_failure(r, kSection, stream_at, "entity stream of block %u of %u (block index %d)", i, count,
+                            block_index);
         api_kt_end_block(block);
         return 0;
       }

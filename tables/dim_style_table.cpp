@@ -6,13 +6,14 @@
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
 #include "format/diagnostics.h"
+#include "format/dim_style_layout.h"
 #include "format/record_reader.h"
 #include "tables/table_readers.h"
 
 namespace {
 
 constexpr const char* kSection = "dimension styles";
-constexpr std::size_t kRecordSize = 216;
+constexpr std::size_t kRecordSize = kDimStyleRecordSize;
 
 // Truncation toward zero, 0 where it has no 32-bit result (NaN, infinities,
 // values beyond the int32 range).
@@ -28,8 +29,10 @@ bool truncate_to_int32(double d, int32_t& out) {
 short low_byte(int32_t v) { return static_cast<short>(static_cast<uint32_t>(v) & 0xFFu); }
 
 // Low byte of the truncated double at offset; says where when it has none.
-short truncated_low_byte(const unsigned char* rec, std::size_t offset, int32_t record_at) {
-  const double d = RecordReader::field_at<double>(rec, offset);
+using DimStyleRecord = FixedRecord<kRecordSize>;
+
+short truncated_low_byte(const DimStyleRecord& rec, std::size_t offset, int32_t record_at) {
+  const double d = rec.at<double>(offset);
   int32_t v = 0;
   if (!truncate_to_int32(d, v))
     report_diagnostic(kSection, record_at + static_cast<int32_t>(offset),
@@ -43,35 +46,26 @@ struct DimStyleArrays {
   double reals[16] = {};
 };
 
-void fill_arrays(const unsigned char* rec, int32_t record_at, DimStyleArrays& a) {
-  a = DimStyleArrays{};
-  a.longs[0] = RecordReader::field_at<int16_t>(rec, 192);
-  a.longs[1] = RecordReader::field_at<int16_t>(rec, 194);
-  a.longs[2] = RecordReader::field_at<int16_t>(rec, 190);
+static_assert(fits_record<kRecordSize>(kDimStyleReals, sizeof(double), [](const DimStyleReal& f) { return f.offset; }));
 
-  const int16_t at180 = RecordReader::field_at<int16_t>(rec, 180);
+void fill_arrays(const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a) {
+  a = DimStyleArrays{};
+  a.longs[0] = rec.get<int16_t, 192>();
+  a.longs[1] = rec.get<int16_t, 194>();
+  a.longs[2] = rec.get<int16_t, 190>();
+
+  const auto at180 = rec.get<int16_t, 180>();
   a.shorts[0] = at180;
   a.shorts[1] = low_byte(at180);
-  a.shorts[2] = RecordReader::field_at<uint8_t>(rec, 178);
+  a.shorts[2] = rec.get<uint8_t, 178>();
   a.shorts[4] = truncated_low_byte(rec, 74, record_at);
-  a.shorts[7] = RecordReader::field_at<int16_t>(rec, 174);
+  a.shorts[7] = rec.get<int16_t, 174>();
   a.shorts[9] = truncated_low_byte(rec, 146, record_at);
-  a.shorts[12] = RecordReader::field_at<int16_t>(rec, 176);
+  a.shorts[12] = rec.get<int16_t, 176>();
 
-  // Real entry <- offset; the scale at 26 multiplies four of them.
-  const double scale = RecordReader::field_at<double>(rec, 26);
-  struct RealField {
-    int entry;
-    std::size_t offset;
-    bool scaled;
-  };
-  static constexpr RealField kReals[] = {
-      {1, 34, true},   {6, 42, true},   {4, 50, false},  {5, 58, true},  {9, 66, false},
-      {3, 74, false},  {12, 82, false}, {11, 90, false}, {15, 98, true}, {2, 106, false},
-      {13, 114, false}, {0, 122, false}, {8, 130, false}, {14, 138, false}, {7, 154, false},
-  };
-  for (const RealField& rf : kReals) {
-    const double v = RecordReader::field_at<double>(rec, rf.offset);
+  const double scale = rec.get<double, 26>();
+  for (const DimStyleReal& rf : kDimStyleReals) {
+    const double v = rec.at<double>(rf.offset);
     a.reals[rf.entry] = rf.scaled ? v * scale : v;
   }
   a.reals[10] = scale;
@@ -79,6 +73,7 @@ void fill_arrays(const unsigned char* rec, int32_t record_at, DimStyleArrays& a)
 
 // Flags of the seven strings that are read and dropped, in file order.
 constexpr std::size_t kDroppedStringFlags[] = {6, 10, 14, 18, 22, 196, 200};
+static_assert(fits_record<kRecordSize>(kDroppedStringFlags, sizeof(int32_t), [](std::size_t at) { return at; }));
 
 }  // namespace
 
@@ -92,14 +87,14 @@ void read_dim_style_table(tagFile* f, int32_t position) {
   DimStyleArrays arrays;
   for (uint32_t i = 0; i < count; ++i) {
     const int32_t at = r.offset();
-    const unsigned char* rec = r.take(kRecordSize);  // the record's 216 bytes, in place
+    const DimStyleRecord rec = r.record<kRecordSize>();  // the record's 216 bytes, in place
     name.clear();
     second_name.clear();
-    if (r.ok() && RecordReader::field_at<int32_t>(rec, 0) != 0) name.assign(r.counted_view());
-    const bool has_second_name = r.ok() && RecordReader::field_at<int32_t>(rec, 204) != 0;
+    if (r.ok() && rec.get<int32_t, 0>() != 0) name.assign(r.counted_view());
+    const bool has_second_name = r.ok() && rec.get<int32_t, 204>() != 0;
     const bool used_fields_read = r.ok();
     for (std::size_t flag : kDroppedStringFlags)
-      if (r.ok() && RecordReader::field_at<int32_t>(rec, flag) != 0) r.counted_view();
+      if (r.ok() && rec.at<int32_t>(flag) != 0) r.counted_view();
     if (r.ok() && has_second_name) second_name.assign(r.counted_view());
     // Without a second name, the dropped strings are all that follows the
     // used fields: a style whose dropped strings alone are cut is created.
@@ -108,7 +103,7 @@ void read_dim_style_table(tagFile* f, int32_t position) {
       api_kt_create_dim_style(name.c_str(), second_name.c_str(), arrays.longs, arrays.shorts, arrays.reals);
     }
     if (!r.ok()) {
-      report_diagnostic(kSection, at, "record %u of %u cut short by the end of the data", i, count);
+      report_read_failure(r, kSection, at, "record %u of %u", i, count);
       return;
     }
   }

@@ -46,7 +46,7 @@ int read_layer_table(tagFile* f, int32_t position) {
     const int32_t at = r.offset();
     read_layer_record(r, rec);
     if (!r.ok()) {
-      report_diagnostic(kSection, at, "record %u of %u cut short by the end of the data", i, count);
+      report_read_failure(r, kSection, at, "record %u of %u", i, count);
       return 0;
     }
     // Negative: the layer is off, the colour its absolute value; 0 means 7.

@@ -29,8 +29,8 @@ int value_width(int8_t type) {
 }  // namespace
 
 int read_sysvar_section(tagFile* f, int32_t position) {
-  file_seek(f, position, 0);
   RecordReader r(f);
+  r.seek(position);
   if (!r.skip(8)) {
     report_diagnostic(kSection, position, "the leading value lies outside the file");
     return 0;
@@ -46,10 +46,10 @@ int read_sysvar_section(tagFile* f, int32_t position) {
     }
     if (width == 0 && i == kShortStringEntry) width = 2;
     // Strings are passed over to their zero without being stored.
-    const bool read = width > 0 ? r.skip(static_cast<uint64_t>(width)) : read_cstring(f, nullptr, 0) == 1;
-    if (!read) {
-      report_diagnostic(kSection, at, "value of entry %zu of %zu cut short by the end of the data", i,
-                        list.size());
+    if (width > 0) r.skip(static_cast<uint64_t>(width));
+    else if (r.zero_terminated(), !r.ok()) file_seek(f, 0, 2);  // a string without its zero runs to the end
+    if (!r.ok()) {
+      report_read_failure(r, kSection, at, "value of entry %zu of %zu", i, list.size());
       return 0;
     }
   }

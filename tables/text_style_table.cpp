@@ -96,8 +96,7 @@ int read_text_style_table(tagFile* f, int32_t position) {
       if (trailer) r.counted_view();
     }
     if (!r.ok()) {
-      report_diagnostic(kSection, at, "record %u of %u (%d bytes and strings) cut short by the end of the data",
-                        i, count, size);
+      report_read_failure(r, kSection, at, "record %u of %u (%d bytes and strings)", i, count, size);
       return 0;
     }
   }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "entities/kind_table.h"
 #include "kernel/collections.h"
 #include "load/load_document.h"
 #include "tables/sysvar_list.h"
@@ -74,13 +75,6 @@ Bytes all_max(std::size_t n) {
   return b;
 }
 
-// Every entity kind with a payload of huge counts after a normal property block.
-Bytes hostile_entities(uint32_t count, Bytes (*fill)(std::size_t)) {
-  Bytes records;
-  for (int kind : {13, 28, 23, 18, 26, 43, 45, 100, 7, 11, 8, 29, 2})
-    records.append(entity(kind, PropsBlock(), fill(64)));
-  return entity_section(count, records);
-}
 
 struct Case {
   std::string name;
@@ -96,8 +90,11 @@ std::vector<Case> cases() {
     for (TorvSlot slot : {kSlotSysVars, kSlotLayers, kSlotTextStyles, kSlotDimStyles, kSlotBlocks, kSlotEntities})
       every.section(slot, fill(96));
     out.push_back({l + "_every_section", every.build()});
-    // Entities whose payload counts are huge, under a huge record count.
-    out.push_back({l + "_entity_payloads", TorvFile("HALD 2002").section(kSlotEntities, hostile_entities(0xFFFFFFFF, fill)).build()});
+    // Each kind whose payload holds counts, its counts huge, under a huge record count.
+    for (const EntityKind& k : kEntityKinds)
+      if (k.holds_counts)
+        out.push_back({l + "_kind_" + std::to_string(k.code),
+                       TorvFile("HALD 2002").section(kSlotEntities, entity_section(0xFFFFFFFF, entity(k.code, PropsBlock(), fill(64)))).build()});
     // Property blocks with huge xdata and blob counts.
     for (auto props : {PropsBlock().xdata(0xFFFFFFFF, fill(32)), PropsBlock().xdata(0x7FFFFFFF, Bytes().i16(1004).append(fill(32))),
                        PropsBlock().blobs(0xFFFFFFFF, fill(32)), PropsBlock().blobs(1, fill(48))})

@@ -39,7 +39,10 @@ void on_diagnostic(const char* message, void*) {
   // A block's entity stream reports its cut record, then the block section
   // reports the stream: one stop, one line.
   if (starts_with(g_last, "block definitions: entity stream") && !g_damage.empty() && starts_with(g_damage.back(), "entities: ")) {
-    g_damage.back() = g_last.substr(0, g_last.find(" cut short")) + ": " + g_damage.back().substr(10);
+    // Up to "(block index N)": what follows is the stream's reason, which the entities line gives.
+    const std::size_t index = g_last.find(" (block index");
+    const std::size_t end = index == std::string::npos ? std::string::npos : g_last.find(')', index);
+    g_damage.back() = g_last.substr(0, end == std::string::npos ? end : end + 1) + ": " + g_damage.back().substr(10);
     return;
   }
   g_damage.push_back(g_last);

@@ -1,6 +1,6 @@
 #include "tools/trv/legacy_entities.h"
 
-#include <cstring>
+#include "format/record_reader.h"
 
 namespace {
 
@@ -9,27 +9,6 @@ bool stop(LegacyEntityWalk& w, int64_t at, const char* why) {
   w.why = why;
   w.stop_offset = at;
   return false;
-}
-
-int16_t int16_at(const unsigned char* p) {
-  int16_t v = 0;
-  std::memcpy(&v, p, sizeof v);
-  return v;
-}
-
-// The bytes of the optional fields from `at`, within the record's `room`
-// bytes after the frame; -1 when they do not fit.
-int64_t optional_fields_size(const unsigned char* at, int64_t room, uint8_t options) {
-  int64_t used = 0;
-  if (options & kLegacyOptCounted) {
-    if (room < 2) return -1;
-    const int16_t n = int16_at(at);
-    used = 2 + (n > 0 ? n : 0);
-  }
-  if (options & kLegacyOptWord1) used += 2;
-  if (options & kLegacyOptWord2) used += 2;
-  if (options & kLegacyOptLong) used += 4;
-  return used <= room ? used : -1;
 }
 
 }  // namespace
@@ -58,21 +37,28 @@ bool next_legacy_entity(LegacyEntityWalk& w, LegacyEntityFrame& frame) {
   // The record must end by the end offset and inside the file.
   const int64_t limit = w.end < size ? w.end : size;
   const char* past = w.end <= size ? "record runs past the section's end offset" : "record runs past the end of the file";
-  if (limit - at < kLegacyFrameSize) return stop(w, at, past);
-
-  const unsigned char* p = w.data + at;
+  // The walk reads up to the end offset or the file's end, whichever comes first.
+  tagFile f{w.data, static_cast<int32_t>(limit), static_cast<int32_t>(at)};
+  RecordReader r(&f);
+  const auto head = r.record<kLegacyFrameSize>();
+  if (!r.ok()) return stop(w, at, past);
   frame.offset = at;
-  frame.kind = p[0];
-  frame.options = p[1];
-  frame.length = int16_at(p + 2);
+  frame.kind = head.get<uint8_t, 0>();
+  frame.options = head.get<uint8_t, 1>();
+  frame.length = head.get<int16_t, 2>();
   if (frame.length < kLegacyFrameSize) return stop(w, at, "record length is shorter than its 8-byte frame");
-  if (frame.length > limit - at) return stop(w, at, past);
+  const auto room = static_cast<std::size_t>(frame.length - kLegacyFrameSize);
+  RecordReader record = r.section(room);
+  if (!r.ok()) return stop(w, at, past);
 
-  const int64_t room = frame.length - kLegacyFrameSize;
-  const int64_t optional = optional_fields_size(p + kLegacyFrameSize, room, frame.options);
-  if (optional < 0) return stop(w, at, "optional fields run past the record's length");
-  frame.payload_offset = at + kLegacyFrameSize + optional;
-  frame.payload_size = room - optional;
+  // The optional fields, inside the record's length.
+  if (frame.options & kLegacyOptCounted) record.counted_view();
+  if (frame.options & kLegacyOptWord1) record.skip(2);
+  if (frame.options & kLegacyOptWord2) record.skip(2);
+  if (frame.options & kLegacyOptLong) record.skip(4);
+  if (!record.ok()) return stop(w, at, "optional fields run past the record's length");
+  frame.payload_offset = record.offset();
+  frame.payload_size = static_cast<int64_t>(record.remaining());
 
   w.next = at + frame.length;
   if (frame.kind == kLegacyLastKind) {

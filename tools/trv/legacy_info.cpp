@@ -3,13 +3,13 @@
 #include <cinttypes>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <span>
 
 #include "tools/trv/legacy_entities.h"
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
+#include "format/record_reader.h"
 #include "tools/trv/cli_support.h"
 
 namespace trv {
@@ -48,10 +48,10 @@ void print_directory(const LegacyFixedPart& fixed, std::size_t file_size) {
 // A load walks the table only with mode -1, and its outcome never fails the load.
 void print_sysvars(const LegacyFixedPart& fixed, std::span<const unsigned char> bytes) {
   const auto at = static_cast<std::size_t>(fixed.sysvars_offset);
-  int16_t count = 0;
-  if (at + 2 <= bytes.size()) std::memcpy(&count, bytes.data() + at, sizeof count);
-  std::printf("system variables: at byte %zu, %d entr%s, ", at, int{count}, count == 1 ? "y" : "ies");
   tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), fixed.sysvars_offset};
+  const int16_t count = RecordReader(&f).i16();  // 0 when cut
+  file_seek(&f, fixed.sysvars_offset, 0);
+  std::printf("system variables: at byte %zu, %d entr%s, ", at, int{count}, count == 1 ? "y" : "ies");
   if (walk_legacy_sysvar_table(&f)) std::printf("read to byte %d\n", f.position);
   else std::printf("walk stops early (a mode -1 load goes on): %s\n", last_diagnostic().c_str());
 }

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "entities/kind_table.h"
 #include "load/load_document.h"
 
 namespace trv {
@@ -42,24 +43,6 @@ const char* drawable_kind_name(KT_Drawable_Kind kind) {
   return "unknown";
 }
 
-const char* record_kind_name(int kind) {
-  switch (kind) {
-    case 1: return "point";
-    case 2: return "line";
-    case 3: return "circle";
-    case 4: return "arc";
-    case 5: return "corner";
-    case 6: return "solid";
-    case 7: return "text";
-    case 8: return "named";
-    case 11: return "four-string text";
-    case 13: return "polyline";
-    case 18: return "dimension";
-    case 23: return "insert";
-    case 28: return "vertex chain";
-    case 17: case 26: case 29: case 43: case 45: case 100: return "other";
-    default: return "unknown";
-  }
-}
+const char* record_kind_name(int kind) { return entity_kind_name(kind); }
 
 }  // namespace trv

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "format/names.h"
 #include "tools/trv/render.h"
 
 namespace trv {
@@ -11,7 +12,7 @@ std::optional<PictureFormat> picture_format(const std::string& path) {
   const auto dot = path.rfind('.');
   if (dot == std::string::npos) return std::nullopt;
   std::string ext = path.substr(dot + 1);
-  for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  lower_ascii(ext);
   if (ext == "svg") return PictureFormat::svg;
   if (ext == "png") return PictureFormat::png;
   if (ext == "pdf") return PictureFormat::pdf;
