@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <new>
 
 #include "format/record_reader.h"
 
@@ -23,16 +22,16 @@ FileWindow::~FileWindow() {
 }
 
 // What the readers see: buffer_ holds [base, base + span). The next pause
-// slides the window once fewer than a quarter of it lie ahead, or at once
-// when buffers wait to be freed.
+// slides the window once less than a sixteenth of it lies ahead (what moves
+// to the front is then little), or at once when buffers wait to be freed.
 void FileWindow::show(int32_t base, std::size_t span) {
-  f_.buffer = buffer_.get();
+  f_.buffer = buffer_ != nullptr ? buffer_->data() : nullptr;
   f_.base = base;
   f_.span = span;
   const int64_t end = int64_t{base} + static_cast<int64_t>(span);
   if (!retired_.empty()) f_.refill_at = INT32_MIN;
   else if (end >= f_.length) f_.refill_at = INT32_MAX;
-  else f_.refill_at = static_cast<int32_t>(std::max<int64_t>(end - static_cast<int64_t>(bytes_ / 4), INT32_MIN));
+  else f_.refill_at = static_cast<int32_t>(std::max<int64_t>(end - static_cast<int64_t>(bytes_ / 16), INT32_MIN));
 }
 
 const unsigned char* FileWindow::bring_in(int32_t position, std::size_t n) {
@@ -41,12 +40,12 @@ const unsigned char* FileWindow::bring_in(int32_t position, std::size_t n) {
   // A new buffer from the position on: views into the current one may still
   // be held by the record being read.
   const std::size_t want = std::min<std::size_t>(std::max(n, bytes_), static_cast<std::size_t>(f_.length - position));
-  std::unique_ptr<unsigned char[]> fresh(new (std::nothrow) unsigned char[want]);
-  if (fresh == nullptr) {
+  auto fresh = std::make_unique<FileBlock>();
+  if (!fresh->allocate(want)) {
     out_of_memory_ = true;
     return nullptr;
   }
-  if (!file_.read_at(static_cast<uint64_t>(position), fresh.get(), want)) {
+  if (!file_.read_at(static_cast<uint64_t>(position), fresh->data(), want)) {
     failed_ = true;
     return nullptr;
   }
@@ -54,7 +53,7 @@ const unsigned char* FileWindow::bring_in(int32_t position, std::size_t n) {
   buffer_ = std::move(fresh);
   capacity_ = want;
   show(position, want);
-  return buffer_.get();
+  return buffer_->data();
 }
 
 void FileWindow::slide() {
@@ -68,9 +67,10 @@ void FileWindow::slide() {
   // The bytes still ahead move to the front; the rest of the buffer is
   // filled from the file.
   const auto keep = static_cast<std::size_t>(static_cast<int64_t>(f_.span) - from);
-  std::memmove(buffer_.get(), buffer_.get() + from, keep);
+  unsigned char* const data = buffer_->data();
+  std::memmove(data, data + from, keep);
   const std::size_t more = std::min<std::size_t>(capacity_ - keep, static_cast<std::size_t>(f_.length - end));
-  if (!file_.read_at(static_cast<uint64_t>(end), buffer_.get() + keep, more)) {
+  if (!file_.read_at(static_cast<uint64_t>(end), data + keep, more)) {
     failed_ = true;
     show(f_.position, keep);
     f_.refill_at = INT32_MAX;  // a read past the window fails again

@@ -5,8 +5,9 @@
 //
 // Views into the buffer (a record, a string) must stay valid while a record
 // is read, so the window moves in place only between records
-// (RecordReader::between_records). A read that passes the window within a
-// record gets a new buffer; the old one is kept until the next pause.
+// (RecordReader::between_records), once less than a sixteenth of it lies
+// ahead. A read that passes the window within a record gets a new buffer;
+// the old one is kept until the next pause.
 #pragma once
 
 #include <cstddef>
@@ -45,9 +46,9 @@ class FileWindow {
   const InputFile& file_;
   tagFile& f_;
   std::size_t bytes_;
-  std::unique_ptr<unsigned char[]> buffer_;
+  std::unique_ptr<FileBlock> buffer_;  // in 2 MiB pages when it is large
   std::size_t capacity_ = 0;
-  std::vector<std::unique_ptr<unsigned char[]>> retired_;  // until the next pause
+  std::vector<std::unique_ptr<FileBlock>> retired_;  // until the next pause
   bool failed_ = false;
   bool out_of_memory_ = false;
 };
