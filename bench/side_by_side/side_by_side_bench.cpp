@@ -145,6 +145,9 @@ void run_trv(benchmark::State& state, std::vector<std::string> args) {
   state.counters["budget_MiB"] = (g_kept_bytes + g_file_bytes) / (1024 * 1024) + 64;
 }
 
+// The load alone as a process: what trv dump and trv info pay before they
+// write a byte (a fresh process's first touch of its memory included).
+void BM_TrvCheck(benchmark::State& state) { run_trv(state, {"check", g_drawing}); }
 void BM_TrvDump(benchmark::State& state) { run_trv(state, {"dump", g_drawing}); }
 void BM_TrvInfo(benchmark::State& state) { run_trv(state, {"info", g_drawing}); }
 void BM_TrvInfoDirectoryLarge(benchmark::State& state) { run_trv(state, {"info", "--directory", g_large}); }
@@ -168,6 +171,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
     ratio(out, "load / floor", "BM_Load", "BM_Floor", 3.0);
     ratio(out, "trv dump / load", "BM_TrvDump", "BM_Load", 3.0);
     ratio(out, "trv info / load", "BM_TrvInfo", "BM_Load", 1.5);
+    out << "the same against the load as a process (trv check):\n";
+    ratio(out, "trv dump / trv check", "BM_TrvDump", "BM_TrvCheck", 3.0);
+    ratio(out, "trv info / trv check", "BM_TrvInfo", "BM_TrvCheck", 1.5);
     if (median_ms_.count("BM_TrvInfoDirectoryLarge"))
       print(out, "  %-22s %9.1f ms   (goal < 50 ms)\n", "trv info --directory", median_ms_["BM_TrvInfoDirectoryLarge"]);
   }
@@ -210,6 +216,7 @@ int main(int argc, char** argv) {
   };
   each(benchmark::RegisterBenchmark("BM_Floor", BM_Floor));
   each(benchmark::RegisterBenchmark("BM_Load", BM_Load));
+  each(benchmark::RegisterBenchmark("BM_TrvCheck", BM_TrvCheck));
   each(benchmark::RegisterBenchmark("BM_TrvDump", BM_TrvDump));
   each(benchmark::RegisterBenchmark("BM_TrvInfo", BM_TrvInfo));
   if (!g_large.empty()) each(benchmark::RegisterBenchmark("BM_TrvInfoDirectoryLarge", BM_TrvInfoDirectoryLarge));
