@@ -17,7 +17,7 @@ FileWindow::FileWindow(const InputFile& file, tagFile& f, std::size_t bytes)
 FileWindow::~FileWindow() {
   f_.buffer = nullptr;
   f_.window = nullptr;
-  f_.span = 0;
+  f_.window_end = 0;
   f_.refill_at = INT32_MAX;
 }
 
@@ -27,8 +27,8 @@ FileWindow::~FileWindow() {
 void FileWindow::show(int32_t base, std::size_t span) {
   f_.buffer = buffer_ != nullptr ? buffer_->data() : nullptr;
   f_.base = base;
-  f_.span = span;
   const int64_t end = int64_t{base} + static_cast<int64_t>(span);
+  f_.window_end = end;
   if (!retired_.empty()) f_.refill_at = INT32_MIN;
   else if (end >= f_.length) f_.refill_at = INT32_MAX;
   else f_.refill_at = static_cast<int32_t>(std::max<int64_t>(end - static_cast<int64_t>(bytes_ / 16), INT32_MIN));
@@ -56,17 +56,24 @@ const unsigned char* FileWindow::bring_in(int32_t position, std::size_t n) {
   return buffer_->data();
 }
 
+void FileWindow::moved() {
+  if (f_.position >= f_.base && f_.position <= f_.window_end) return;
+  f_.base = f_.position;
+  f_.window_end = f_.position;
+}
+
 void FileWindow::slide() {
   retired_.clear();
   const int64_t from = int64_t{f_.position} - f_.base;
-  const int64_t end = int64_t{f_.base} + static_cast<int64_t>(f_.span);
-  if (buffer_ == nullptr || from < 0 || from > static_cast<int64_t>(f_.span) || end >= f_.length) {
-    show(f_.base, f_.span);  // nothing to slide: the next read outside brings its bytes in
+  const int64_t end = f_.window_end;
+  const auto span = static_cast<std::size_t>(end - f_.base);
+  if (buffer_ == nullptr || from > static_cast<int64_t>(span) || end >= f_.length) {
+    show(f_.base, span);  // nothing to slide: the next read outside brings its bytes in
     return;
   }
   // The bytes still ahead move to the front; the rest of the buffer is
   // filled from the file.
-  const auto keep = static_cast<std::size_t>(static_cast<int64_t>(f_.span) - from);
+  const auto keep = static_cast<std::size_t>(end - f_.position);
   unsigned char* const data = buffer_->data();
   std::memmove(data, data + from, keep);
   const std::size_t more = std::min<std::size_t>(capacity_ - keep, static_cast<std::size_t>(f_.length - end));

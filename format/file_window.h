@@ -34,6 +34,9 @@ class FileWindow {
   const unsigned char* bring_in(int32_t position, std::size_t n);
   // A pause between records: the window may move in place.
   void slide();
+  // The position was set: one outside the window empties it, so that the
+  // position never lies before the window's start.
+  void moved();
 
   // Whether a read of the file failed (it shrank, or an I/O error).
   bool failed() const { return failed_; }

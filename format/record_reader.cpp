@@ -27,6 +27,13 @@ void report_read_failure(const RecordReader& r, const char* section, int64_t at,
   report_diagnostic(section, at, "%s cut short by the end of the data", what);
 }
 
+const unsigned char* RecordReader::take_outside_window(std::size_t n) {
+  if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), nullptr;
+  const unsigned char* p = at_position(n);
+  if (p != nullptr) f_->position += static_cast<int32_t>(n);
+  return p;
+}
+
 const unsigned char* RecordReader::bring_in(std::size_t n) {
   if (n == 0) return record_detail::kZeros;
   return f_->window != nullptr ? f_->window->bring_in(f_->position, n) : nullptr;
@@ -35,3 +42,5 @@ const unsigned char* RecordReader::bring_in(std::size_t n) {
 void RecordReader::slide_window() {
   if (f_->window != nullptr) f_->window->slide();
 }
+
+void RecordReader::seek_window() { f_->window->moved(); }

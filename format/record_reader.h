@@ -108,7 +108,10 @@ class RecordReader {
   [[gnu::cold]] void fail(ReadFailure why = ReadFailure::bad_value) { fail_at(why, offset()); }
 
   // Moves to a section's position; nothing is read yet.
-  void seek(int32_t position) { f_->position = position; }
+  void seek(int32_t position) {
+    f_->position = position;
+    if (f_->window != nullptr) seek_window();
+  }
 
   // A nested section: the next n bytes (or, with a position, the n bytes
   // there), read through a cursor that ends where the section ends and whose
@@ -146,7 +149,10 @@ class RecordReader {
   template <class T>
   T get() {
     T value{};
-    if (const unsigned char* p = take(sizeof(T))) std::memcpy(&value, p, sizeof(T));
+    if (fits(sizeof(T))) [[likely]]
+      std::memcpy(&value, advance(sizeof(T)), sizeof(T));
+    else if (const unsigned char* p = take_outside_window(sizeof(T)))
+      std::memcpy(&value, p, sizeof(T));
     return value;
   }
   uint8_t u8() { return get<uint8_t>(); }
@@ -160,14 +166,12 @@ class RecordReader {
   // past them. When fewer remain the cursor fails and the record reads zeros.
   template <std::size_t N>
   FixedRecord<N> record() {
-    const unsigned char* p = take(N);
-    return FixedRecord<N>(p != nullptr ? p : record_detail::kZeros);
+    return FixedRecord<N>(fits(N) ? advance(N) : or_zeros(take_outside_window(N)));
   }
   // The same for a record whose size its flags fix (at most 256 bytes).
   RecordView record(std::size_t n) {
     assert(n <= record_detail::kLargestView);
-    const unsigned char* p = take(n);
-    return p != nullptr ? RecordView(p, n) : RecordView(record_detail::kZeros, n);
+    return RecordView(fits(n) ? advance(n) : or_zeros(take_outside_window(n)), n);
   }
 
   // Copies n bytes, or fails leaving dst as it was.
@@ -240,35 +244,45 @@ class RecordReader {
     const int32_t p = f_->position;
     return (p < 0 || p > end_) ? 0 : static_cast<std::size_t>(end_ - p);
   }
+  // The next n bytes, the cursor moved past them; null (the cursor failed)
+  // when they are not all there.
+  const unsigned char* take(std::size_t n) { return fits(n) ? advance(n) : take_outside_window(n); }
 
-  const unsigned char* take(std::size_t n) {
-    if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), nullptr;
-    const unsigned char* p = at_position(n);
-    if (p != nullptr) f_->position += static_cast<int32_t>(n);
-    return p;
+  // Whether the next n bytes are there and in the buffer: the one test of
+  // every read's fast path.
+  bool fits(std::size_t n) const {
+    return ok_ && n <= left() && int64_t{f_->position} + static_cast<int64_t>(n) <= f_->window_end;
   }
+  // The next n bytes, which fit; the cursor moves past them.
+  const unsigned char* advance(std::size_t n) {
+    const int32_t p = f_->position;
+    f_->position = p + static_cast<int32_t>(n);
+    return f_->buffer + (p - f_->base);
+  }
+  static const unsigned char* or_zeros(const unsigned char* p) { return p != nullptr ? p : record_detail::kZeros; }
 
   // The n bytes at the position (n <= left()), or null when the file cannot
   // be read there (the cursor then fails). Views taken before stay valid.
   const unsigned char* at_position(std::size_t n) {
-    const uint64_t from = static_cast<uint64_t>(static_cast<int64_t>(f_->position) - f_->base);
-    if (from + n <= f_->span) [[likely]]
-      return f_->buffer + from;
-    const unsigned char* p = bring_in(n);
-    if (p == nullptr) fail(ReadFailure::end_of_data);
-    return p;
+    const int32_t p = f_->position;
+    if (int64_t{p} + static_cast<int64_t>(n) <= f_->window_end) [[likely]]
+      return f_->buffer + (p - f_->base);
+    const unsigned char* in = bring_in(n);
+    if (in == nullptr) fail(ReadFailure::end_of_data);
+    return in;
   }
 
   // How many of `have` bytes from the position the window holds now.
   std::size_t in_window_from_position(std::size_t have) const {
-    const int64_t from = static_cast<int64_t>(f_->position) - f_->base;
-    if (from < 0 || static_cast<uint64_t>(from) >= f_->span) return 0;
-    const uint64_t held = f_->span - static_cast<uint64_t>(from);
-    return held < have ? static_cast<std::size_t>(held) : have;
+    const int64_t held = f_->window_end - f_->position;
+    if (held <= 0) return 0;
+    return static_cast<uint64_t>(held) < have ? static_cast<std::size_t>(held) : have;
   }
 
+  [[gnu::cold]] const unsigned char* take_outside_window(std::size_t n);
   [[gnu::cold]] const unsigned char* bring_in(std::size_t n);
   [[gnu::cold]] void slide_window();
+  [[gnu::cold]] void seek_window();
 
   [[gnu::cold]] void fail_at(ReadFailure why, int32_t at) {
     if (ok_) {

@@ -35,7 +35,7 @@ int file_seek(tagFile* f, int32_t offset, int mode) {
   const int64_t target = base + offset;
   if (target < std::numeric_limits<int32_t>::min() || target > std::numeric_limits<int32_t>::max())
     return -1;
-  f->position = static_cast<int32_t>(target);
+  RecordReader(f).seek(static_cast<int32_t>(target));
   return 0;
 }
 

@@ -18,9 +18,11 @@ struct tagFile {
 
   // A file in memory leaves these as they are: its buffer holds every byte.
   // A file read a window at a time (file_window.h) holds in its buffer only
-  // the `span` bytes from offset `base`; its window brings in the others.
+  // the bytes from offset `base` to `window_end`; its window brings in the
+  // others. The position never lies before `base` (a seek there empties
+  // the window), so a read inside [position, window_end] is in the buffer.
   int32_t base = 0;
-  uint64_t span = UINT64_MAX / 2;
+  int64_t window_end = INT64_MAX;
   int32_t refill_at = INT32_MAX;  // past this position, a pause between records slides the window
   FileWindow* window = nullptr;
 };
