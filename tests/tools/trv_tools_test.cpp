@@ -223,25 +223,60 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
 }
 
 // The extents walk works out per placement what the drawable-by-drawable
-// sum (Extents::add) works out per arc: on random drawings of arcs, circles
-// and lines in nested, turned, mirrored and stretched blocks, the two agree
-// to the bit (signs of zero included).
+// sum (Extents::add) works out per arc, and adds a block's points between
+// two inserts in one loop: on random drawings of every kind of drawable in
+// nested, turned, mirrored and stretched blocks, with huge, infinite and NaN
+// coordinates among them, the two agree to the bit (signs of zero
+// included), with and without drawables left out.
+void expect_walk_is_the_sum(const KT_Drawing& d, const trv::WalkOptions& options, const std::string& what) {
+  trv::Extents sum;
+  trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) { sum.add(e, p); });
+  const trv::Extents walked = trv::model_space_extents(d, options);
+  ASSERT_EQ(walked.empty, sum.empty) << what;
+  for (const auto& [a, b] : {std::pair{walked.min, sum.min}, {walked.max, sum.max}})
+    for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}})
+      ASSERT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << what;
+}
+
 TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
   std::mt19937_64 rng(16);
   auto pick = [&](std::initializer_list<double> values) { return values.begin()[rng() % values.size()]; };
   auto real = [&](double range) { return std::uniform_real_distribution<double>(-range, range)(rng); };
-  for (int round = 0; round < 40; ++round) {
+  // Mostly ordinary, now and then what a damaged file may hold.
+  auto coord = [&](double range) {
+    return rng() % 16 ? real(range)
+                      : pick({0.0, -0.0, 1e308, -1e308, HUGE_VAL, -HUGE_VAL, std::nan(""), 5e-324});
+  };
+  for (int round = 0; round < 60; ++round) {
     auto shape = [&](int block) {
-      switch (rng() % 4) {
+      switch (rng() % 9) {
         case 0: return entity(3, PropsBlock(), Bytes().pt3(real(50), real(50), real(1)).f64(pick({0.0, -0.0, 1.0, real(9)})));
         case 1:
           return entity(4, PropsBlock(),
                         Bytes().pt3(real(50), real(50), 0).f64(real(9)).f64(pick({0.0, -0.0, 90.0, real(720)})).f64(real(720)));
-        case 2: return line_on(0, real(50), pick({0.0, -0.0, real(50)}), real(50), real(50));
+        case 2: return line_on(rng() % 2, coord(50), pick({0.0, -0.0, real(50)}), coord(50), real(50));
+        case 3: return point_on(rng() % 2, coord(50), coord(50));
+        case 4: {
+          Bytes corners;
+          for (int i = 0; i < 4; ++i) corners.pt3(coord(50), coord(50), pick({0.0, -0.0, coord(5)}));
+          return entity(5, PropsBlock(), corners);
+        }
+        case 5: {
+          const int n = int(rng() % 6);
+          Bytes chain = Bytes().i32(n).u16(0).f64(0).i32(0).i32(0);
+          for (int i = 0; i < n; ++i) chain.pt2(coord(50), coord(50));
+          return entity(28, PropsBlock(), chain);
+        }
+        case 6: {
+          Bytes dim = Bytes().i32(0).i32(0).i32(0);
+          for (int i = 0; i < 7; ++i) dim.pt3(coord(50), coord(50), real(1));
+          return entity(18, PropsBlock(), dim.zeros(48).i16(0));
+        }
         default: {
           const std::string inner = "B" + std::to_string(rng() % 4);
-          return block > 0 ? insert(floor_plan::kLayer0, inner, real(20), real(20), pick({1.0, -1.0, real(3)}),
-                                    pick({1.0, -1.0, real(3)}), pick({0.0, -0.0, 90.0, 180.0, real(360)}))
+          return block > 0 ? insert(rng() % 2 ? floor_plan::kLayer0 : floor_plan::kWalls, inner, real(20), real(20),
+                                    pick({1.0, -1.0, real(3), 1e300}), pick({1.0, -1.0, real(3)}),
+                                    pick({0.0, -0.0, 90.0, 180.0, real(360)}))
                            : line_on(0, 0, 0, 0, 0);
         }
       }
@@ -249,7 +284,7 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
     Bytes blocks = Bytes().u32(4);
     for (int b = 0; b < 4; ++b) {
       std::vector<Bytes> entities;
-      for (int i = 0; i < 6; ++i) entities.push_back(shape(b));
+      for (int i = 0; i < 8; ++i) entities.push_back(shape(b));
       blocks.append(floor_plan::block("B" + std::to_string(b), real(5), real(5), entities));
     }
     std::vector<Bytes> model;
@@ -261,14 +296,34 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
     KT_Drawing d;
     const auto bytes = drawing_of(model, blocks);
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
-    trv::Extents sum;
-    trv::walk_model_space(d, {}, [&](const KT_Drawable& e, const trv::Placement& p) { sum.add(e, p); });
-    const trv::Extents walked = trv::model_space_extents(d);
-    ASSERT_EQ(walked.empty, sum.empty);
-    for (const auto& [a, b] : {std::pair{walked.min, sum.min}, {walked.max, sum.max}})
-      for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}})
-        ASSERT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << "round " << round;
+    expect_walk_is_the_sum(d, {}, "round " + std::to_string(round));
+    trv::WalkOptions on_layer_0;
+    on_layer_0.shown = [](const KT_Drawable& e) { return e.layer == 0; };
+    expect_walk_is_the_sum(d, on_layer_0, "layer 0, round " + std::to_string(round));
   }
+}
+
+// A walk that reaches the visit limit stops at the same drawable either way:
+// sixteen blocks, each a line, an arc and three turned inserts of the next.
+TEST_F(DrawingTest, ExtentsWalkStopsWhereTheSumStops) {
+  std::mt19937_64 rng(4);
+  auto real = [&](double range) { return std::uniform_real_distribution<double>(-range, range)(rng); };
+  Bytes blocks = Bytes().u32(16);
+  for (int b = 0; b < 16; ++b) {
+    std::vector<Bytes> entities = {line_on(0, real(9), real(9), real(9), real(9)),
+                                   entity(4, PropsBlock(), Bytes().pt3(real(9), real(9), 0).f64(2).f64(real(360)).f64(real(360)))};
+    for (int i = 0; b < 15 && i < 3; ++i)
+      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), real(9), real(9), 1, 1, real(360)));
+    blocks.append(floor_plan::block("B" + std::to_string(b), 0, 0, entities));
+  }
+  KT_Drawing d;
+  const auto bytes = drawing_of({insert(floor_plan::kLayer0, "B0", 0, 0, 1, 1, 0), line_on(0, 1e6, 1e6, 1e6, 1e6)}, blocks);
+  ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
+  long visits = 0;
+  EXPECT_FALSE(trv::walk_model_space(d, {}, [&](const KT_Drawable&, const trv::Placement&) { ++visits; }));
+  EXPECT_EQ(visits, trv::kMaxVisits);
+  expect_walk_is_the_sum(d, {}, "limited");
+  EXPECT_LT(trv::model_space_extents(d).max.x, 1e6);  // the line after the limit is left out
 }
 
 // The remainder the arcs use is std::fmod's to the bit, at the edges of its
