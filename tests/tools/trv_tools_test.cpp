@@ -228,14 +228,20 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
 // nested, turned, mirrored and stretched blocks, with huge, infinite and NaN
 // coordinates among them, the two agree to the bit (signs of zero
 // included), with and without drawables left out.
-void expect_walk_is_the_sum(const KT_Drawing& d, const trv::WalkOptions& options, const std::string& what) {
+// The visits of the sum's walk.
+long expect_walk_is_the_sum(const KT_Drawing& d, const trv::WalkOptions& options, const std::string& what) {
   trv::Extents sum;
-  trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) { sum.add(e, p); });
+  long visits = 0;
+  trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) {
+    sum.add(e, p);
+    ++visits;
+  });
   const trv::Extents walked = trv::model_space_extents(d, options);
-  ASSERT_EQ(walked.empty, sum.empty) << what;
+  EXPECT_EQ(walked.empty, sum.empty) << what;
   for (const auto& [a, b] : {std::pair{walked.min, sum.min}, {walked.max, sum.max}})
     for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}})
-      ASSERT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << what;
+      EXPECT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << what;
+  return visits;
 }
 
 TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
@@ -304,26 +310,29 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
 }
 
 // A walk that reaches the visit limit stops at the same drawable either way:
-// sixteen blocks, each a line, an arc and three turned inserts of the next.
+// sixteen blocks, each three lines and three inserts of the next, placed so
+// that every line visited lies further right than all before it.
 TEST_F(DrawingTest, ExtentsWalkStopsWhereTheSumStops) {
-  std::mt19937_64 rng(4);
-  auto real = [&](double range) { return std::uniform_real_distribution<double>(-range, range)(rng); };
   Bytes blocks = Bytes().u32(16);
   for (int b = 0; b < 16; ++b) {
-    std::vector<Bytes> entities = {line_on(0, real(9), real(9), real(9), real(9)),
-                                   entity(4, PropsBlock(), Bytes().pt3(real(9), real(9), 0).f64(2).f64(real(360)).f64(real(360)))};
-    for (int i = 0; b < 15 && i < 3; ++i)
-      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), real(9), real(9), 1, 1, real(360)));
+    std::vector<Bytes> entities;
+    for (int i = 0; i < 3; ++i) entities.push_back(line_on(0, i / 4.0, b, i / 4.0 + 0.2, b));
+    // What the next block spans stays below its spacing here, 4^(15 - b).
+    for (int i = 1; b < 15 && i <= 3; ++i)
+      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), i * std::pow(4.0, 15 - b), 0, 1, 1, 0));
     blocks.append(floor_plan::block("B" + std::to_string(b), 0, 0, entities));
   }
-  KT_Drawing d;
-  const auto bytes = drawing_of({insert(floor_plan::kLayer0, "B0", 0, 0, 1, 1, 0), line_on(0, 1e6, 1e6, 1e6, 1e6)}, blocks);
-  ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
-  long visits = 0;
-  EXPECT_FALSE(trv::walk_model_space(d, {}, [&](const KT_Drawable&, const trv::Placement&) { ++visits; }));
-  EXPECT_EQ(visits, trv::kMaxVisits);
-  expect_walk_is_the_sum(d, {}, "limited");
-  EXPECT_LT(trv::model_space_extents(d).max.x, 1e6);  // the line after the limit is left out
+  // Lines ahead in the model space move where the limit falls.
+  for (int ahead = 0; ahead < 3; ++ahead) {
+    std::vector<Bytes> model(std::size_t(ahead), line_on(0, -1, 0, -1, 0));
+    model.push_back(insert(floor_plan::kLayer0, "B0", 0, 0, 1, 1, 0));
+    model.push_back(line_on(0, 1e12, 0, 1e12, 0));
+    KT_Drawing d;
+    const auto bytes = drawing_of(model, blocks);
+    ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
+    EXPECT_EQ(expect_walk_is_the_sum(d, {}, "ahead " + std::to_string(ahead)), trv::kMaxVisits);
+    EXPECT_LT(trv::model_space_extents(d).max.x, 1e12);  // the line after the limit is left out
+  }
 }
 
 // The remainder the arcs use is std::fmod's to the bit, at the edges of its
