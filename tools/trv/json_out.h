@@ -57,11 +57,26 @@ class JsonOut {
   // fraction or exponent so that it reads back as a real; NaN and the
   // infinities, which JSON cannot hold, as the strings "nan", "inf", "-inf".
   JsonOut& real(double v);
+  // An array of n reals.
+  JsonOut& reals(const double* v, int n);
   // A string the kernel holds: its bytes as the characters of the same
   // numbers (U+0000 to U+00FF) in UTF-8; null as null.
   JsonOut& text(const char* bytes) { return bytes ? quoted(bytes, true) : null(); }
   // A string that is UTF-8 already.
   JsonOut& utf8(std::string_view chars) { return quoted(chars, false); }
+  // A string the writer itself gives, of printable ASCII other than '"' and
+  // '\\' (a kind's name): nothing to look for.
+  JsonOut& word(std::string_view chars) {
+    separate();
+    room(chars.size() + 2);
+    char* at = buffer_ + used_;
+    *at++ = '"';
+    at = std::copy(chars.begin(), chars.end(), at);
+    *at++ = '"';
+    used_ = static_cast<std::size_t>(at - buffer_);
+    comma_ = true;
+    return *this;
+  }
 
   // Writes what the buffer holds; false once any write to the file failed.
   bool flush();
