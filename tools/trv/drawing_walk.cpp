@@ -1,6 +1,8 @@
 #include "tools/trv/drawing_walk.h"
 
+#include <bit>
 #include <cfloat>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -460,9 +462,12 @@ class ExtentsWalk {
 
   // The block's points made for p's linear part, unless they are already.
   void ready(PreparedBlock& b, const Placement& p) {
-    const double linear[4] = {p.xx, p.yx, p.xy, p.yy};
-    if (b.built && (!b.turns || std::memcmp(linear, b.linear, sizeof linear) == 0)) return;
-    std::memcpy(b.linear, linear, sizeof linear);
+    // Bit for bit, as ExtentsVisitor compares placements.
+    const auto same = [](double u, double v) { return std::bit_cast<std::uint64_t>(u) == std::bit_cast<std::uint64_t>(v); };
+    if (b.built && (!b.turns || (same(p.xx, b.linear[0]) && same(p.yx, b.linear[1]) && same(p.xy, b.linear[2]) &&
+                                 same(p.yy, b.linear[3]))))
+      return;
+    b.linear[0] = p.xx, b.linear[1] = p.yx, b.linear[2] = p.xy, b.linear[3] = p.yy;
     b.built = true;
     b.turns = false;
     b.points.clear();
