@@ -58,13 +58,9 @@ JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
   const auto plain = [&plain_byte](char c) { return plain_byte[static_cast<unsigned char>(c)]; };
   std::size_t run = 0;
   while (run < chars.size() && plain(chars[run])) ++run;
-  if (run == chars.size() && chars.size() + 2 <= kSize - used_) {
-    // Nothing to escape, and room: the usual string in one copy.
-    char* at = buffer_ + used_;
-    *at++ = '"';
-    at = std::copy(chars.begin(), chars.end(), at);
-    *at++ = '"';
-    used_ = static_cast<std::size_t>(at - buffer_);
+  if (run == chars.size() && chars.size() + 3 <= kSize) {
+    // Nothing to escape: the usual string in one copy.
+    quote_plain(chars);
     comma_ = true;
     return *this;
   }

@@ -32,13 +32,8 @@ class JsonOut {
   }
   JsonOut& key(std::string_view name) {
     separate();
-    room(name.size() + 3);
-    char* at = buffer_ + used_;
-    *at++ = '"';
-    at = std::copy(name.begin(), name.end(), at);
-    *at++ = '"';
-    *at++ = ':';
-    used_ = static_cast<std::size_t>(at - buffer_);
+    quote_plain(name);
+    buffer_[used_++] = ':';  // quote_plain left room for it
     comma_ = false;
     return *this;
   }
@@ -68,12 +63,7 @@ class JsonOut {
   // '\\' (a kind's name): nothing to look for.
   JsonOut& word(std::string_view chars) {
     separate();
-    room(chars.size() + 2);
-    char* at = buffer_ + used_;
-    *at++ = '"';
-    at = std::copy(chars.begin(), chars.end(), at);
-    *at++ = '"';
-    used_ = static_cast<std::size_t>(at - buffer_);
+    quote_plain(chars);
     comma_ = true;
     return *this;
   }
@@ -98,6 +88,16 @@ class JsonOut {
     return *this;
   }
   JsonOut& quoted(std::string_view chars, bool from_bytes);
+  // Characters that need no escape, in quotes, with room for one more byte
+  // after them; at most kSize - 3 of them.
+  void quote_plain(std::string_view chars) {
+    room(chars.size() + 3);
+    char* at = buffer_ + used_;
+    *at++ = '"';
+    at = std::copy(chars.begin(), chars.end(), at);
+    *at++ = '"';
+    used_ = static_cast<std::size_t>(at - buffer_);
+  }
   JsonOut& literal(std::string_view s) {
     separate();
     put(s);
