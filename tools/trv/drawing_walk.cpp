@@ -207,6 +207,23 @@ struct PlainSink {
   }
 };
 
+// What the box needs to know of a stretch of points besides the points.
+struct Stretch {
+  double z_low = HUGE_VAL, z_high = -HUGE_VAL;  // folded as the box folds them
+  bool z_finite = true;
+  double reach = 0;  // the largest |x| or |y|; infinite when one is not finite
+  double x_low = HUGE_VAL, x_high = -HUGE_VAL, y_low = HUGE_VAL, y_high = -HUGE_VAL;
+
+  void add(const Ge_Pt& q) {
+    z_finite = z_finite && std::isfinite(q.z);
+    reach = std::isfinite(q.x) && std::isfinite(q.y) ? std::max({reach, std::fabs(q.x), std::fabs(q.y)}) : HUGE_VAL;
+    z_low = std::min(z_low, q.z);
+    z_high = std::max(z_high, q.z);
+    x_low = std::min(x_low, q.x), x_high = std::max(x_high, q.x);
+    y_low = std::min(y_low, q.y), y_high = std::max(y_high, q.y);
+  }
+};
+
 // Whether p takes every point whose x and y are at most reach from 0 to
 // finite x and y. Rounding is monotonic, so |xx x + xy y + x0| as the
 // placement computes it is at most (|xx| reach + |xy| reach) + |x0| computed
@@ -247,27 +264,29 @@ class PointBox {
     }
     low_ = low, high_ = high, z_low_ = z_low, z_high_ = z_high;
   }
-  // A stretch of points whose z values are all finite and fold to z_low and
-  // z_high on their own, and whose x and y are at most reach from 0. When
-  // the placement cannot take such a point beyond the finite doubles (the
-  // usual case), no point is left out: the box takes the same values as
-  // point by point, without a test per point.
-  void add_run(const Ge_Pt* q, long n, const Placement& p, double z_low, double z_high, double reach) {
-    if (!stays_finite(p, reach)) return add_all(q, n, p);
-    const __m128d x_factors = _mm_set_pd(p.yx, p.xx), y_factors = _mm_set_pd(p.yy, p.xy);
-    const __m128d offsets = _mm_set_pd(p.y0, p.x0);
-    __m128d low = low_, high = high_;
-    for (long i = 0; i < n; ++i) {
-      const __m128d in = _mm_loadu_pd(&q[i].x);
-      const __m128d xy = _mm_add_pd(
-          _mm_add_pd(_mm_mul_pd(x_factors, _mm_unpacklo_pd(in, in)), _mm_mul_pd(y_factors, _mm_unpackhi_pd(in, in))),
-          offsets);
-      low = _mm_min_pd(xy, low);
-      high = _mm_max_pd(xy, high);
+  // A stretch of points whose z values are all finite. When the placement
+  // cannot take a point of it beyond the finite doubles (the usual case), no
+  // point is left out, and the box takes the same values as point by point
+  // without a test per point; z folds at once.
+  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch& s) {
+    if (n == 0) return;
+    if (!stays_finite(p, s.reach)) return add_all(q, n, p);
+    if (!add_unturned(p, s)) {
+      const __m128d x_factors = _mm_set_pd(p.yx, p.xx), y_factors = _mm_set_pd(p.yy, p.xy);
+      const __m128d offsets = _mm_set_pd(p.y0, p.x0);
+      __m128d low = low_, high = high_;
+      for (long i = 0; i < n; ++i) {
+        const __m128d in = _mm_loadu_pd(&q[i].x);
+        const __m128d xy = _mm_add_pd(
+            _mm_add_pd(_mm_mul_pd(x_factors, _mm_unpacklo_pd(in, in)), _mm_mul_pd(y_factors, _mm_unpackhi_pd(in, in))),
+            offsets);
+        low = _mm_min_pd(xy, low);
+        high = _mm_max_pd(xy, high);
+      }
+      low_ = low, high_ = high;
     }
-    low_ = low, high_ = high;
-    z_low_ = std::min(z_low_, z_low);
-    z_high_ = std::max(z_high_, z_high);
+    z_low_ = std::min(z_low_, s.z_low);
+    z_high_ = std::max(z_high_, s.z_high);
   }
   void into(Extents& e) const {
     if (_mm_movemask_pd(_mm_cmple_pd(low_, high_)) == 0) return;  // nothing added
@@ -280,6 +299,23 @@ class PointBox {
   }
 
  private:
+  // Under a placement that neither turns nor shears (xy and yx zero), a
+  // placed x is (xx x + 0) + x0: the same value as (xx x) + x0, but for the
+  // sign of a zero, and monotonic in x; likewise y. The stretch's extreme
+  // x and y then give its extreme placed ones, and a value other than zero
+  // has one set of bits, whichever point gives it first: the box takes the
+  // same values as point by point. False (nothing added) where that does
+  // not hold or an extreme is zero, whose sign would depend on the order.
+  bool add_unturned(const Placement& p, const Stretch& s) {
+    if (!(p.yx == 0 && p.xy == 0)) return false;
+    const double x1 = p.xx * s.x_low + p.x0, x2 = p.xx * s.x_high + p.x0;
+    const double y1 = p.yy * s.y_low + p.y0, y2 = p.yy * s.y_high + p.y0;
+    if (x1 == 0 || x2 == 0 || y1 == 0 || y2 == 0) return false;
+    low_ = _mm_min_pd(_mm_set_pd(std::min(y1, y2), std::min(x1, x2)), low_);
+    high_ = _mm_max_pd(_mm_set_pd(std::max(y1, y2), std::max(x1, x2)), high_);
+    return true;
+  }
+
   __m128d low_ = _mm_set1_pd(HUGE_VAL);
   __m128d high_ = _mm_set1_pd(-HUGE_VAL);
 #else
@@ -287,7 +323,7 @@ class PointBox {
   void add_all(const Ge_Pt* q, long n, const Placement& p) {
     for (long i = 0; i < n; ++i) add(q[i], p);
   }
-  void add_run(const Ge_Pt* q, long n, const Placement& p, double, double, double) { add_all(q, n, p); }
+  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch&) { add_all(q, n, p); }
   void into(Extents& e) const { e = e_; }
 
  private:
@@ -314,8 +350,8 @@ class ExtentsVisitor {
     prepare(p);
     add_arc(*this, centre, r, start, end, p, *extremes_);
   }
-  void add_run(const Ge_Pt* q, long n, const Placement& p, double z_low, double z_high, double reach) {
-    box_.add_run(q, n, p, z_low, z_high, reach);
+  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch& s) {
+    box_.add_run(q, n, p, s);
   }
   void into(Extents& e) const { box_.into(e); }
 
@@ -368,9 +404,7 @@ struct PreparedBlock {
   struct Run {
     long first_drawable = 0, end_drawable = 0;  // into point_ends
     long first_point = 0, end_point = 0;
-    double z_low = HUGE_VAL, z_high = -HUGE_VAL;  // folded as the walk folds them
-    bool z_finite = true;
-    double reach = 0;  // the largest |x| or |y|; infinite when one is not finite
+    Stretch stretch;
   };
   struct Insert {
     long block = -1;  // none: no block of that name
@@ -410,7 +444,9 @@ class ExtentsWalk {
       const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
       const long block = block_named(insert.block_name);
       if (block < 0) continue;
-      if (!walk_block(block, Placement::of_insert(insert, prepared_[std::size_t(block)].block->base))) return;
+      // Through the identity as the plain walk goes: it turns -0 into +0 here and there.
+      if (!walk_block(block, identity.then_inner(Placement::of_insert(insert, prepared_[std::size_t(block)].block->base))))
+        return;
     }
   }
 
@@ -455,7 +491,7 @@ class ExtentsWalk {
       return false;
     }
     visits_ += drawables;
-    if (r.z_finite) visitor_.add_run(points, r.end_point - r.first_point, p, r.z_low, r.z_high, r.reach);
+    if (r.stretch.z_finite) visitor_.add_run(points, r.end_point - r.first_point, p, r.stretch);
     else visitor_.add_all(points, r.end_point - r.first_point, p);
     return true;
   }
@@ -484,7 +520,7 @@ class ExtentsWalk {
         in.block = block_named(insert.block_name);
         if (in.block >= 0) in.placement = Placement::of_insert(insert, prepared_[std::size_t(in.block)].block->base);
         b.runs.push_back({long(b.point_ends.size()), long(b.point_ends.size()), long(b.points.size()),
-                          long(b.points.size())});
+                          long(b.points.size()), {}});
         continue;
       }
       b.turns = b.turns || d->kind == KT_Drawable_Kind::arc || d->kind == KT_Drawable_Kind::circle;
@@ -494,13 +530,7 @@ class ExtentsWalk {
       PreparedBlock::Run& r = b.runs.back();
       r.end_drawable = long(b.point_ends.size());
       r.end_point = long(b.points.size());
-      for (std::size_t i = first; i < b.points.size(); ++i) {
-        const auto [x, y, z] = b.points[i];
-        r.z_finite = r.z_finite && std::isfinite(z);
-        r.reach = std::isfinite(x) && std::isfinite(y) ? std::max({r.reach, std::fabs(x), std::fabs(y)}) : HUGE_VAL;
-        r.z_low = std::min(r.z_low, z);
-        r.z_high = std::max(r.z_high, z);
-      }
+      for (std::size_t i = first; i < b.points.size(); ++i) r.stretch.add(b.points[i]);
     }
   }
 
