@@ -1,5 +1,8 @@
 #include "tools/trv/drawing_walk.h"
 
+#include <bit>
+#include <cfloat>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 #include <numbers>
@@ -204,6 +207,34 @@ struct PlainSink {
   }
 };
 
+// What the box needs to know of a stretch of points besides the points.
+struct Stretch {
+  double z_low = HUGE_VAL, z_high = -HUGE_VAL;  // folded as the box folds them
+  bool z_finite = true;
+  double reach = 0;  // the largest |x| or |y|; infinite when one is not finite
+  double x_low = HUGE_VAL, x_high = -HUGE_VAL, y_low = HUGE_VAL, y_high = -HUGE_VAL;
+
+  void add(const Ge_Pt& q) {
+    z_finite = z_finite && std::isfinite(q.z);
+    reach = std::isfinite(q.x) && std::isfinite(q.y) ? std::max({reach, std::fabs(q.x), std::fabs(q.y)}) : HUGE_VAL;
+    z_low = std::min(z_low, q.z);
+    z_high = std::max(z_high, q.z);
+    x_low = std::min(x_low, q.x), x_high = std::max(x_high, q.x);
+    y_low = std::min(y_low, q.y), y_high = std::max(y_high, q.y);
+  }
+};
+
+// Whether p takes every point whose x and y are at most reach from 0 to
+// finite x and y. Rounding is monotonic, so |xx x + xy y + x0| as the
+// placement computes it is at most (|xx| reach + |xy| reach) + |x0| computed
+// the same way, and with that finite no product or sum on the way overflows
+// or meets an infinity.
+bool stays_finite(const Placement& p, double reach) {
+  const double x = (std::fabs(p.xx) * reach + std::fabs(p.xy) * reach) + std::fabs(p.x0);
+  const double y = (std::fabs(p.yx) * reach + std::fabs(p.yy) * reach) + std::fabs(p.y0);
+  return x <= DBL_MAX && y <= DBL_MAX;
+}
+
 // The same sums as Extents::add, with x and y side by side in two lanes: the
 // same operations in the same order (the placement's products and sums, the
 // finiteness test, min and max taking the new value only when it is
@@ -233,6 +264,30 @@ class PointBox {
     }
     low_ = low, high_ = high, z_low_ = z_low, z_high_ = z_high;
   }
+  // A stretch of points whose z values are all finite. When the placement
+  // cannot take a point of it beyond the finite doubles (the usual case), no
+  // point is left out, and the box takes the same values as point by point
+  // without a test per point; z folds at once.
+  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch& s) {
+    if (n == 0) return;
+    if (!stays_finite(p, s.reach)) return add_all(q, n, p);
+    if (!add_unturned(p, s)) {
+      const __m128d x_factors = _mm_set_pd(p.yx, p.xx), y_factors = _mm_set_pd(p.yy, p.xy);
+      const __m128d offsets = _mm_set_pd(p.y0, p.x0);
+      __m128d low = low_, high = high_;
+      for (long i = 0; i < n; ++i) {
+        const __m128d in = _mm_loadu_pd(&q[i].x);
+        const __m128d xy = _mm_add_pd(
+            _mm_add_pd(_mm_mul_pd(x_factors, _mm_unpacklo_pd(in, in)), _mm_mul_pd(y_factors, _mm_unpackhi_pd(in, in))),
+            offsets);
+        low = _mm_min_pd(xy, low);
+        high = _mm_max_pd(xy, high);
+      }
+      low_ = low, high_ = high;
+    }
+    z_low_ = std::min(z_low_, s.z_low);
+    z_high_ = std::max(z_high_, s.z_high);
+  }
   void into(Extents& e) const {
     if (_mm_movemask_pd(_mm_cmple_pd(low_, high_)) == 0) return;  // nothing added
     double low[2], high[2];
@@ -244,6 +299,23 @@ class PointBox {
   }
 
  private:
+  // Under a placement that neither turns nor shears (xy and yx zero), a
+  // placed x is (xx x + 0) + x0: the same value as (xx x) + x0, but for the
+  // sign of a zero, and monotonic in x; likewise y. The stretch's extreme
+  // x and y then give its extreme placed ones, and a value other than zero
+  // has one set of bits, whichever point gives it first: the box takes the
+  // same values as point by point. False (nothing added) where that does
+  // not hold or an extreme is zero, whose sign would depend on the order.
+  bool add_unturned(const Placement& p, const Stretch& s) {
+    if (!(p.yx == 0 && p.xy == 0)) return false;
+    const double x1 = p.xx * s.x_low + p.x0, x2 = p.xx * s.x_high + p.x0;
+    const double y1 = p.yy * s.y_low + p.y0, y2 = p.yy * s.y_high + p.y0;
+    if (x1 == 0 || x2 == 0 || y1 == 0 || y2 == 0) return false;
+    low_ = _mm_min_pd(_mm_set_pd(std::min(y1, y2), std::min(x1, x2)), low_);
+    high_ = _mm_max_pd(_mm_set_pd(std::max(y1, y2), std::max(x1, x2)), high_);
+    return true;
+  }
+
   __m128d low_ = _mm_set1_pd(HUGE_VAL);
   __m128d high_ = _mm_set1_pd(-HUGE_VAL);
 #else
@@ -251,6 +323,7 @@ class PointBox {
   void add_all(const Ge_Pt* q, long n, const Placement& p) {
     for (long i = 0; i < n; ++i) add(q[i], p);
   }
+  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch&) { add_all(q, n, p); }
   void into(Extents& e) const { e = e_; }
 
  private:
@@ -277,6 +350,9 @@ class ExtentsVisitor {
     prepare(p);
     add_arc(*this, centre, r, start, end, p, *extremes_);
   }
+  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch& s) {
+    box_.add_run(q, n, p, s);
+  }
   void into(Extents& e) const { box_.into(e); }
 
  private:
@@ -300,6 +376,170 @@ class ExtentsVisitor {
     int n = 0;
     double cos[6], sin[6];
   } circle_;
+};
+
+// The points a drawable adds, whatever the placement, gathered in order:
+// everything but the extremes of arcs and circles, which those extremes
+// (given at the start) fix.
+struct PointGatherer {
+  std::vector<Ge_Pt>& points;
+  const ArcExtremes& extremes;
+  void add(const Ge_Pt& q, const Placement&) { points.push_back(q); }
+  void add_all(const Ge_Pt* q, long n, const Placement&) { points.insert(points.end(), q, q + n); }
+  void circle(const Ge_Pt& centre, double r, const Placement& p) {
+    add_arc(*this, centre, r, kCircleStart, kCircleEnd, p, extremes);
+  }
+  void arc(const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
+    add_arc(*this, centre, r, start, end, p, extremes);
+  }
+};
+
+// A block made ready for the extents walk: the points of its drawables in
+// visit order in one array, cut at its inserts, so that the drawables
+// between two inserts are added in one loop. The points of arcs and circles
+// depend on where placed arcs are extreme, which depends only on the
+// placement's linear part: they are worked out again when that changes.
+struct PreparedBlock {
+  // Drawables between two inserts (or the list's ends), and their points.
+  struct Run {
+    long first_drawable = 0, end_drawable = 0;  // into point_ends
+    long first_point = 0, end_point = 0;
+    Stretch stretch;
+  };
+  struct Insert {
+    long block = -1;  // none: no block of that name
+    Placement placement;
+  };
+
+  const KT_Block* block = nullptr;
+  bool built = false;
+  bool turns = false;     // has arcs or circles
+  double linear[4] = {};  // the placement's linear part the points were made for
+  std::vector<Ge_Pt> points;
+  std::vector<long> point_ends;  // where each drawable's points end, inserts left out
+  std::vector<Run> runs;         // one more than inserts: run, insert, run, ..., run
+  std::vector<Insert> inserts;
+};
+
+// The extents walk: the model space drawable by drawable, the blocks its
+// inserts lead to as prepared blocks. Visits, their order and their limit
+// are the plain walk's, so the extents are its extents to the bit.
+class ExtentsWalk {
+ public:
+  ExtentsWalk(const KT_Drawing& drawing, const WalkOptions& options) : options_(options) {
+    for (const KT_Object* o = drawing.blocks.first; o; o = o->next) {
+      const auto& block = static_cast<const KT_Block&>(*o);
+      if (blocks_by_name_.try_emplace(std::string_view(block.name ? block.name : ""), long(prepared_.size())).second)
+        prepared_.emplace_back().block = &block;
+    }
+  }
+
+  void walk_model_space(const KT_Entity_List& list) {
+    const Placement identity;
+    for (const KT_Drawable* d = list.first; d; d = d->next) {
+      if (!shown(*d)) continue;
+      if (++visits_ > kMaxVisits) return;
+      visitor_(*d, identity);
+      if (d->kind != KT_Drawable_Kind::insert) continue;
+      const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
+      const long block = block_named(insert.block_name);
+      if (block < 0) continue;
+      // Through the identity as the plain walk goes: it turns -0 into +0 here and there.
+      if (!walk_block(block, identity.then_inner(Placement::of_insert(insert, prepared_[std::size_t(block)].block->base))))
+        return;
+    }
+  }
+
+  void into(Extents& e) const { visitor_.into(e); }
+
+ private:
+  bool shown(const KT_Drawable& d) const { return !options_.shown || options_.shown(d); }
+
+  long block_named(const char* name) const {
+    const auto found = blocks_by_name_.find(name ? name : "");
+    return found == blocks_by_name_.end() ? -1 : found->second;
+  }
+
+  bool walk_block(long index, const Placement& p) {
+    PreparedBlock& b = prepared_[std::size_t(index)];
+    if (open_.size() >= kMaxInsertDepth) return true;
+    for (long open : open_)
+      if (open == index) return true;
+    ready(b, p);
+    open_.push_back(index);
+    bool ok = true;
+    for (std::size_t i = 0; ok; ++i) {
+      ok = run(b, b.runs[i], p);
+      if (!ok || i == b.inserts.size()) break;
+      ok = ++visits_ <= kMaxVisits;
+      const PreparedBlock::Insert& insert = b.inserts[i];
+      if (ok && insert.block >= 0) ok = walk_block(insert.block, p.then_inner(insert.placement));
+    }
+    open_.pop_back();
+    return ok;
+  }
+
+  // The run's drawables visited, as far as the limit allows.
+  bool run(const PreparedBlock& b, const PreparedBlock::Run& r, const Placement& p) {
+    const long drawables = r.end_drawable - r.first_drawable;
+    const Ge_Pt* points = b.points.data() + r.first_point;
+    if (visits_ + drawables > kMaxVisits) {
+      const long allowed = kMaxVisits - visits_;
+      const long end = allowed == 0 ? r.first_point : b.point_ends[std::size_t(r.first_drawable + allowed - 1)];
+      visitor_.add_all(points, end - r.first_point, p);
+      visits_ = kMaxVisits + 1;
+      return false;
+    }
+    visits_ += drawables;
+    if (r.stretch.z_finite) visitor_.add_run(points, r.end_point - r.first_point, p, r.stretch);
+    else visitor_.add_all(points, r.end_point - r.first_point, p);
+    return true;
+  }
+
+  // The block's points made for p's linear part, unless they are already.
+  void ready(PreparedBlock& b, const Placement& p) {
+    // Bit for bit, as ExtentsVisitor compares placements.
+    const auto same = [](double u, double v) { return std::bit_cast<std::uint64_t>(u) == std::bit_cast<std::uint64_t>(v); };
+    if (b.built && (!b.turns || (same(p.xx, b.linear[0]) && same(p.yx, b.linear[1]) && same(p.xy, b.linear[2]) &&
+                                 same(p.yy, b.linear[3]))))
+      return;
+    b.linear[0] = p.xx, b.linear[1] = p.yx, b.linear[2] = p.xy, b.linear[3] = p.yy;
+    b.built = true;
+    b.turns = false;
+    b.points.clear();
+    b.point_ends.clear();
+    b.runs.assign(1, {});
+    b.inserts.clear();
+    const ArcExtremes extremes(p);
+    PointGatherer gather{b.points, extremes};
+    for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
+      if (!shown(*d)) continue;
+      if (d->kind == KT_Drawable_Kind::insert) {
+        const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
+        PreparedBlock::Insert& in = b.inserts.emplace_back();
+        in.block = block_named(insert.block_name);
+        if (in.block >= 0) in.placement = Placement::of_insert(insert, prepared_[std::size_t(in.block)].block->base);
+        b.runs.push_back({long(b.point_ends.size()), long(b.point_ends.size()), long(b.points.size()),
+                          long(b.points.size()), {}});
+        continue;
+      }
+      b.turns = b.turns || d->kind == KT_Drawable_Kind::arc || d->kind == KT_Drawable_Kind::circle;
+      const std::size_t first = b.points.size();
+      add_drawable(gather, *d, p);
+      b.point_ends.push_back(long(b.points.size()));
+      PreparedBlock::Run& r = b.runs.back();
+      r.end_drawable = long(b.point_ends.size());
+      r.end_point = long(b.points.size());
+      for (std::size_t i = first; i < b.points.size(); ++i) r.stretch.add(b.points[i]);
+    }
+  }
+
+  const WalkOptions& options_;
+  ExtentsVisitor visitor_;
+  std::unordered_map<std::string_view, long> blocks_by_name_;
+  std::vector<PreparedBlock> prepared_;
+  std::vector<long> open_;
+  long visits_ = 0;
 };
 
 }  // namespace
@@ -329,10 +569,10 @@ void Extents::add(const KT_Drawable& d, const Placement& p) {
 }
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options) {
-  ExtentsVisitor visit;
-  Walker<ExtentsVisitor>(drawing, options, visit).walk(drawing.model_space, Placement{});
+  ExtentsWalk walk(drawing, options);
+  walk.walk_model_space(drawing.model_space);
   Extents e;
-  visit.into(e);
+  walk.into(e);
   return e;
 }
 

@@ -7,14 +7,12 @@ namespace trv {
 
 namespace {
 
-void point(JsonOut& out, const Ge_Pt& p) { out.begin_array().real(p.x).real(p.y).real(p.z).end_array(); }
-
-template <class T>
-void reals(JsonOut& out, const T* values, int n) {
-  out.begin_array();
-  for (int i = 0; i < n; ++i) out.real(values[i]);
-  out.end_array();
+void point(JsonOut& out, const Ge_Pt& p) {
+  const double xyz[3] = {p.x, p.y, p.z};
+  out.reals(xyz, 3);
 }
+
+void reals(JsonOut& out, const double* values, int n) { out.reals(values, n); }
 
 template <class T>
 void integers(JsonOut& out, const T* values, int n) {
@@ -34,34 +32,34 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
   switch (d.kind) {
     case KT_Drawable_Kind::point: {
       auto& e = static_cast<const KT_Point_Entity&>(d);
-      out.key("kind").text("point");
+      out.key("kind").word("point");
       point(out.key("at"), e.at);
       break;
     }
     case KT_Drawable_Kind::line: {
       auto& e = static_cast<const KT_Line_Entity&>(d);
-      out.key("kind").text("line");
+      out.key("kind").word("line");
       point(out.key("start"), e.start);
       point(out.key("end"), e.end);
       break;
     }
     case KT_Drawable_Kind::solid: {
       auto& e = static_cast<const KT_Solid_Entity&>(d);
-      out.key("kind").text("solid");
+      out.key("kind").word("solid");
       points(out.key("corners"), e.corners, 4);
       out.key("count").integer(e.count);
       break;
     }
     case KT_Drawable_Kind::circle: {
       auto& e = static_cast<const KT_Circle_Entity&>(d);
-      out.key("kind").text("circle");
+      out.key("kind").word("circle");
       point(out.key("centre"), e.centre);
       out.key("radius").real(e.radius);
       break;
     }
     case KT_Drawable_Kind::arc: {
       auto& e = static_cast<const KT_Arc_Entity&>(d);
-      out.key("kind").text("arc");
+      out.key("kind").word("arc");
       point(out.key("centre"), e.centre);
       out.key("radius").real(e.radius);
       out.key("start_angle").real(e.start_angle);
@@ -70,7 +68,7 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
     }
     case KT_Drawable_Kind::text: {
       auto& e = static_cast<const KT_Text_Entity&>(d);
-      out.key("kind").text("text");
+      out.key("kind").word("text");
       out.key("text").text(e.text);
       out.key("style").text(e.style);
       point(out.key("at"), e.at);
@@ -81,7 +79,7 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
     }
     case KT_Drawable_Kind::insert: {
       auto& e = static_cast<const KT_Insert_Entity&>(d);
-      out.key("kind").text("insert");
+      out.key("kind").word("insert");
       point(out.key("at"), e.at);
       reals(out.key("scale"), e.scale, 3);
       out.key("rotation").real(e.rotation);
@@ -90,7 +88,7 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
     }
     case KT_Drawable_Kind::dimension: {
       auto& e = static_cast<const KT_Dimension_Entity&>(d);
-      out.key("kind").text("dimension");
+      out.key("kind").word("dimension");
       out.key("strings").begin_array().text(e.strings[0]).text(e.strings[1]).text(e.strings[2]).end_array();
       points(out.key("points"), e.points, 7);
       reals(out.key("reals"), e.reals, 6);
@@ -100,7 +98,7 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
     case KT_Drawable_Kind::polyline:
     case KT_Drawable_Kind::point_set: {
       auto& e = static_cast<const KT_Vertex_Entity&>(d);
-      out.key("kind").text(d.kind == KT_Drawable_Kind::polyline ? "polyline" : "point_set");
+      out.key("kind").word(d.kind == KT_Drawable_Kind::polyline ? "polyline" : "point_set");
       out.key("closed").boolean(e.closed);
       points(out.key("vertices"), e.vertices, e.count);
       break;

@@ -1,6 +1,7 @@
 #include "tools/trv/json_out.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 #include "host/json_real.h"
@@ -22,17 +23,52 @@ JsonOut& JsonOut::real(double v) {
   return *this;
 }
 
+JsonOut& JsonOut::reals(const double* v, int n) {
+  separate();
+  put('[');
+  for (int i = 0; i < n; ++i) {
+    room(kJsonRealRoom + 1);
+    char* at = buffer_ + used_;
+    if (i > 0) *at++ = ',';
+    used_ = static_cast<std::size_t>(write_json_real(at, v[i], JsonRealStyle::real) - buffer_);
+  }
+  put(']');
+  comma_ = true;
+  return *this;
+}
+
+namespace {
+
+// Bytes that go over as they are: for kernel strings (bytes, each written
+// as a character) and for UTF-8 text.
+using PlainBytes = std::array<bool, 256>;
+constexpr PlainBytes plain_bytes(bool from_bytes) {
+  PlainBytes plain{};
+  for (int b = 0; b < 256; ++b) plain[b] = b >= 0x20 && b != '"' && b != '\\' && (b < 0x80 || !from_bytes);
+  return plain;
+}
+constexpr PlainBytes kPlainKernelBytes = plain_bytes(true);
+constexpr PlainBytes kPlainUtf8 = plain_bytes(false);
+
+}  // namespace
+
 JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
   separate();
+  const PlainBytes& plain_byte = from_bytes ? kPlainKernelBytes : kPlainUtf8;
+  const auto plain = [&plain_byte](char c) { return plain_byte[static_cast<unsigned char>(c)]; };
+  std::size_t run = 0;
+  while (run < chars.size() && plain(chars[run])) ++run;
+  if (run == chars.size() && chars.size() + 3 <= kSize) {
+    // Nothing to escape: the usual string in one copy.
+    quote_plain(chars);
+    comma_ = true;
+    return *this;
+  }
   put('"');
   static constexpr char kHex[] = "0123456789abcdef";
-  const auto plain = [from_bytes](unsigned char b) {
-    return b >= 0x20 && b != '"' && b != '\\' && (b < 0x80 || !from_bytes);
-  };
-  for (std::size_t i = 0; i < chars.size();) {
+  for (std::size_t i = 0; i < chars.size(); run = i) {
     // A run that needs no escape goes over in one copy.
-    std::size_t run = i;
-    while (run < chars.size() && plain(static_cast<unsigned char>(chars[run]))) ++run;
+    while (run < chars.size() && plain(chars[run])) ++run;
     put(chars.substr(i, run - i));
     if (run == chars.size()) break;
     room(6);

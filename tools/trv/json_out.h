@@ -32,13 +32,8 @@ class JsonOut {
   }
   JsonOut& key(std::string_view name) {
     separate();
-    room(name.size() + 3);
-    char* at = buffer_ + used_;
-    *at++ = '"';
-    at = std::copy(name.begin(), name.end(), at);
-    *at++ = '"';
-    *at++ = ':';
-    used_ = static_cast<std::size_t>(at - buffer_);
+    quote_plain(name);
+    buffer_[used_++] = ':';  // quote_plain left room for it
     comma_ = false;
     return *this;
   }
@@ -57,11 +52,21 @@ class JsonOut {
   // fraction or exponent so that it reads back as a real; NaN and the
   // infinities, which JSON cannot hold, as the strings "nan", "inf", "-inf".
   JsonOut& real(double v);
+  // An array of n reals.
+  JsonOut& reals(const double* v, int n);
   // A string the kernel holds: its bytes as the characters of the same
   // numbers (U+0000 to U+00FF) in UTF-8; null as null.
   JsonOut& text(const char* bytes) { return bytes ? quoted(bytes, true) : null(); }
   // A string that is UTF-8 already.
   JsonOut& utf8(std::string_view chars) { return quoted(chars, false); }
+  // A string the writer itself gives, of printable ASCII other than '"' and
+  // '\\' (a kind's name): nothing to look for.
+  JsonOut& word(std::string_view chars) {
+    separate();
+    quote_plain(chars);
+    comma_ = true;
+    return *this;
+  }
 
   // Writes what the buffer holds; false once any write to the file failed.
   bool flush();
@@ -83,6 +88,16 @@ class JsonOut {
     return *this;
   }
   JsonOut& quoted(std::string_view chars, bool from_bytes);
+  // Characters that need no escape, in quotes, with room for one more byte
+  // after them; at most kSize - 3 of them.
+  void quote_plain(std::string_view chars) {
+    room(chars.size() + 3);
+    char* at = buffer_ + used_;
+    *at++ = '"';
+    at = std::copy(chars.begin(), chars.end(), at);
+    *at++ = '"';
+    used_ = static_cast<std::size_t>(at - buffer_);
+  }
   JsonOut& literal(std::string_view s) {
     separate();
     put(s);
