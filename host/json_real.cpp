@@ -12,11 +12,12 @@ char* copy(char* at, const char* text) {
   return at + n;
 }
 
-// Reals of at most three decimals below 10^12, what drawings mostly hold,
-// written from their integer of thousandths: the same text as the general
+}  // namespace
+
+// Written from their integer of thousandths: the same text as the general
 // path, several times faster. Null when v is not such a real or its text
 // would need the exponent form.
-char* short_decimal(char* at, double v) {
+char* json_real_detail::write_short_decimal(char* at, double v) {
   if (!(std::fabs(v) < 1e12)) return nullptr;
   // Rounded to an integer as nearbyint does (|v| * 1000 < 2^51, where adding
   // 1.5 * 2^52 leaves no fraction), without its library call; only the sign
@@ -26,11 +27,11 @@ char* short_decimal(char* at, double v) {
   if (thousandths / 1000.0 != v) return nullptr;
   if (v == 0) return copy(at, std::signbit(v) ? "-0.0" : "0.0");
   auto n = static_cast<long long>(std::fabs(thousandths));
+  // Trailing zeros of the thousandths, tested directly rather than in a loop.
   int decimals = 3;
-  while (decimals > 0 && n % 10 == 0) {
-    n /= 10;
-    --decimals;
-  }
+  if (n % 1000 == 0) n /= 1000, decimals = 0;
+  else if (n % 100 == 0) n /= 100, decimals = 1;
+  else if (n % 10 == 0) n /= 10, decimals = 2;
   // "100.0" is no longer than "1e+02", "1000.0" is; "0.001" ties with "1e-03".
   if ((decimals == 0 && n % 1000 == 0) || (decimals == 3 && n < 10)) return nullptr;
   if (v < 0) *at++ = '-';
@@ -50,13 +51,9 @@ char* short_decimal(char* at, double v) {
   return at + decimals;
 }
 
-}  // namespace
-
-char* write_json_real(char* at, double v, JsonRealStyle style) {
+char* json_real_detail::write_general(char* at, double v, JsonRealStyle style) {
   if (std::isnan(v)) return copy(at, "\"nan\"");
   if (std::isinf(v)) return copy(at, v > 0 ? "\"inf\"" : "\"-inf\"");
-  if (style == JsonRealStyle::real)
-    if (char* end = short_decimal(at, v)) return end;
   char* end = std::to_chars(at, at + kJsonRealRoom, v).ptr;
   if (style == JsonRealStyle::shortest) return end;
   const auto length = static_cast<std::size_t>(end - at);
