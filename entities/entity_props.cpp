@@ -54,23 +54,29 @@ bool skip_blob_body(RecordReader& r) {
   return r.ok();
 }
 
-bool read_entity_props(RecordReader& r, EntityProps& p) {
-  p = EntityProps{};
-  const uint16_t flags = p.flags = r.u16();
-  // Inlined twice: once for flags 0 (vertices and attributes: the two values
-  // and nothing else, the common case in the stream), where it folds to one
-  // 8-byte record, and once for the rest.
-  const auto read_fixed_part = [&r, &p](uint32_t present) {
-    const RecordView fixed = r.record(FixedPart::size(present));
-    if (r.ok())
-      FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
-                      p.value16);
-    return r.ok();
-  };
-  if (flags == 0) return read_fixed_part(0);
-  if (!read_fixed_part(flags)) return false;
-  if (p.linetype == -2) p.linetype = 32766;  // the defaults are neither
+namespace {
+
+// The fields up to the 16-bit value, with the special line type and colour
+// numbers mapped. Always inlined: with `present` a constant the layout folds
+// to one record of a known size and direct loads.
+[[gnu::always_inline]] inline bool read_fixed_part(RecordReader& r, EntityProps& p, uint32_t present) {
+  const RecordView fixed = r.record(FixedPart::size(present));
+  if (!r.ok()) return false;
+  FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
+                  p.value16);
+  if (p.linetype == -2) p.linetype = 32766;
   if (p.color == 256) p.color = -1;
+  return true;
+}
+
+// The general case, out of line so that the common one needs no saved
+// registers: the fixed part under any flags.
+[[gnu::noinline]] bool read_any_fixed_part(RecordReader& r, EntityProps& p, uint32_t present) {
+  return read_fixed_part(r, p, present);
+}
+
+// The fields behind the fixed part, each present by its own flag.
+[[gnu::noinline]] bool read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags) {
   if (flags & 0x0040) {
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();
@@ -83,8 +89,18 @@ bool read_entity_props(RecordReader& r, EntityProps& p) {
   return r.ok();
 }
 
-long entity_color(const EntityProps& props) { return api_kt_get_color_byindex(props.color, props.layer); }
+}  // namespace
 
-void apply_entity_props(KT_Drawable* drawable, const EntityProps& props) {
-  api_set_drawable_prop(drawable, entity_color(props), 0, props.layer);
+bool read_entity_props(RecordReader& r, EntityProps& p) {
+  p = EntityProps{};
+  const uint16_t flags = p.flags = r.u16();
+  // The fixed parts most records carry get a case of their own, where the
+  // layout folds to one record of a known size: nothing but the two values
+  // (vertices, attributes) and layer + colour (most drawables).
+  const uint32_t fixed_flags = flags & 0x003F;
+  const bool fixed_ok = fixed_flags == 0x0011   ? read_fixed_part(r, p, 0x0011)
+                        : fixed_flags == 0x0000 ? read_fixed_part(r, p, 0x0000)
+                                                : read_any_fixed_part(r, p, fixed_flags);
+  if (!fixed_ok) return false;
+  return (flags & 0xFFC0) == 0 || read_optional_tail(r, p, flags);
 }

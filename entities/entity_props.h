@@ -27,10 +27,13 @@ bool read_entity_props(RecordReader& r, EntityProps& props);
 bool skip_blob_body(RecordReader& r);
 
 // The host colour value of the record: the kernel's, for (color, layer).
-long entity_color(const EntityProps& props);
+inline long entity_color(const EntityProps& props) { return api_kt_get_color_byindex(props.color, props.layer); }
 
-// Gives a created drawable its colour value and layer number.
-void apply_entity_props(KT_Drawable* drawable, const EntityProps& props);
+// Gives a created drawable its colour value and layer number. Inline: every
+// drawable of the stream passes here.
+inline void apply_entity_props(KT_Drawable* drawable, const EntityProps& props) {
+  api_set_drawable_prop(drawable, entity_color(props), 0, props.layer);
+}
 
 // The general mirroring test: extrusion z exactly -1.0.
 inline bool is_mirrored(const EntityProps& props) { return props.extrusion[2] == -1.0; }
