@@ -14,9 +14,8 @@ constexpr uint64_t kSmallestAttribute = 10 + 102;
 void skip_attributes(RecordReader& r) {
   const uint32_t count = r.u32();
   if (!r.expect_items(count, kSmallestAttribute)) return;
-  EntityProps props;
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
-    read_entity_props(r, props);
+    skip_entity_props(r);
     r.skip(32);
     const int32_t first = r.i32();
     const int32_t second = r.i32();
