@@ -36,14 +36,13 @@ using VertexFields = RecordLayout<LayoutField<0, double>, LayoutField<0, double>
 
 // One vertex record; its own property block is not used.
 // Its mask fixes the size of the rest, so the rest is taken in one piece.
-// Plain vertices carry their flags or nothing behind the point: those masks
-// get a case of their own.
+// Plain vertices carry their flags and nothing else behind the point: that
+// mask gets a case of its own.
 Vertex read_vertex(RecordReader& r) {
   Vertex v;
   if (!skip_entity_props(r)) return v;
   const auto mask = static_cast<uint32_t>(r.i32());
   if (mask == 0x8) read_vertex_fields(r, 0x8, v);
-  else if (mask == 0) read_vertex_fields(r, 0, v);
   else read_vertex_fields(r, mask, v);
   return v;
 }
