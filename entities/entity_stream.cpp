@@ -50,6 +50,7 @@ namespace {
 template <bool kCounted>
 bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats) {
   for (unsigned long i = 0; i < record_count; ++i) {
+    c.r.between_records();
     const int32_t start = c.r.offset();
     CreationMark before;
     if constexpr (kCounted) before = creation_mark();

@@ -3,6 +3,8 @@
 #include <cstdarg>
 #include <cstdio>
 
+#include "format/file_window.h"
+
 void report_read_failure(const RecordReader& r, const char* section, int64_t at, const char* format, ...) {
   if (!diagnostics_enabled()) return;
   char what[256];
@@ -23,4 +25,13 @@ void report_read_failure(const RecordReader& r, const char* section, int64_t at,
     case ReadFailure::end_of_data: break;
   }
   report_diagnostic(section, at, "%s cut short by the end of the data", what);
+}
+
+const unsigned char* RecordReader::bring_in(std::size_t n) {
+  if (n == 0) return record_detail::kZeros;
+  return f_->window != nullptr ? f_->window->bring_in(f_->position, n) : nullptr;
+}
+
+void RecordReader::slide_window() {
+  if (f_->window != nullptr) f_->window->slide();
 }

@@ -146,12 +146,7 @@ class RecordReader {
   template <class T>
   T get() {
     T value{};
-    if (ok_ && sizeof(T) <= left()) {
-      std::memcpy(&value, f_->buffer + f_->position, sizeof(T));
-      f_->position += static_cast<int32_t>(sizeof(T));
-    } else {
-      fail(ReadFailure::end_of_data);
-    }
+    if (const unsigned char* p = take(sizeof(T))) std::memcpy(&value, p, sizeof(T));
     return value;
   }
   uint8_t u8() { return get<uint8_t>(); }
@@ -193,31 +188,48 @@ class RecordReader {
   // n <= 0), viewed in the buffer. A string cut short fails whole, moving nothing.
   std::string_view counted_view() {
     const std::size_t have = remaining();
+    const unsigned char* p = have >= 2 ? at_position(2) : nullptr;
     int16_t n = 0;
-    if (have >= 2) std::memcpy(&n, f_->buffer + f_->position, 2);
+    if (p != nullptr) std::memcpy(&n, p, 2);
     const std::size_t len = n > 0 ? static_cast<std::size_t>(n) : 0;
-    if (have < 2 || len > have - 2) return fail(ReadFailure::end_of_data), std::string_view{};
-    std::string_view s(reinterpret_cast<const char*>(f_->buffer + f_->position + 2), len);
-    f_->position += static_cast<int32_t>(2 + len);
-    return s;
+    if (p == nullptr || len > have - 2) return fail(ReadFailure::end_of_data), std::string_view{};
+    p = take(2 + len);
+    return p != nullptr ? std::string_view(reinterpret_cast<const char*>(p + 2), len) : std::string_view{};
   }
 
   // The bytes up to a zero, viewed in the buffer; the cursor moves past the
   // zero. Without a zero before the end it fails, moving nothing.
   std::string_view zero_terminated() {
     const std::size_t have = remaining();
-    const unsigned char* start = have != 0 ? f_->buffer + f_->position : nullptr;
-    const void* zero = have != 0 ? std::memchr(start, 0, have) : nullptr;
-    if (zero == nullptr) return fail(ReadFailure::end_of_data), std::string_view{};
-    const auto len = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - start);
-    f_->position += static_cast<int32_t>(len + 1);
-    return {reinterpret_cast<const char*>(start), len};
+    // What the window holds is searched first; a window that ends before the
+    // zero brings in twice as much, up to this cursor's end.
+    std::size_t look = have != 0 ? in_window_from_position(have) : 0;
+    if (have != 0 && look == 0) look = have < 4096 ? have : 4096;
+    while (look != 0) {
+      const unsigned char* start = at_position(look);
+      if (start == nullptr) break;
+      if (const void* zero = std::memchr(start, 0, look)) {
+        const auto len = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - start);
+        f_->position += static_cast<int32_t>(len + 1);
+        return {reinterpret_cast<const char*>(start), len};
+      }
+      look = look == have ? 0 : (have - look < look ? have : 2 * look);
+    }
+    return fail(ReadFailure::end_of_data), std::string_view{};
   }
 
   // The bytes from the position to this cursor's end, without moving.
-  std::string_view rest() const {
+  std::string_view rest() {
     const std::size_t n = remaining();
-    return n != 0 ? std::string_view(reinterpret_cast<const char*>(f_->buffer + f_->position), n) : std::string_view{};
+    const unsigned char* p = n != 0 ? at_position(n) : nullptr;
+    return p != nullptr ? std::string_view(reinterpret_cast<const char*>(p), n) : std::string_view{};
+  }
+
+  // Between two records no view into the buffer is held: a file read a
+  // window at a time may slide its window here.
+  void between_records() {
+    if (f_->position > f_->refill_at) [[unlikely]]
+      slide_window();
   }
 
  private:
@@ -231,10 +243,32 @@ class RecordReader {
 
   const unsigned char* take(std::size_t n) {
     if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), nullptr;
-    const unsigned char* p = f_->buffer + f_->position;
-    f_->position += static_cast<int32_t>(n);
+    const unsigned char* p = at_position(n);
+    if (p != nullptr) f_->position += static_cast<int32_t>(n);
     return p;
   }
+
+  // The n bytes at the position (n <= left()), or null when the file cannot
+  // be read there (the cursor then fails). Views taken before stay valid.
+  const unsigned char* at_position(std::size_t n) {
+    const uint64_t from = static_cast<uint64_t>(static_cast<int64_t>(f_->position) - f_->base);
+    if (from + n <= f_->span) [[likely]]
+      return f_->buffer + from;
+    const unsigned char* p = bring_in(n);
+    if (p == nullptr) fail(ReadFailure::end_of_data);
+    return p;
+  }
+
+  // How many of `have` bytes from the position the window holds now.
+  std::size_t in_window_from_position(std::size_t have) const {
+    const int64_t from = static_cast<int64_t>(f_->position) - f_->base;
+    if (from < 0 || static_cast<uint64_t>(from) >= f_->span) return 0;
+    const uint64_t held = f_->span - static_cast<uint64_t>(from);
+    return held < have ? static_cast<std::size_t>(held) : have;
+  }
+
+  [[gnu::cold]] const unsigned char* bring_in(std::size_t n);
+  [[gnu::cold]] void slide_window();
 
   [[gnu::cold]] void fail_at(ReadFailure why, int32_t at) {
     if (ok_) {

@@ -1,5 +1,5 @@
-// The in-memory file every reader shares: a buffer, its length and a read
-// position. Reads that would pass the end deliver nothing and move nothing.
+// The file every reader shares: a buffer, its length and a read position.
+// Reads that would pass the end deliver nothing and move nothing.
 #pragma once
 
 #include <bit>
@@ -9,10 +9,20 @@
 static_assert(std::endian::native == std::endian::little,
               "file values are little-endian and copied as they stand");
 
+class FileWindow;
+
 struct tagFile {
   const unsigned char* buffer = nullptr;  // owned by whoever filled it
   int32_t length = 0;                     // valid bytes
   int32_t position = 0;                   // next byte to read
+
+  // A file in memory leaves these as they are: its buffer holds every byte.
+  // A file read a window at a time (file_window.h) holds in its buffer only
+  // the `span` bytes from offset `base`; its window brings in the others.
+  int32_t base = 0;
+  uint64_t span = UINT64_MAX / 2;
+  int32_t refill_at = INT32_MAX;  // past this position, a pause between records slides the window
+  FileWindow* window = nullptr;
 };
 
 // The historic functions over it; each is a read of the cursor

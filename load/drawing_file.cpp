@@ -5,7 +5,6 @@
 
 #include "legacy/legacy_layout.h"
 #include "format/record_reader.h"
-#include "format/torv_header.h"
 
 namespace {
 
@@ -26,27 +25,35 @@ bool names_readable_version(const unsigned char (&head)[kTorvHeaderSize]) {
 
 }  // namespace
 
-bool read_drawing_file(const char* path, DrawingFile& out, std::string& problem) {
-  InputFile file;
+bool open_drawing_file(const char* path, InputFile& file, DrawingHead& head, std::string& problem) {
   if (!file.open(path, std::numeric_limits<int32_t>::max(), problem)) return false;
-  out.size = file.size();
-  const auto size = static_cast<std::size_t>(out.size);
-
-  unsigned char head[kTorvHeaderSize];
-  const std::size_t head_size = size < sizeof head ? size : sizeof head;
-  if (!file.read_at(0, head, head_size)) {
+  head.size = file.size() < sizeof head.bytes ? static_cast<std::size_t>(file.size()) : sizeof head.bytes;
+  if (!file.read_at(0, head.bytes, head.size)) {
     problem = "cannot be read";
     return false;
   }
+  head.readable = names_readable_version(head.bytes);
+  return true;
+}
+
+bool read_drawing_file(const char* path, DrawingFile& out, std::string& problem) {
+  InputFile file;
+  DrawingHead head;
+  return open_drawing_file(path, file, head, problem) && read_drawing_file(file, head, out, problem);
+}
+
+bool read_drawing_file(const InputFile& file, const DrawingHead& head, DrawingFile& out, std::string& problem) {
+  out.size = file.size();
+  const auto size = static_cast<std::size_t>(out.size);
   // A file longer than its header whose header names no version that loads:
   // the header alone is enough to refuse it.
-  out.read = size > head_size && !names_readable_version(head) ? head_size : size;
+  out.read = size > head.size && !head.readable ? head.size : size;
   if (!out.block.allocate(out.read + 1)) {
     problem = "does not fit in memory (" + std::to_string(size) + " bytes)";
     return false;
   }
-  std::memcpy(out.block.data(), head, head_size);
-  if (!file.read_at(head_size, out.block.data() + head_size, out.read - head_size)) {
+  std::memcpy(out.block.data(), head.bytes, head.size);
+  if (!file.read_at(head.size, out.block.data() + head.size, out.read - head.size)) {
     problem = "cannot be read to its end (did it shrink?)";
     return false;
   }

@@ -8,6 +8,21 @@
 #include <string>
 
 #include "format/input_file.h"
+#include "format/torv_header.h"
+
+// The first bytes of a drawing file (its header, or all of a shorter file).
+struct DrawingHead {
+  unsigned char bytes[kTorvHeaderSize] = {};
+  std::size_t size = 0;
+  // Whether they name a version the loader reads; a file that names none is
+  // refused from its header alone.
+  bool readable = false;
+};
+
+// Opens path and reads its head. False, with problem saying what is wrong
+// (not naming the file), when it cannot be opened or read; a file over the
+// 32-bit limit is refused before a byte is read.
+bool open_drawing_file(const char* path, InputFile& file, DrawingHead& head, std::string& problem);
 
 struct DrawingFile {
   FileBlock block;         // the bytes read, then a zero
@@ -15,7 +30,6 @@ struct DrawingFile {
   std::uint64_t size = 0;  // the file's size
 };
 
-// False, with problem saying what is wrong (not naming the file), when the
-// file cannot be opened or read; a file over the 32-bit limit is refused
-// before a byte is read.
+// The whole file in memory (only its head when the head is refused).
 bool read_drawing_file(const char* path, DrawingFile& out, std::string& problem);
+bool read_drawing_file(const InputFile& file, const DrawingHead& head, DrawingFile& out, std::string& problem);

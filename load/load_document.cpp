@@ -10,6 +10,7 @@
 #include "legacy/legacy_loader.h"
 #include "format/counted_section.h"
 #include "format/entry_lock.h"
+#include "format/file_window.h"
 #include "format/torv_header.h"
 #include "load/drawing_file.h"
 #include "tables/block_section.h"
@@ -98,17 +99,41 @@ bool load_torv_buffer(int mode, const unsigned char* data, std::size_t size, KT_
   return load_current_generation(mode, f, drawing);
 }
 
+bool load_torv_file(int mode, const char* path, KT_Drawing& drawing, std::size_t window_bytes) {
+  InputFile input;
+  DrawingHead head;
+  std::string problem;
+  if (!open_drawing_file(path, input, head, problem)) {
+    report_diagnostic("file", 0, "%s %s", path, problem.c_str());
+    return false;
+  }
+  if (head.size == 0 || head.bytes[0] == 'T' || !head.readable) {
+    // Legacy files are read whole; an empty or refused one is refused as a
+    // buffer is.
+    DrawingFile file;
+    if (!read_drawing_file(input, head, file, problem)) {
+      report_diagnostic("file", 0, "%s %s", path, problem.c_str());
+      return false;
+    }
+    return load_torv_buffer(mode, file.block.data(), file.read, drawing);
+  }
+  // The file's bytes are in memory only a window at a time, and none of them
+  // after the call returns.
+  tagFile f;
+  FileWindow window(input, f, window_bytes);
+  CurrentDrawing current(drawing);
+  const bool loaded = load_current_generation(mode, f, drawing);
+  if (window.failed() || window.out_of_memory()) {
+    report_diagnostic("file", 0, "%s %s", path,
+                      window.failed() ? "cannot be read to its end (did it shrink?)" : "does not fit in memory");
+    return false;
+  }
+  return loaded;
+}
+
 bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   const auto lock = lock_entry_points();
   if (drawing == nullptr) return false;
   use_sysvar_list(sysvar_list_path());
-
-  // The file's bytes live until the call returns.
-  DrawingFile file;
-  std::string problem;
-  if (!read_drawing_file(path.GetString(), file, problem)) {
-    report_diagnostic("file", 0, "%s %s", path.GetString(), problem.c_str());
-    return false;
-  }
-  return load_torv_buffer(mode, file.block.data(), file.read, *drawing);
+  return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
 }

@@ -66,6 +66,7 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
   // collection for every block would make the section quadratic.
   long blocks_now = count_collection(drawing.blocks);
   for (uint32_t i = 0; i < count; ++i) {
+    r.between_records();
     const int32_t at = r.offset();
     read_block_head(r, b);
     if (!r.ok()) {

@@ -86,6 +86,7 @@ void read_dim_style_table(tagFile* f, int32_t position) {
   std::string name, second_name;  // whole, as their references give them
   DimStyleArrays arrays;
   for (uint32_t i = 0; i < count; ++i) {
+    r.between_records();
     const int32_t at = r.offset();
     const DimStyleRecord rec = r.record<kRecordSize>();  // the record's 216 bytes, in place
     name.clear();

@@ -43,6 +43,7 @@ int read_layer_table(tagFile* f, int32_t position) {
   const uint32_t count = *counted;
   LayerRecord rec;
   for (uint32_t i = 0; i < count; ++i) {
+    r.between_records();
     const int32_t at = r.offset();
     read_layer_record(r, rec);
     if (!r.ok()) {

@@ -86,6 +86,7 @@ int read_text_style_table(tagFile* f, int32_t position) {
   const int size = record_size();
   TextStyleRecord rec;
   for (uint32_t i = 0; i < count; ++i) {
+    r.between_records();
     const int32_t at = r.offset();
     read_text_style_record(r, rec, size);
     // The trailer is not passed on: a style whose trailer alone is cut is

@@ -1,6 +1,6 @@
 // LoadTORVDocument end to end on a large synthetic drawing in the page cache,
 // with the heap measured: its peak during the load against what the drawing
-// keeps (the file's bytes are not on the heap: they go into a mapped block).
+// keeps (beyond it: the file's 4 MiB window).
 // BM_LoadFloor is the least the same work can cost on this machine, measured
 // in the same run: mapping the file and touching every page, plus the first
 // touch of as much fresh memory, on 2 MiB pages, as the loaded drawing keeps.
