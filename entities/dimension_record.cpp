@@ -1,21 +1,22 @@
 // Kind 18: a fixed 230-byte record and up to three counted strings, carried
 // to the kernel as they stand (no mirroring).
+#include <cstddef>
+
 #include "entities/entity_kinds.h"
 
 void read_dimension_record(EntityContext& c) {
   RecordReader& r = c.r;
-  int32_t present[3];
-  for (int32_t& p : present) p = r.i32();
-  r.skip(24);                      // the point at 12 is not passed
-  double points[6][3] = {};        // the points at 36, 60, 84, 108, 132, 156
-  r.bytes(points, sizeof points);
-  double reals[6] = {};
-  r.bytes(reals, sizeof reals);
-  const int value = r.i16();
+  const auto rec = r.record<230>();
+  double points[6][3];  // the points at 36, 60, 84, 108, 132, 156; the one at 12 is not passed
+  for (std::size_t i = 0; i < 6; ++i)
+    for (std::size_t j = 0; j < 3; ++j) points[i][j] = rec.at<double>(36 + 24 * i + 8 * j);
+  double reals[6];
+  for (std::size_t i = 0; i < 6; ++i) reals[i] = rec.at<double>(180 + 8 * i);
+  const int value = rec.get<int16_t, 228>();
   // Behind the record: string 2, string 3, string 1, each when announced.
-  const char* s2 = present[1] != 0 ? c.string(1) : "";
-  const char* s3 = present[2] != 0 ? c.string(2) : "";
-  const char* s1 = present[0] != 0 ? c.string(0) : "";
+  const char* s2 = rec.get<int32_t, 4>() != 0 ? c.string(1) : "";
+  const char* s3 = rec.get<int32_t, 8>() != 0 ? c.string(2) : "";
+  const char* s1 = rec.get<int32_t, 0>() != 0 ? c.string(0) : "";
   if (!r.ok()) return;
 
   // The point at 84 goes first and again fourth.

@@ -1,15 +1,6 @@
 #include "entities/entity_props.h"
 
-#include "format/record_layout.h"
-
 namespace {
-
-// The fields up to the 16-bit value: their sizes the flags alone fix, so
-// they are taken with one bounds check. Layer, line type, the two values,
-// the two reals, colour, the 16-bit value.
-using FixedPart = RecordLayout<LayoutField<0x0001, int16_t>, LayoutField<0x0002, int16_t>, LayoutField<0, uint32_t>,
-                               LayoutField<0, uint32_t>, LayoutField<0x0004, double>, LayoutField<0x0008, double>,
-                               LayoutField<0x0010, int16_t>, LayoutField<0x0020, int16_t>>;
 
 // Xdata values by group code: strings, points, reals, int16, int32; every
 // other code carries nothing. Returns false when the data ends first.
@@ -54,23 +45,10 @@ bool skip_blob_body(RecordReader& r) {
   return r.ok();
 }
 
-bool read_entity_props(RecordReader& r, EntityProps& p) {
-  p = EntityProps{};
-  const uint16_t flags = p.flags = r.u16();
-  // Inlined twice: once for flags 0 (vertices and attributes: the two values
-  // and nothing else, the common case in the stream), where it folds to one
-  // 8-byte record, and once for the rest.
-  const auto read_fixed_part = [&r, &p](uint32_t present) {
-    const RecordView fixed = r.record(FixedPart::size(present));
-    if (r.ok())
-      FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
-                      p.value16);
-    return r.ok();
-  };
-  if (flags == 0) return read_fixed_part(0);
-  if (!read_fixed_part(flags)) return false;
-  if (p.linetype == -2) p.linetype = 32766;  // the defaults are neither
-  if (p.color == 256) p.color = -1;
+namespace {
+
+// The fields behind the fixed part, each present by its own flag.
+bool read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags) {
   if (flags & 0x0040) {
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();
@@ -83,8 +61,13 @@ bool read_entity_props(RecordReader& r, EntityProps& p) {
   return r.ok();
 }
 
-long entity_color(const EntityProps& props) { return api_kt_get_color_byindex(props.color, props.layer); }
+}  // namespace
 
-void apply_entity_props(KT_Drawable* drawable, const EntityProps& props) {
-  api_set_drawable_prop(drawable, entity_color(props), 0, props.layer);
+bool entity_props_detail::read_other_props(RecordReader& r, EntityProps& p, uint16_t flags) {
+  // Layer + colour is the common fixed part in front of xdata too: a case of
+  // its own folds to one record of a known size.
+  const uint32_t fixed_flags = flags & 0x003F;
+  const bool fixed_ok =
+      fixed_flags == 0x0011 ? read_fixed_part(r, p, 0x0011) : read_fixed_part(r, p, fixed_flags);
+  return fixed_ok && read_optional_tail(r, p, flags);
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "kernel/zirida.h"
+#include "format/record_layout.h"
 #include "format/record_reader.h"
 
 struct EntityProps {
@@ -18,19 +19,67 @@ struct EntityProps {
   double extrusion[3] = {};
 };
 
+namespace entity_props_detail {
+
+// The fields up to the 16-bit value: their sizes the flags alone fix, so
+// they are taken with one bounds check. Layer, line type, the two values,
+// the two reals, colour, the 16-bit value.
+using FixedPart = RecordLayout<LayoutField<0x0001, int16_t>, LayoutField<0x0002, int16_t>, LayoutField<0, uint32_t>,
+                               LayoutField<0, uint32_t>, LayoutField<0x0004, double>, LayoutField<0x0008, double>,
+                               LayoutField<0x0010, int16_t>, LayoutField<0x0020, int16_t>>;
+
+// The fixed part, with the special line type and colour numbers mapped.
+// Always inlined: with `present` a constant the layout folds to one record
+// of a known size and direct loads.
+[[gnu::always_inline]] inline bool read_fixed_part(RecordReader& r, EntityProps& p, uint32_t present) {
+  const RecordView fixed = r.record(FixedPart::size(present));
+  if (!r.ok()) return false;
+  FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
+                  p.value16);
+  if (p.linetype == -2) p.linetype = 32766;  // the defaults are neither
+  if (p.color == 256) p.color = -1;
+  return true;
+}
+
+// Every block the inline cases below leave, behind its flags.
+bool read_other_props(RecordReader& r, EntityProps& p, uint16_t flags);
+
+}  // namespace entity_props_detail
+
 // Reads one common property block into props (every field set, absent ones
-// to their defaults). False when the data ends inside it.
-bool read_entity_props(RecordReader& r, EntityProps& props);
+// to their defaults). False when the data ends inside it. The blocks most
+// records carry are read inline: nothing but the two values (vertices,
+// attributes) and layer + colour (most drawables).
+inline bool read_entity_props(RecordReader& r, EntityProps& p) {
+  p = EntityProps{};
+  const uint16_t flags = p.flags = r.u16();
+  if (flags == 0x0011) return entity_props_detail::read_fixed_part(r, p, 0x0011);
+  if (flags == 0x0000) return entity_props_detail::read_fixed_part(r, p, 0x0000);
+  return entity_props_detail::read_other_props(r, p, flags);
+}
+
+// Passes over one common property block whose fields nothing uses (those of
+// vertices and attributes): the fixed part, which most such blocks are, in
+// one step. False when the data ends inside it.
+inline bool skip_entity_props(RecordReader& r) {
+  const uint16_t flags = r.u16();
+  if ((flags & 0xFFC0) == 0) return r.skip(entity_props_detail::FixedPart::size(flags));
+  EntityProps unused;
+  return entity_props_detail::read_other_props(r, unused, flags);
+}
 
 // Passes over the 24-byte blob header (a value, size1, size2, has1, has2,
 // has3) and the bytes it announces. Kind 100 records have the same layout.
 bool skip_blob_body(RecordReader& r);
 
 // The host colour value of the record: the kernel's, for (color, layer).
-long entity_color(const EntityProps& props);
+inline long entity_color(const EntityProps& props) { return api_kt_get_color_byindex(props.color, props.layer); }
 
-// Gives a created drawable its colour value and layer number.
-void apply_entity_props(KT_Drawable* drawable, const EntityProps& props);
+// Gives a created drawable its colour value and layer number. Inline: every
+// drawable of the stream passes here.
+inline void apply_entity_props(KT_Drawable* drawable, const EntityProps& props) {
+  api_set_drawable_prop(drawable, entity_color(props), 0, props.layer);
+}
 
 // The general mirroring test: extrusion z exactly -1.0.
 inline bool is_mirrored(const EntityProps& props) { return props.extrusion[2] == -1.0; }

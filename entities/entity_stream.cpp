@@ -8,8 +8,10 @@
 namespace {
 
 void read_payload(EntityContext& c, int16_t kind) {
-  if (kind < 0 || kind >= kEntityKindSlots) return;  // unknown kinds have no payload
-  if (const EntityReader read = kEntityReaders[static_cast<std::size_t>(kind)]) read(c);
+  // Negative codes become large: one comparison sends every code outside the
+  // table to slot 0, which reads nothing.
+  const auto code = static_cast<uint16_t>(kind);
+  kEntityReaders[code < kEntityKindSlots ? code : 0](c);
 }
 
 // Where the kernel appends the next drawable: the model space or the block

@@ -2,8 +2,15 @@
 // records that nothing in the drawing receives.
 #include "entities/entity_kinds.h"
 #include "format/angles.h"
+#include "format/record_layout.h"
 
 namespace {
+
+// Behind the block name: x and y scale, the z scale and one more real,
+// rotation, two 16-bit values and two reals, each present by a bit of the mask.
+using InsertTail = RecordLayout<LayoutField<0x4, double>, LayoutField<0x8, double>, LayoutField<0x10, double>,
+                                LayoutField<0x10, double>, LayoutField<0x20, double>, LayoutField<0x40, int16_t>,
+                                LayoutField<0x80, int16_t>, LayoutField<0x100, double>, LayoutField<0x200, double>>;
 
 // An attribute record is at least a bare property block and its 102 bytes.
 constexpr uint64_t kSmallestAttribute = 10 + 102;
@@ -14,16 +21,10 @@ constexpr uint64_t kSmallestAttribute = 10 + 102;
 void skip_attributes(RecordReader& r) {
   const uint32_t count = r.u32();
   if (!r.expect_items(count, kSmallestAttribute)) return;
-  EntityProps props;
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
-    read_entity_props(r, props);
-    r.skip(32);
-    const int32_t first = r.i32();
-    const int32_t second = r.i32();
-    r.skip(28);
-    const int32_t third = r.i32();
-    r.skip(30);
-    for (int32_t present : {first, second, third})
+    skip_entity_props(r);
+    const auto rec = r.record<102>();
+    for (int32_t present : {rec.get<int32_t, 32>(), rec.get<int32_t, 36>(), rec.get<int32_t, 68>()})
       if (present != 0) r.counted_view();
   }
 }
@@ -32,20 +33,18 @@ void skip_attributes(RecordReader& r) {
 
 void read_insert_record(EntityContext& c) {
   RecordReader& r = c.r;
-  const int32_t mask = r.i32();
-  double point[3] = {r.f64(), r.f64(), 0.0};
-  r.skip(8);  // the stored z is not passed
+  const auto head = r.record<28>();  // the mask, x, y and the stored z, which is not passed
+  const auto mask = static_cast<uint32_t>(head.get<int32_t, 0>());
+  double point[3] = {head.get<double, 4>(), head.get<double, 12>(), 0.0};
   if (mask & 0x1) r.skip(2);
   const char* block_name = (mask & 0x2) ? c.string(0) : "";
-  double x_scale = (mask & 0x4) ? r.f64() : 1.0;
-  const double y_scale = (mask & 0x8) ? r.f64() : 1.0;
-  if (mask & 0x10) r.skip(16);  // z scale and one more real, neither passed
-  double rotation = (mask & 0x20) ? r.f64() : 0.0;
-  if (mask & 0x40) r.skip(2);
-  if (mask & 0x80) r.skip(2);
-  if (mask & 0x100) r.skip(8);
-  if (mask & 0x200) r.skip(8);
+  double x_scale = 1.0;
+  double y_scale = 1.0;
+  double rotation = 0.0;
+  const RecordView tail = r.record(InsertTail::size(mask));
   if (!r.ok()) return;
+  Unused unused;  // the z scale, one more real and the rest are not passed
+  InsertTail::read(tail, mask, x_scale, y_scale, unused, unused, rotation, unused, unused, unused, unused);
 
   // Inserts mirror only on an extrusion of exactly (0, 0, -1).
   const double* e = c.props.extrusion;

@@ -54,9 +54,14 @@ static_assert([] {
   return true;
 }(), "every kind has a slot in the dispatch");
 
-// The reader of each code (null: an unknown kind, which has no payload).
+// Unknown kinds have no payload: their slots read nothing, so the dispatch
+// needs no test for an empty slot.
+inline void read_nothing(EntityContext&) {}
+
+// The reader of each code (read_nothing: an unknown kind).
 inline constexpr auto kEntityReaders = [] {
   std::array<EntityReader, kEntityKindSlots> readers{};
+  readers.fill(read_nothing);
   for (const EntityKind& k : kEntityKinds) readers[static_cast<std::size_t>(k.code)] = k.read;
   return readers;
 }();

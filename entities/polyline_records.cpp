@@ -24,17 +24,26 @@ using VertexFields = RecordLayout<LayoutField<0, double>, LayoutField<0, double>
                                   LayoutField<0x8, int16_t>, LayoutField<0x10, double>, LayoutField<0x20, int16_t>,
                                   LayoutField<0x40, int16_t>, LayoutField<0x80, int16_t>, LayoutField<0x100, int16_t>>;
 
-// One vertex record; its own property block lands in `props` and is not used.
-// Its mask fixes the size of the rest, so the rest is taken in one piece.
-Vertex read_vertex(RecordReader& r, EntityProps& props) {
-  Vertex v;
-  if (!read_entity_props(r, props)) return v;
-  const auto mask = static_cast<uint32_t>(r.i32());
+// The fields behind the mask, x, y and flags kept. Always inlined: with
+// `mask` a constant the layout folds to one record of a known size.
+[[gnu::always_inline]] inline void read_vertex_fields(RecordReader& r, uint32_t mask, Vertex& v) {
   const RecordView fields = r.record(VertexFields::size(mask));
-  if (!r.ok()) return v;
+  if (!r.ok()) return;
   Unused unused;  // z and the rest are not used
   VertexFields::read(fields, mask, v.x, v.y, unused, unused, unused, unused, v.flags, unused, unused, unused, unused,
                      unused);
+}
+
+// One vertex record; its own property block is not used.
+// Its mask fixes the size of the rest, so the rest is taken in one piece.
+// Plain vertices carry their flags and nothing else behind the point: that
+// mask gets a case of its own.
+Vertex read_vertex(RecordReader& r) {
+  Vertex v;
+  if (!skip_entity_props(r)) return v;
+  const auto mask = static_cast<uint32_t>(r.i32());
+  if (mask == 0x8) read_vertex_fields(r, 0x8, v);
+  else read_vertex_fields(r, mask, v);
   return v;
 }
 
@@ -63,9 +72,8 @@ void read_polyline_record(EntityContext& c) {
   // stream ends behind it.
   auto& vertices = c.vertices;
   vertices.clear();
-  EntityProps vertex_props;
   for (uint32_t i = 0; i < count; ++i) {
-    const Vertex v = read_vertex(r, vertex_props);
+    const Vertex v = read_vertex(r);
     if (!r.ok()) break;
     vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
   }
@@ -79,8 +87,11 @@ void read_polyline_record(EntityContext& c) {
 
   // Only the record's own extrusion mirrors; the vertices' blocks do not count.
   // Passed-over vertices keep their index and the kernel's position.
+  // The kernel's calls cannot resize the vectors, but the compiler cannot
+  // know: the size is taken once.
   const bool mirrored = is_mirrored(c.props);
-  for (std::size_t i = 0; i < vertices.size(); ++i) {
+  const std::size_t n = vertices.size();
+  for (std::size_t i = 0; i < n; ++i) {
     const auto& v = vertices[i];
     if (v.kept) api_kt_set_pline_pos(polyline, static_cast<long>(i), mirrored ? -v.x : v.x, v.y, 0.0);
   }

@@ -35,17 +35,11 @@ bool has_visible_char(const char* text) {
 
 // Kind 7: 94 bytes, then the text and the style name when announced.
 void read_text_record(EntityContext& c) {
-  TextPlacement t{};
-  t.x = c.r.f64();
-  t.y = c.r.f64();
-  c.r.skip(8);
-  t.height = c.r.f64();
-  const int32_t has_text = c.r.i32();
-  t.rotation = c.r.f64();
-  t.width_factor = c.r.f64();
-  c.r.skip(8);
-  const int32_t has_style = c.r.i32();
-  c.r.skip(6 + 24);
+  const auto rec = c.r.record<94>();
+  const TextPlacement t{rec.get<double, 0>(), rec.get<double, 8>(), rec.get<double, 24>(), rec.get<double, 36>(),
+                        rec.get<double, 44>()};
+  const auto has_text = rec.get<int32_t, 32>();
+  const auto has_style = rec.get<int32_t, 60>();
   const char* text = has_text ? c.string(0) : nullptr;
   const char* style = has_style ? c.string(1) : nullptr;
   if (!c.r.ok()) return;
@@ -65,20 +59,13 @@ void read_named_record(EntityContext& c) {
 // the text, string 4 the style name; 1 and 3 are passed over. The presence
 // fields lie in the order 1, 3, 2.
 void read_four_string_text(EntityContext& c) {
-  TextPlacement t{};
-  t.x = c.r.f64();
-  t.y = c.r.f64();
-  c.r.skip(8);
-  t.height = c.r.f64();
-  const int32_t has_str1 = c.r.i32();
-  const int32_t has_str3 = c.r.i32();
-  const int32_t has_str2 = c.r.i32();
-  c.r.skip(4);
-  t.rotation = c.r.f64();
-  t.width_factor = c.r.f64();
-  c.r.skip(8);
-  const int32_t has_str4 = c.r.i32();
-  c.r.skip(6 + 24);
+  const auto rec = c.r.record<106>();
+  const TextPlacement t{rec.get<double, 0>(), rec.get<double, 8>(), rec.get<double, 24>(), rec.get<double, 48>(),
+                        rec.get<double, 56>()};
+  const auto has_str1 = rec.get<int32_t, 32>();
+  const auto has_str3 = rec.get<int32_t, 36>();
+  const auto has_str2 = rec.get<int32_t, 40>();
+  const auto has_str4 = rec.get<int32_t, 72>();
   if (has_str1) c.r.counted_view();
   const char* text = has_str2 ? c.string(0) : nullptr;
   if (has_str3) c.r.counted_view();

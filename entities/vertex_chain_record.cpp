@@ -26,6 +26,9 @@ void read_vertex_chain_record(EntityContext& c) {
   if (c.props.extrusion[2] < 0.0)
     for (std::size_t i = 0; i < n; ++i) xy[2 * i] = -xy[2 * i];
 
+  // The kernel's calls cannot touch the point buffer, but the compiler cannot
+  // know: its address is taken once.
+  const double* const p = xy.data();
   const bool closed = (chain_flags & 0x200) != 0;
   // A positive int32 whose points fit the file: it and points + 1 fit the
   // kernel's long even where it is 32 bits.
@@ -34,12 +37,12 @@ void read_vertex_chain_record(EntityContext& c) {
   if (extras == 0) {
     api_kt_create_lines(made, closed ? points + 1 : points);
     if (made == nullptr) return;
-    for (long i = 0; i < points; ++i) api_kt_set_ptset_pos(made, i, xy[2 * i], xy[2 * i + 1], 0.0);
-    if (closed) api_kt_set_ptset_pos(made, points, xy[0], xy[1], 0.0);  // back to the first point
+    for (long i = 0; i < points; ++i) api_kt_set_ptset_pos(made, i, p[2 * i], p[2 * i + 1], 0.0);
+    if (closed) api_kt_set_ptset_pos(made, points, p[0], p[1], 0.0);  // back to the first point
     return;
   }
   api_kt_create_polyline(made, points, closed);
   if (made == nullptr) return;
-  for (long i = 0; i < points; ++i) api_kt_set_pline_pos(made, i, xy[2 * i], xy[2 * i + 1], 0.0);
+  for (long i = 0; i < points; ++i) api_kt_set_pline_pos(made, i, p[2 * i], p[2 * i + 1], 0.0);
   apply_entity_props(made, c.props);
 }

@@ -75,6 +75,63 @@ TEST(EntityProps, EveryPresentFieldIsStoredAndSized) {
   EXPECT_EQ(read_props(PropsBlock().flags(0xF000).bytes()).consumed, 10);
 }
 
+// The common fixed parts are read by cases of their own and the blocks of
+// vertices and attributes are passed over: every combination of the fixed
+// part's fields, alone and before optional fields, gives the same fields and
+// the same size either way, and fails when cut.
+TEST(EntityProps, EveryFixedPartCombinationReadsAndPassesOverAlike) {
+  const struct {
+    int stored, linetype, color;
+  } numbers[] = {{-2, 32766, -2}, {256, 256, -1}, {7, 7, 7}};
+  const struct {
+    const char* what;
+    uint16_t flags;
+  } tails[] = {{"no optional field", 0}, {"xdata", 0x80}, {"extrusion", 0x40}};
+  for (const auto& n : numbers)
+    for (uint16_t fixed = 0; fixed < 0x40; ++fixed)
+      for (const auto& tail : tails) {
+        SCOPED_TRACE(testing::Message() << tail.what << ", flags 0x" << std::hex << fixed << std::dec << ", number "
+                                        << n.stored);
+        // Every field is given; the flags choose which are written.
+        const Bytes block = PropsBlock()
+                                .layer(n.stored)
+                                .linetype(n.stored)
+                                .reals(1.5, 2.5)
+                                .color(n.stored)
+                                .value16(n.stored)
+                                .xdata(1, Bytes().i16(1000).str("x"))
+                                .extrusion({}, {}, -1.0)
+                                .flags(static_cast<uint16_t>(fixed | tail.flags))
+                                .bytes();
+        const Read got = read_props(block);
+        ASSERT_TRUE(got.ok);
+        EXPECT_EQ(got.consumed, static_cast<int32_t>(block.size()));
+        EXPECT_EQ(got.props.flags, fixed | tail.flags);
+        EXPECT_EQ(got.props.layer, (fixed & 0x1) ? n.stored : 0);
+        EXPECT_EQ(got.props.linetype, (fixed & 0x2) ? n.linetype : -1);
+        EXPECT_EQ(got.props.values[0], 0x11111111u);
+        EXPECT_EQ(got.props.values[1], 0x22222222u);
+        EXPECT_EQ(got.props.reals[0], (fixed & 0x4) ? 1.5 : 0.0);
+        EXPECT_EQ(got.props.reals[1], (fixed & 0x8) ? 2.5 : 0.0);
+        EXPECT_EQ(got.props.color, (fixed & 0x10) ? n.color : -1);
+        EXPECT_EQ(got.props.value16, (fixed & 0x20) ? n.stored : 0);
+        EXPECT_EQ(is_mirrored(got.props), tail.flags == 0x40);
+
+        for (std::size_t cut = 0; cut <= block.size(); ++cut) {
+          Bytes part;
+          part.raw(std::string_view(reinterpret_cast<const char*>(block.data().data()), cut));
+          tagFile f{part.data().data(), static_cast<int32_t>(part.size()), 0};
+          RecordReader r(&f);
+          const bool whole = cut == block.size();
+          EXPECT_EQ(skip_entity_props(r), whole) << cut;
+          if (whole) {
+            EXPECT_EQ(f.position, static_cast<int32_t>(block.size()));
+          }
+          EXPECT_EQ(read_props(part, 0).ok, whole) << cut;
+        }
+      }
+}
+
 TEST(EntityProps, SpecialLinetypeAndColourNumbers) {
   struct Case {
     int stored, linetype, color;
