@@ -56,6 +56,20 @@ const unsigned char* FileWindow::bring_in(int32_t position, std::size_t n) {
   return buffer_->data();
 }
 
+int64_t FileWindow::find_zero(int64_t from, int64_t to) {
+  unsigned char chunk[16 * 1024];
+  while (from < to) {
+    const auto n = static_cast<std::size_t>(std::min<int64_t>(to - from, sizeof chunk));
+    if (!file_.read_at(static_cast<uint64_t>(from), chunk, n)) {
+      failed_ = true;
+      return -1;
+    }
+    if (const void* zero = std::memchr(chunk, 0, n)) return from + (static_cast<const unsigned char*>(zero) - chunk);
+    from += static_cast<int64_t>(n);
+  }
+  return -1;
+}
+
 void FileWindow::moved() {
   if (f_.position >= f_.base && f_.position <= f_.window_end) return;
   f_.base = f_.position;

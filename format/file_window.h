@@ -38,6 +38,10 @@ class FileWindow {
   // position never lies before the window's start.
   void moved();
 
+  // The offset of the first zero byte in [from, to), or -1 (also when the
+  // file cannot be read there); the bytes are looked at, not kept.
+  int64_t find_zero(int64_t from, int64_t to);
+
   // Whether a read of the file failed (it shrank, or an I/O error).
   bool failed() const { return failed_; }
   // Whether a buffer could not be had.

@@ -44,3 +44,10 @@ void RecordReader::slide_window() {
 }
 
 void RecordReader::seek_window() { f_->window->moved(); }
+
+std::size_t RecordReader::find_zero_outside_window(std::size_t from, std::size_t to) {
+  if (f_->window == nullptr) return kNoZero;
+  const int64_t at = f_->window->find_zero(int64_t{f_->position} + static_cast<int64_t>(from),
+                                           int64_t{f_->position} + static_cast<int64_t>(to));
+  return at < 0 ? kNoZero : static_cast<std::size_t>(at - f_->position);
+}

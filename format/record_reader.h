@@ -205,21 +205,21 @@ class RecordReader {
   // zero. Without a zero before the end it fails, moving nothing.
   std::string_view zero_terminated() {
     const std::size_t have = remaining();
-    // What the window holds is searched first; a window that ends before the
-    // zero brings in twice as much, up to this cursor's end.
-    std::size_t look = have != 0 ? in_window_from_position(have) : 0;
-    if (have != 0 && look == 0) look = have < 4096 ? have : 4096;
-    while (look != 0) {
-      const unsigned char* start = at_position(look);
-      if (start == nullptr) break;
-      if (const void* zero = std::memchr(start, 0, look)) {
-        const auto len = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - start);
-        f_->position += static_cast<int32_t>(len + 1);
-        return {reinterpret_cast<const char*>(start), len};
-      }
-      look = look == have ? 0 : (have - look < look ? have : 2 * look);
+    // What the window holds is searched first; past it, the file is scanned
+    // for the zero without being held, and only the string is brought in.
+    const std::size_t held = in_window_from_position(have);
+    std::size_t len = kNoZero;
+    if (held != 0) {
+      const unsigned char* start = f_->buffer + (f_->position - f_->base);
+      if (const void* zero = std::memchr(start, 0, held))
+        len = static_cast<std::size_t>(static_cast<const unsigned char*>(zero) - start);
     }
-    return fail(ReadFailure::end_of_data), std::string_view{};
+    if (len == kNoZero && held < have) len = find_zero_outside_window(held, have);
+    if (len == kNoZero) return fail(ReadFailure::end_of_data), std::string_view{};
+    const unsigned char* start = at_position(len + 1);
+    if (start == nullptr) return {};
+    f_->position += static_cast<int32_t>(len + 1);
+    return {reinterpret_cast<const char*>(start), len};
   }
 
   // The bytes from the position to this cursor's end, without moving.
@@ -279,6 +279,10 @@ class RecordReader {
     return static_cast<uint64_t>(held) < have ? static_cast<std::size_t>(held) : have;
   }
 
+  static constexpr std::size_t kNoZero = SIZE_MAX;
+  // Where the first zero lies between `from` and `to` bytes past the
+  // position, or kNoZero; only a file read a window at a time gets here.
+  [[gnu::cold]] std::size_t find_zero_outside_window(std::size_t from, std::size_t to);
   [[gnu::cold]] const unsigned char* take_outside_window(std::size_t n);
   [[gnu::cold]] const unsigned char* bring_in(std::size_t n);
   [[gnu::cold]] void slide_window();
