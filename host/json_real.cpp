@@ -1,6 +1,8 @@
 #include "host/json_real.h"
 
+#include <array>
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 #include <cstring>
 
@@ -11,6 +13,27 @@ char* copy(char* at, const char* text) {
   std::memcpy(at, text, n);
   return at + n;
 }
+
+}  // namespace
+
+namespace {
+
+// The fraction of a thousandths count as text: its three digits with the
+// trailing zeros dropped (one digit left at least) and, last, how many.
+struct FractionText {
+  char bytes[4];
+};
+constexpr std::array<FractionText, 1000> make_fractions() {
+  std::array<FractionText, 1000> table{};
+  for (int f = 0; f < 1000; ++f) {
+    const char digits[3] = {static_cast<char>('0' + f / 100), static_cast<char>('0' + f / 10 % 10),
+                            static_cast<char>('0' + f % 10)};
+    const int length = f % 100 == 0 ? 1 : f % 10 == 0 ? 2 : 3;
+    table[static_cast<std::size_t>(f)] = {{digits[0], digits[1], digits[2], static_cast<char>(length)}};
+  }
+  return table;
+}
+constexpr std::array<FractionText, 1000> kFractions = make_fractions();
 
 }  // namespace
 
@@ -26,29 +49,18 @@ char* json_real_detail::write_short_decimal(char* at, double v) {
   const double thousandths = (v * 1000.0 + kRound) - kRound;
   if (thousandths / 1000.0 != v) return nullptr;
   if (v == 0) return copy(at, std::signbit(v) ? "-0.0" : "0.0");
-  auto n = static_cast<long long>(std::fabs(thousandths));
-  // Trailing zeros of the thousandths, tested directly rather than in a loop.
-  int decimals = 3;
-  if (n % 1000 == 0) n /= 1000, decimals = 0;
-  else if (n % 100 == 0) n /= 100, decimals = 1;
-  else if (n % 10 == 0) n /= 10, decimals = 2;
+  const auto n = static_cast<uint64_t>(std::fabs(thousandths));
+  const uint64_t whole = n / 1000;
+  const auto fraction = static_cast<std::size_t>(n % 1000);
   // "100.0" is no longer than "1e+02", "1000.0" is; "0.001" ties with "1e-03".
-  if ((decimals == 0 && n % 1000 == 0) || (decimals == 3 && n < 10)) return nullptr;
+  if ((fraction == 0 && whole % 1000 == 0) || (whole == 0 && fraction < 10)) return nullptr;
   if (v < 0) *at++ = '-';
-  long long whole = n, fraction = 0;
-  switch (decimals) {
-    case 1: whole = n / 10, fraction = n % 10; break;
-    case 2: whole = n / 100, fraction = n % 100; break;
-    case 3: whole = n / 1000, fraction = n % 1000; break;
-  }
-  at = std::to_chars(at, at + 24, whole).ptr;
+  at = whole <= UINT32_MAX ? std::to_chars(at, at + 24, static_cast<uint32_t>(whole)).ptr
+                           : std::to_chars(at, at + 24, whole).ptr;
   *at++ = '.';
-  if (decimals == 0) {
-    *at++ = '0';
-    return at;
-  }
-  for (int i = decimals - 1; i >= 0; --i, fraction /= 10) at[i] = static_cast<char>('0' + fraction % 10);
-  return at + decimals;
+  // All four bytes go; the length byte is overwritten or lies past the end.
+  std::memcpy(at, kFractions[fraction].bytes, 4);
+  return at + kFractions[fraction].bytes[3];
 }
 
 char* json_real_detail::write_general(char* at, double v, JsonRealStyle style) {

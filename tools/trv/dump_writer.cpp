@@ -1,6 +1,9 @@
 #include "host/kt_drawing_store.h"
 #include "tools/trv/dump_writer.h"
 
+#include <string>
+#include <vector>
+
 #include "kernel/kt_drawables.h"
 
 namespace trv {
@@ -106,7 +109,17 @@ void drawable_values(JsonOut& out, const KT_Drawable& d) {
   }
 }
 
-void entity_list(JsonOut& out, const KT_Drawing& drawing, const KT_Entity_List& list) {
+// The "layer_name" member of each layer number that names a layer with a
+// name (empty where there is none), written once for the whole dump.
+std::vector<std::string> layer_name_members(const KT_Drawing& drawing) {
+  const auto& layers = drawing.store().layer_index;
+  std::vector<std::string> members(layers.size());
+  for (std::size_t i = 0; i < layers.size(); ++i)
+    if (const char* name = layers[i]->name) JsonOut(members[i]).key("layer_name").text(name);
+  return members;
+}
+
+void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, const KT_Entity_List& list) {
   out.begin_array();
   for (const KT_Drawable* d = list.first; d; d = d->next) {
     out.line_break().begin_object();
@@ -114,10 +127,8 @@ void entity_list(JsonOut& out, const KT_Drawing& drawing, const KT_Entity_List& 
     out.key("color").integer(d->color);
     out.key("third").integer(d->third);
     out.key("layer").integer(d->layer);
-    // The name of the layer the number names, when there is one.
-    if (d->layer >= 0 && static_cast<std::size_t>(d->layer) < drawing.store().layer_index.size())
-      if (const char* name = drawing.store().layer_index[static_cast<std::size_t>(d->layer)]->name)
-        out.key("layer_name").text(name);
+    if (d->layer >= 0 && static_cast<std::size_t>(d->layer) < layer_names.size())
+      if (const std::string& name = layer_names[static_cast<std::size_t>(d->layer)]; !name.empty()) out.member(name);
     drawable_values(out, *d);
     out.end_object();
   }
@@ -139,6 +150,7 @@ void collection(JsonOut& out, const char* name, const KT_Collection& c, F member
 }  // namespace
 
 void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
+  const std::vector<std::string> layer_names = layer_name_members(d);
   out.begin_object();
   out.key("version").utf8(header.version);
   if (header.generation < 0) out.key("generation").null();
@@ -169,14 +181,14 @@ void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
   });
   collection<KT_Line_Type>(out, "line_types", d.line_types,
                            [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
-  collection<KT_Block>(out, "blocks", d.blocks, [&out, &d](const KT_Block& b) {
+  collection<KT_Block>(out, "blocks", d.blocks, [&out, &layer_names](const KT_Block& b) {
     out.key("name").text(b.name);
     out.key("description").text(b.description);
     point(out.key("base"), b.base);
     reals(out.key("bounds"), b.bounds, 4);
-    entity_list(out.key("entities"), d, b.entities);
+    entity_list(out.key("entities"), layer_names, b.entities);
   });
-  entity_list(out.line_break().key("model_space"), d, d.model_space);
+  entity_list(out.line_break().key("model_space"), layer_names, d.model_space);
   out.newline().end_object().newline();
 }
 

@@ -24,14 +24,22 @@ JsonOut& JsonOut::real(double v) {
 }
 
 JsonOut& JsonOut::reals(const double* v, int n) {
-  separate();
-  put('[');
+  // A short array (a point) is written after one test for room.
+  constexpr int kShort = 8;
+  room(n <= kShort ? (kJsonRealRoom + 1) * kShort + 3 : 2);
+  char* at = buffer_ + used_;
+  if (comma_) *at++ = ',';
+  *at++ = '[';
   for (int i = 0; i < n; ++i) {
-    room(kJsonRealRoom + 1);
-    char* at = buffer_ + used_;
+    if (n > kShort) {
+      used_ = static_cast<std::size_t>(at - buffer_);
+      room(kJsonRealRoom + 2);
+      at = buffer_ + used_;
+    }
     if (i > 0) *at++ = ',';
-    used_ = static_cast<std::size_t>(write_json_real(at, v[i], JsonRealStyle::real) - buffer_);
+    at = write_json_real(at, v[i], JsonRealStyle::real);
   }
+  used_ = static_cast<std::size_t>(at - buffer_);
   put(']');
   comma_ = true;
   return *this;
@@ -115,13 +123,14 @@ void JsonOut::put(std::string_view s) {
 }
 
 void JsonOut::drain() {
-  if (used_ != 0 && !failed_ && std::fwrite(buffer_, 1, used_, out_) != used_) failed_ = true;
+  if (text_ != nullptr) text_->append(buffer_, used_);
+  else if (used_ != 0 && !failed_ && std::fwrite(buffer_, 1, used_, out_) != used_) failed_ = true;
   used_ = 0;
 }
 
 bool JsonOut::flush() {
   drain();
-  if (!failed_ && std::fflush(out_) != 0) failed_ = true;
+  if (out_ != nullptr && !failed_ && std::fflush(out_) != 0) failed_ = true;
   return !failed_;
 }
 

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdio>
+#include <cstring>
+#include <string>
 #include <string_view>
 
 namespace trv {
@@ -13,6 +15,8 @@ namespace trv {
 class JsonOut {
  public:
   explicit JsonOut(std::FILE* out) : out_(out) {}
+  // Into a string, for text written once and copied many times (member()).
+  explicit JsonOut(std::string& text) : text_(&text) {}
   JsonOut(const JsonOut&) = delete;
   JsonOut& operator=(const JsonOut&) = delete;
   ~JsonOut() { flush(); }
@@ -37,11 +41,27 @@ class JsonOut {
     comma_ = false;
     return *this;
   }
+  // A key the writer spells out: its length is known where it is written,
+  // so the copy is a few moves.
+  template <std::size_t N>
+  JsonOut& key(const char (&name)[N]) {
+    room(N + 3);
+    char* at = buffer_ + used_;
+    if (comma_) *at++ = ',';
+    *at++ = '"';
+    std::memcpy(at, name, N - 1);
+    at += N - 1;
+    *at++ = '"';
+    *at++ = ':';
+    used_ = static_cast<std::size_t>(at - buffer_);
+    comma_ = false;
+    return *this;
+  }
 
   JsonOut& integer(long long v) {
-    separate();
-    room(kLongestPiece);
+    room(kLongestPiece + 1);
     char* at = buffer_ + used_;
+    if (comma_) *at++ = ',';
     used_ = static_cast<std::size_t>(std::to_chars(at, at + kLongestPiece, v).ptr - buffer_);
     comma_ = true;
     return *this;
@@ -64,6 +84,27 @@ class JsonOut {
   JsonOut& word(std::string_view chars) {
     separate();
     quote_plain(chars);
+    comma_ = true;
+    return *this;
+  }
+  template <std::size_t N>
+  JsonOut& word(const char (&chars)[N]) {
+    room(N + 2);
+    char* at = buffer_ + used_;
+    if (comma_) *at++ = ',';
+    *at++ = '"';
+    std::memcpy(at, chars, N - 1);
+    at += N - 1;
+    *at++ = '"';
+    used_ = static_cast<std::size_t>(at - buffer_);
+    comma_ = true;
+    return *this;
+  }
+  // A member or element written before (by a JsonOut into a string), as it
+  // stands.
+  JsonOut& member(std::string_view premade) {
+    separate();
+    put(premade);
     comma_ = true;
     return *this;
   }
@@ -117,7 +158,8 @@ class JsonOut {
   void put(std::string_view s);
   void drain();
 
-  std::FILE* out_;
+  std::FILE* out_ = nullptr;
+  std::string* text_ = nullptr;
   bool comma_ = false;
   bool failed_ = false;
   std::size_t used_ = 0;
