@@ -5,7 +5,9 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release >/dev/null
 cmake --build --preset release
-args=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true)
+# Repetitions interleaved in a random order: a fixed order lets one
+# benchmark's freed memory make the next one's first touches dearer.
+args=(--benchmark_repetitions=5 --benchmark_report_aggregates_only=true --benchmark_enable_random_interleaving=true)
 build/release/bench/kttrv_bench "${args[@]}"
 build/release/bench/kttrv_load_bench "${args[@]}"
 # The load through the plug-in against its floor, trv dump and info against
