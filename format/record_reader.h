@@ -121,9 +121,11 @@ class RecordReader {
     RecordReader nested(f_, this);
     if (ok_ && n <= left()) {
       nested.end_ = static_cast<int32_t>(f_->position + static_cast<int64_t>(n));
+      nested.limit_ = nested.end_;
     } else {
       fail(ReadFailure::end_of_data);
       nested.ok_ = false;
+      nested.limit_ = -1;
       nested.failure_ = failure_;
       nested.failed_at_ = failed_at_;
     }
@@ -172,6 +174,18 @@ class RecordReader {
   RecordView record(std::size_t n) {
     assert(n <= record_detail::kLargestView);
     return RecordView(fits(n) ? advance(n) : or_zeros(take_outside_window(n)), n);
+  }
+
+  // The next n bytes in place, the cursor not moved, when they are all there
+  // and in the buffer; otherwise null, and nothing fails (the caller reads
+  // them another way). For a record whose size its first fields fix.
+  const unsigned char* peek(std::size_t n) const {
+    return fits(n) ? f_->buffer + (f_->position - f_->base) : nullptr;
+  }
+  // Moves past n bytes a peek showed.
+  void pass_peeked(std::size_t n) {
+    assert(fits(n));
+    f_->position += static_cast<int32_t>(n);
   }
 
   // Copies n bytes, or fails leaving dst as it was.
@@ -246,12 +260,18 @@ class RecordReader {
   }
   // The next n bytes, the cursor moved past them; null (the cursor failed)
   // when they are not all there.
-  const unsigned char* take(std::size_t n) { return fits(n) ? advance(n) : take_outside_window(n); }
+  const unsigned char* take(std::size_t n) {
+    return n <= UINT32_MAX && fits(n) ? advance(n) : take_outside_window(n);
+  }
 
   // Whether the next n bytes are there and in the buffer: the one test of
-  // every read's fast path.
+  // every read's fast path. A negative position, read as unsigned, lies past
+  // every limit, so one comparison covers the cursor's end, its failure and
+  // the position's sign; n is a record's size, far below 4 GiB.
   bool fits(std::size_t n) const {
-    return ok_ && n <= left() && int64_t{f_->position} + static_cast<int64_t>(n) <= f_->window_end;
+    assert(n <= UINT32_MAX);
+    const auto past = static_cast<int64_t>(uint64_t{static_cast<uint32_t>(f_->position)} + n);
+    return past <= limit_ && past <= f_->window_end;
   }
   // The next n bytes, which fit; the cursor moves past them.
   const unsigned char* advance(std::size_t n) {
@@ -291,6 +311,7 @@ class RecordReader {
   [[gnu::cold]] void fail_at(ReadFailure why, int32_t at) {
     if (ok_) {
       ok_ = false;
+      limit_ = -1;
       failure_ = why;
       failed_at_ = at;
     }
@@ -299,6 +320,7 @@ class RecordReader {
 
   tagFile* f_;
   int32_t end_;  // this cursor reads no byte at or past it
+  int64_t limit_ = end_;  // end_ while the cursor is ok, -1 once it failed: what fits() tests
   bool ok_ = true;
   ReadFailure failure_ = ReadFailure::none;
   int32_t failed_at_ = -1;
