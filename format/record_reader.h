@@ -44,6 +44,12 @@ class FixedRecord {
     std::memcpy(&value, p_ + Offset, sizeof(T));
     return value;
   }
+  // Count fields of type T in a row from Offset, copied to dst as one block.
+  template <class T, std::size_t Offset, std::size_t Count>
+  void copy(T* dst) const {
+    static_assert(Offset + Count * sizeof(T) <= N, "the fields lie outside the record");
+    std::memcpy(dst, p_ + Offset, Count * sizeof(T));
+  }
   // A field at an offset from a table of offsets; the table is checked
   // against N where it is written (fits_record).
   template <class T>
@@ -197,6 +203,10 @@ class RecordReader {
 
   // Passes over n bytes, or fails.
   bool skip(uint64_t n) {
+    if (n <= UINT32_MAX && within_end(n)) [[likely]] {
+      f_->position += static_cast<int32_t>(n);
+      return true;
+    }
     if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), false;
     f_->position += static_cast<int32_t>(n);
     return true;
@@ -205,6 +215,15 @@ class RecordReader {
   // The bytes of a counted string (int16 length n, then n bytes, none when
   // n <= 0), viewed in the buffer. A string cut short fails whole, moving nothing.
   std::string_view counted_view() {
+    // The string and its length in the buffer: two bounds checks.
+    if (fits(2)) [[likely]] {
+      const unsigned char* p = f_->buffer + (f_->position - f_->base);
+      int16_t n;
+      std::memcpy(&n, p, 2);
+      const std::size_t len = n > 0 ? static_cast<std::size_t>(n) : 0;
+      if (fits(2 + len)) [[likely]]
+        return std::string_view(reinterpret_cast<const char*>(advance(2 + len) + 2), len);
+    }
     const std::size_t have = remaining();
     const unsigned char* p = have >= 2 ? at_position(2) : nullptr;
     int16_t n = 0;
@@ -264,6 +283,10 @@ class RecordReader {
     return n <= UINT32_MAX && fits(n) ? advance(n) : take_outside_window(n);
   }
 
+  // Whether the next n bytes are there (in the buffer or not); n < 4 GiB.
+  bool within_end(uint64_t n) const {
+    return static_cast<int64_t>(uint64_t{static_cast<uint32_t>(f_->position)} + n) <= limit_;
+  }
   // Whether the next n bytes are there and in the buffer: the one test of
   // every read's fast path. A negative position, read as unsigned, lies past
   // every limit, so one comparison covers the cursor's end, its failure and
