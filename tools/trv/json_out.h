@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "host/json_real.h"
 
 namespace trv {
 
@@ -62,7 +65,14 @@ class JsonOut {
     room(kLongestPiece + 1);
     char* at = buffer_ + used_;
     if (comma_) *at++ = ',';
-    used_ = static_cast<std::size_t>(std::to_chars(at, at + kLongestPiece, v).ptr - buffer_);
+    if (v < 0) {
+      *at++ = '-';
+      // The magnitude as unsigned, where the most negative value has one.
+      at = write_decimal_digits(at, uint64_t{0} - static_cast<uint64_t>(v));
+    } else {
+      at = write_decimal_digits(at, static_cast<uint64_t>(v));
+    }
+    used_ = static_cast<std::size_t>(at - buffer_);
     comma_ = true;
     return *this;
   }
