@@ -8,6 +8,7 @@
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -227,8 +228,10 @@ struct Stretch {
   bool z_finite = true;
   double reach = 0;  // the largest |x| or |y|; infinite when one is not finite
   double x_low = HUGE_VAL, x_high = -HUGE_VAL, y_low = HUGE_VAL, y_high = -HUGE_VAL;
+  long points = 0;
 
   void add(const Ge_Pt& q) {
+    ++points;
     z_finite = z_finite && std::isfinite(q.z);
     reach = std::isfinite(q.x) && std::isfinite(q.y) ? std::max({reach, std::fabs(q.x), std::fabs(q.y)}) : HUGE_VAL;
     z_low = std::min(z_low, q.z);
@@ -236,40 +239,68 @@ struct Stretch {
     x_low = std::min(x_low, q.x), x_high = std::max(x_high, q.x);
     y_low = std::min(y_low, q.y), y_high = std::max(y_high, q.y);
   }
-  // Many points: the same as adding them one by one.
-  void add_all(const Ge_Pt* q, long n) {
-#if defined(__SSE2__)
-    __m128d low = _mm_set_pd(y_low, x_low), high = _mm_set_pd(y_high, x_high);
-    __m128d magnitude = _mm_setzero_pd();  // the largest |x| and |y|
-    __m128d finite = _mm_cmpeq_pd(magnitude, magnitude);  // all ones while x and y are finite
-    const __m128d sign = _mm_set1_pd(-0.0);
-    for (long i = 0; i < n; ++i) {
-      const __m128d xy = _mm_loadu_pd(&q[i].x);
-      low = _mm_min_pd(xy, low);  // as std::min(low, xy)
-      high = _mm_max_pd(xy, high);
-      magnitude = _mm_max_pd(_mm_andnot_pd(sign, xy), magnitude);
-      finite = _mm_and_pd(finite, _mm_cmpeq_pd(_mm_sub_pd(xy, xy), _mm_setzero_pd()));
-      z_finite = z_finite && std::isfinite(q[i].z);
-      z_low = std::min(z_low, q[i].z);
-      z_high = std::max(z_high, q[i].z);
-    }
-    double l[2], h[2], m[2];
-    _mm_storeu_pd(l, low);
-    _mm_storeu_pd(h, high);
-    _mm_storeu_pd(m, magnitude);
-    x_low = l[0], y_low = l[1], x_high = h[0], y_high = h[1];
-    reach = _mm_movemask_pd(finite) == 3 ? std::max({reach, m[0], m[1]}) : HUGE_VAL;
-#else
-    for (long i = 0; i < n; ++i) add(q[i]);
-#endif
-  }
   // Another stretch's x, y and reach taken in (z left as it is).
   void merge_xy(const Stretch& o) {
+    points += o.points;
     z_finite = z_finite && o.z_finite;
     reach = std::max(reach, o.reach);
     x_low = std::min(x_low, o.x_low), x_high = std::max(x_high, o.x_high);
     y_low = std::min(y_low, o.y_low), y_high = std::max(y_high, o.y_high);
   }
+};
+
+// A stretch in the making: the stretch Stretch::add makes, with x and y
+// side by side in two lanes.
+class StretchBuilder {
+ public:
+#if defined(__SSE2__)
+  void add(const Ge_Pt& q) { add_all(&q, 1); }
+  void add_all(const Ge_Pt* q, long n) {
+    points_ += n;
+    for (long i = 0; i < n; ++i) {
+      const __m128d xy = _mm_loadu_pd(&q[i].x);
+      low_ = _mm_min_pd(xy, low_);  // as std::min(low, xy)
+      high_ = _mm_max_pd(xy, high_);
+      magnitude_ = _mm_max_pd(_mm_andnot_pd(_mm_set1_pd(-0.0), xy), magnitude_);
+      // x - x is 0 for a finite x, NaN for an infinite or NaN one.
+      finite_ = _mm_and_pd(finite_, _mm_cmpeq_pd(_mm_sub_pd(xy, xy), _mm_setzero_pd()));
+      z_finite_ &= q[i].z - q[i].z == 0;
+      z_low_ = std::min(z_low_, q[i].z);
+      z_high_ = std::max(z_high_, q[i].z);
+    }
+  }
+  // The stretch so far; the builder starts again empty.
+  Stretch take() {
+    Stretch s;
+    double low[2], high[2], magnitude[2];
+    _mm_storeu_pd(low, low_);
+    _mm_storeu_pd(high, high_);
+    _mm_storeu_pd(magnitude, magnitude_);
+    s.x_low = low[0], s.y_low = low[1], s.x_high = high[0], s.y_high = high[1];
+    s.reach = _mm_movemask_pd(finite_) == 3 ? std::max({s.reach, magnitude[0], magnitude[1]}) : HUGE_VAL;
+    s.z_low = z_low_, s.z_high = z_high_, s.z_finite = z_finite_;
+    s.points = points_;
+    *this = {};
+    return s;
+  }
+
+ private:
+  __m128d low_ = _mm_set1_pd(HUGE_VAL), high_ = _mm_set1_pd(-HUGE_VAL);
+  __m128d magnitude_ = _mm_setzero_pd();                           // the largest |x| and |y|
+  __m128d finite_ = _mm_castsi128_pd(_mm_set1_epi64x(-1));  // all ones while x and y are finite
+  double z_low_ = HUGE_VAL, z_high_ = -HUGE_VAL;
+  bool z_finite_ = true;
+  long points_ = 0;
+#else
+  void add(const Ge_Pt& q) { s_.add(q); }
+  void add_all(const Ge_Pt* q, long n) {
+    for (long i = 0; i < n; ++i) s_.add(q[i]);
+  }
+  Stretch take() { return std::exchange(s_, {}); }
+
+ private:
+  Stretch s_;
+#endif
 };
 
 // Whether p takes every point whose x and y are at most reach from 0 to
@@ -436,15 +467,16 @@ class ModelSpaceSink {
   CircleTurns circle_{extremes_};
 };
 
-// The points a drawable adds, whatever the placement, gathered in order:
-// everything but the extremes of arcs and circles, which those extremes
-// (given at the start) fix.
+// The points a drawable adds, whatever the placement, in order into a
+// target (a point list, a stretch): everything but the extremes of arcs and
+// circles, which those extremes (given at the start) fix.
+template <class Target>
 struct PointGatherer {
-  std::vector<Ge_Pt>& points;
+  Target& into;
   const ArcExtremes& extremes;
   std::optional<CircleTurns> circle_turns{};  // made at the first circle
-  void add(const Ge_Pt& q, const Placement&) { points.push_back(q); }
-  void add_all(const Ge_Pt* q, long n, const Placement&) { points.insert(points.end(), q, q + n); }
+  void add(const Ge_Pt& q, const Placement&) { into.add(q); }
+  void add_all(const Ge_Pt* q, long n, const Placement&) { into.add_all(q, n); }
   void circle(const Ge_Pt& centre, double r, const Placement& p) {
     if (!circle_turns) circle_turns.emplace(extremes);
     add_arc_points(*this, centre, r, circle_turns->n, circle_turns->cos, circle_turns->sin, p);
@@ -454,11 +486,18 @@ struct PointGatherer {
   }
 };
 
-// A block made ready for the extents walk: the points of its drawables in
-// visit order in one array, cut at its inserts, so that the drawables
-// between two inserts are added in one loop. The points of arcs and circles
-// depend on where placed arcs are extreme, which depends only on the
-// placement's linear part: they are worked out again when that changes.
+struct PointList {
+  std::vector<Ge_Pt>& points;
+  void add(const Ge_Pt& q) { points.push_back(q); }
+  void add_all(const Ge_Pt* q, long n) { points.insert(points.end(), q, q + n); }
+};
+
+// A block made ready for the extents walk: its drawables cut at its
+// inserts into runs, each with the stretch of its points, and, once a walk
+// in order needs them, the points in visit order in one array, so that the
+// drawables between two inserts are added in one loop. The points of arcs
+// and circles depend on where placed arcs are extreme, which depends only
+// on the placement's linear part: all is worked out again when that changes.
 struct PreparedBlock {
   // Drawables between two inserts (or the list's ends), and their points.
   struct Run {
@@ -473,6 +512,7 @@ struct PreparedBlock {
 
   const KT_Block* block = nullptr;
   bool built = false;
+  bool has_points = false;  // points, point_ends and the runs' points made
   bool turns = false;     // has arcs or circles
   bool open = false;      // being walked: not entered again inside itself
   double linear[4] = {};  // the placement's linear part the points were made for
@@ -564,8 +604,9 @@ class ExtentsWalk {
     ready(b, p);
     b.open = true;
     ++depth_;
-    const bool ok = at_once_ && (b.points.empty() || box_.add_unordered(p, b.all)) ? walk_at_once(b, p)
-                                                                                          : walk_in_order(b, p);
+    const bool at_once = at_once_ && (b.all.points == 0 || box_.add_unordered(p, b.all));
+    if (!at_once) ready_points(b, p);
+    const bool ok = at_once ? walk_at_once(b, p) : walk_in_order(b, p);
     --depth_;
     b.open = false;
     return ok;
@@ -612,7 +653,7 @@ class ExtentsWalk {
     return true;
   }
 
-  // The block's points made for p's linear part, unless they are already.
+  // The block's runs made for p's linear part, unless they are already.
   void ready(PreparedBlock& b, const Placement& p) {
     // Bit for bit: a placement of -0 turns arcs otherwise than one of +0.
     const auto same = [](double u, double v) { return std::bit_cast<std::uint64_t>(u) == std::bit_cast<std::uint64_t>(v); };
@@ -621,37 +662,33 @@ class ExtentsWalk {
       return;
     b.linear[0] = p.xx, b.linear[1] = p.yx, b.linear[2] = p.xy, b.linear[3] = p.yy;
     b.built = true;
+    b.has_points = false;
     b.turns = false;
-    // Gathered where the room is already there, then copied once.
-    points_.clear();
-    point_ends_.clear();
-    runs_.assign(1, {});
-    inserts_.clear();
+    b.runs.clear();
+    b.inserts.clear();
     const ArcExtremes extremes(p);
-    PointGatherer gather{points_, extremes};
+    StretchBuilder stretch;
+    PointGatherer<StretchBuilder> gather{stretch, extremes};
+    long drawables = 0, run_first = 0;
     for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
       if (!shown(*d)) continue;
       if (d->kind == KT_Drawable_Kind::insert) {
         const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
-        PreparedBlock::Insert& in = inserts_.emplace_back();
+        PreparedBlock::Insert& in = b.inserts.emplace_back();
         in.block = block_named(insert.block_name);
         if (in.block >= 0) in.placement = Placement::of_insert(insert, prepared_[std::size_t(in.block)].block->base);
-        end_run();
-        runs_.push_back({long(point_ends_.size()), 0, long(points_.size()), 0, {}});
+        b.runs.push_back({run_first, drawables, 0, 0, stretch.take()});
+        run_first = drawables;
         continue;
       }
       b.turns = b.turns || d->kind == KT_Drawable_Kind::arc || d->kind == KT_Drawable_Kind::circle;
       add_drawable(gather, *d, p);
-      point_ends_.push_back(long(points_.size()));
+      ++drawables;
     }
-    end_run();
-    b.points.assign(points_.begin(), points_.end());
-    b.point_ends.assign(point_ends_.begin(), point_ends_.end());
-    b.runs.assign(runs_.begin(), runs_.end());
-    b.inserts.assign(inserts_.begin(), inserts_.end());
+    b.runs.push_back({run_first, drawables, 0, 0, stretch.take()});
     b.all = {};
     for (const PreparedBlock::Run& r : b.runs) b.all.merge_xy(r.stretch);
-    b.visits = long(b.point_ends.size() + b.inserts.size());
+    b.visits = drawables + long(b.inserts.size());
     b.steps.clear();
     PreparedBlock::Step step;
     for (std::size_t i = 0; i < b.runs.size(); ++i) {
@@ -667,11 +704,28 @@ class ExtentsWalk {
     b.steps.push_back(step);
   }
 
-  void end_run() {
-    PreparedBlock::Run& r = runs_.back();
-    r.end_drawable = long(point_ends_.size());
-    r.end_point = long(points_.size());
-    r.stretch.add_all(points_.data() + r.first_point, r.end_point - r.first_point);
+  // The points of the block's runs, made for p's linear part as ready made
+  // the runs, unless they are already.
+  void ready_points(PreparedBlock& b, const Placement& p) {
+    if (b.has_points) return;
+    b.has_points = true;
+    b.points.clear();
+    b.point_ends.clear();
+    const ArcExtremes extremes(p);
+    PointList list{b.points};
+    PointGatherer<PointList> gather{list, extremes};
+    std::size_t run = 0;
+    for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
+      if (!shown(*d)) continue;
+      if (d->kind == KT_Drawable_Kind::insert) {
+        b.runs[run].end_point = b.runs[run + 1].first_point = long(b.points.size());
+        ++run;
+        continue;
+      }
+      add_drawable(gather, *d, p);
+      b.point_ends.push_back(long(b.points.size()));
+    }
+    b.runs[run].end_point = long(b.points.size());
   }
 
   const WalkOptions& options_;
@@ -681,11 +735,6 @@ class ExtentsWalk {
   int depth_ = 0;
   long visits_ = 0;
   bool at_once_ = true;
-  // Where ready gathers a block.
-  std::vector<Ge_Pt> points_;
-  std::vector<long> point_ends_;
-  std::vector<PreparedBlock::Run> runs_;
-  std::vector<PreparedBlock::Insert> inserts_;
 };
 }  // namespace
 
