@@ -14,10 +14,6 @@ char* copy(char* at, const char* text) {
   return at + n;
 }
 
-}  // namespace
-
-namespace {
-
 // The fraction of a thousandths count as text: its three digits with the
 // trailing zeros dropped (one digit left at least) and, last, how many.
 struct FractionText {
@@ -35,7 +31,31 @@ constexpr std::array<FractionText, 1000> make_fractions() {
 }
 constexpr std::array<FractionText, 1000> kFractions = make_fractions();
 
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
 }  // namespace
+
+// Below 10^8 (nearly every coordinate's whole part, id and colour) by pairs
+// of digits from a table; larger ones by std::to_chars.
+char* write_decimal_digits(char* at, uint64_t v) {
+  if (v >= 100'000'000) return std::to_chars(at, at + 24, v).ptr;
+  auto n = static_cast<uint32_t>(v);
+  const int digits = n < 10 ? 1 : n < 100 ? 2 : n < 1000 ? 3 : n < 10000 ? 4
+                   : n < 100000 ? 5 : n < 1000000 ? 6 : n < 10000000 ? 7 : 8;
+  char* const end = at + digits;
+  char* p = end;
+  while (n >= 100) {
+    p -= 2;
+    std::memcpy(p, kDigitPairs + 2 * (n % 100), 2);
+    n /= 100;
+  }
+  if (n >= 10) std::memcpy(p - 2, kDigitPairs + 2 * n, 2);
+  else p[-1] = static_cast<char>('0' + n);
+  return end;
+}
 
 // Written from their integer of thousandths: the same text as the general
 // path, several times faster. Null when v is not such a real or its text
@@ -55,8 +75,7 @@ char* json_real_detail::write_short_decimal(char* at, double v) {
   // "100.0" is no longer than "1e+02", "1000.0" is; "0.001" ties with "1e-03".
   if ((fraction == 0 && whole % 1000 == 0) || (whole == 0 && fraction < 10)) return nullptr;
   if (v < 0) *at++ = '-';
-  at = whole <= UINT32_MAX ? std::to_chars(at, at + 24, static_cast<uint32_t>(whole)).ptr
-                           : std::to_chars(at, at + 24, whole).ptr;
+  at = write_decimal_digits(at, whole);
   *at++ = '.';
   // All four bytes go; the length byte is overwritten or lies past the end.
   std::memcpy(at, kFractions[fraction].bytes, 4);

@@ -3,6 +3,7 @@
 
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 enum class JsonRealStyle {
@@ -17,6 +18,9 @@ enum class JsonRealStyle {
 
 // Room write_json_real needs at `at`.
 inline constexpr std::size_t kJsonRealRoom = 64;
+
+// The decimal digits of v at `at` (room for 20); returns the end.
+char* write_decimal_digits(char* at, uint64_t v);
 
 namespace json_real_detail {
 // The general path: the shortest round-trip text, then the dump's fraction.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <bit>
+#include <climits>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -207,6 +208,18 @@ TEST(JsonOutTest, RealsAreTheShortestTextThatReadsBack) {
     EXPECT_EQ(std::bit_cast<uint64_t>(parsed.get<double>()), std::bit_cast<uint64_t>(v)) << text;
     EXPECT_LE(text.size(), nlohmann::json(v).dump().size()) << text;
   }
+}
+
+// Integers take a table path below 10^8 and std::to_chars above: every
+// digit count on both sides of each power of ten, signs and the extremes.
+TEST(JsonOutTest, IntegersAreTheirDecimalText) {
+  std::vector<long long> values = {LLONG_MIN, LLONG_MIN + 1, LLONG_MAX};
+  long long p = 1;
+  for (int digits = 1; digits <= 19; ++digits) {
+    for (long long v : {p - 1, p, p + 1, 7 * p, -p, -(p - 1)}) values.push_back(v);
+    if (digits < 19) p *= 10;
+  }
+  for (long long v : values) ASSERT_EQ(written([v](trv::JsonOut& out) { out.integer(v); }), std::to_string(v));
 }
 
 }  // namespace

@@ -4,11 +4,14 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdint>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
+
+#include "host/json_real.h"
 
 namespace trv {
 
@@ -41,19 +44,12 @@ class JsonOut {
     comma_ = false;
     return *this;
   }
-  // A key the writer spells out: its length is known where it is written,
-  // so the copy is a few moves.
+  // A key the writer spells out (a string literal: all N - 1 characters are
+  // written): its length is known where it is written, so the copy is a few
+  // moves.
   template <std::size_t N>
   JsonOut& key(const char (&name)[N]) {
-    room(N + 3);
-    char* at = buffer_ + used_;
-    if (comma_) *at++ = ',';
-    *at++ = '"';
-    std::memcpy(at, name, N - 1);
-    at += N - 1;
-    *at++ = '"';
-    *at++ = ':';
-    used_ = static_cast<std::size_t>(at - buffer_);
+    quote_literal(name, true);
     comma_ = false;
     return *this;
   }
@@ -62,7 +58,14 @@ class JsonOut {
     room(kLongestPiece + 1);
     char* at = buffer_ + used_;
     if (comma_) *at++ = ',';
-    used_ = static_cast<std::size_t>(std::to_chars(at, at + kLongestPiece, v).ptr - buffer_);
+    if (v < 0) {
+      *at++ = '-';
+      // The magnitude as unsigned, where the most negative value has one.
+      at = write_decimal_digits(at, uint64_t{0} - static_cast<uint64_t>(v));
+    } else {
+      at = write_decimal_digits(at, static_cast<uint64_t>(v));
+    }
+    used_ = static_cast<std::size_t>(at - buffer_);
     comma_ = true;
     return *this;
   }
@@ -87,16 +90,10 @@ class JsonOut {
     comma_ = true;
     return *this;
   }
+  // The same for a string literal.
   template <std::size_t N>
   JsonOut& word(const char (&chars)[N]) {
-    room(N + 2);
-    char* at = buffer_ + used_;
-    if (comma_) *at++ = ',';
-    *at++ = '"';
-    std::memcpy(at, chars, N - 1);
-    at += N - 1;
-    *at++ = '"';
-    used_ = static_cast<std::size_t>(at - buffer_);
+    quote_literal(chars, false);
     comma_ = true;
     return *this;
   }
@@ -129,6 +126,19 @@ class JsonOut {
     return *this;
   }
   JsonOut& quoted(std::string_view chars, bool from_bytes);
+  // A comma where one is due, then chars in quotes, and a colon after a key.
+  template <std::size_t N>
+  void quote_literal(const char (&chars)[N], bool colon) {
+    room(N + 3);
+    char* at = buffer_ + used_;
+    if (comma_) *at++ = ',';
+    *at++ = '"';
+    std::memcpy(at, chars, N - 1);
+    at += N - 1;
+    *at++ = '"';
+    if (colon) *at++ = ':';
+    used_ = static_cast<std::size_t>(at - buffer_);
+  }
   // Characters that need no escape, in quotes, with room for one more byte
   // after them; at most kSize - 3 of them.
   void quote_plain(std::string_view chars) {
