@@ -322,7 +322,6 @@ bool stays_finite(const Placement& p, double reach) {
 class PointBox {
  public:
 #if defined(__SSE2__)
-  void add(const Ge_Pt& q, const Placement& p) { add_all(&q, 1, p); }
   // Many points under one placement, the box in registers meanwhile.
   void add_all(const Ge_Pt* q, long n, const Placement& p) {
     const __m128d x_factors = _mm_set_pd(p.yx, p.xx), y_factors = _mm_set_pd(p.yy, p.xy);
@@ -499,7 +498,8 @@ struct PointList {
 // and circles depend on where placed arcs are extreme, which depends only
 // on the placement's linear part: all is worked out again when that changes.
 struct PreparedBlock {
-  // Drawables between two inserts (or the list's ends), and their points.
+  // Drawables between two inserts (or the list's ends), and their points
+  // (once made).
   struct Run {
     long first_drawable = 0, end_drawable = 0;  // into point_ends
     long first_point = 0, end_point = 0;
@@ -538,8 +538,8 @@ struct PreparedBlock {
 // are the plain walk's, so the extents are its extents to the bit.
 //
 // A block whose points may go into the box in any order (PointBox::
-// add_unordered) has them added at once, its z still folded run by run
-// between its inserts. The visit limit is then checked once the model-space
+// add_unordered) has them added at once, its z still folded in order
+// between the inserts that may lead somewhere. The visit limit is then checked once the model-space
 // insert is done; when that insert went past it, the box and the count go
 // back to what they were before it, and it is walked again in order, which
 // stops at the drawable where the plain walk stops.
