@@ -225,8 +225,9 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
 // The extents walk works out per placement what the drawable-by-drawable
 // sum (Extents::add) works out per arc, and adds a block's points between
 // two inserts in one loop, or from their extremes where the placement
-// neither turns nor shears: on random drawings of every kind of drawable in
-// nested, turned, mirrored and stretched blocks, with huge, infinite and NaN
+// neither turns nor shears, or all of a block at once where the order
+// cannot matter: on random drawings of every kind of drawable in nested,
+// turned, mirrored and stretched blocks, with huge, infinite and NaN
 // coordinates among them, the two agree to the bit (signs of zero
 // included), with and without drawables left out.
 // The visits of the sum's walk.
@@ -286,7 +287,7 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
           return entity(18, PropsBlock(), dim.zeros(48).i16(0));
         }
         default: {
-          const std::string inner = "B" + std::to_string(rng() % 4);
+          const std::string inner = "B" + std::to_string(rng() % 5);  // no B4: an insert that leads nowhere
           return block > 0 ? insert(rng() % 2 ? floor_plan::kLayer0 : floor_plan::kWalls, inner,
                                     pick({0.0, -0.0, real(20)}), pick({0.0, -0.0, real(20)}),
                                     pick({1.0, -1.0, 0.0, real(3), 1e300}), pick({1.0, -1.0, real(3)}),
@@ -318,28 +319,32 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
 }
 
 // A walk that reaches the visit limit stops at the same drawable either way:
-// sixteen blocks, each three lines and three inserts of the next, placed so
-// that every line visited lies further right than all before it.
+// sixteen blocks, each three lines, three inserts of the next and a line
+// after them, placed so that every line visited lies further right than all
+// before it. (A block added at once holds its last line too: one left in
+// the box when the limit falls inside the block's inserts shows.)
 TEST_F(DrawingTest, ExtentsWalkStopsWhereTheSumStops) {
   Bytes blocks = Bytes().u32(16);
   for (int b = 0; b < 16; ++b) {
     std::vector<Bytes> entities;
     for (int i = 0; i < 3; ++i) entities.push_back(line_on(0, i / 4.0, b, i / 4.0 + 0.2, b));
-    // What the next block spans stays below its spacing here, 4^(15 - b).
+    // What the next block spans, half its spacing here (8^(15 - b)) and a bit, stays below it.
+    const double spacing = std::pow(8.0, 15 - b);
     for (int i = 1; b < 15 && i <= 3; ++i)
-      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), i * std::pow(4.0, 15 - b), 0, 1, 1, 0));
+      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), i * spacing, 0, 1, 1, 0));
+    entities.push_back(line_on(0, 4 * spacing, b, 4 * spacing + 0.2, b));
     blocks.append(floor_plan::block("B" + std::to_string(b), 0, 0, entities));
   }
   // Lines ahead in the model space move where the limit falls.
   for (int ahead = 0; ahead < 3; ++ahead) {
     std::vector<Bytes> model(std::size_t(ahead), line_on(0, -1, 0, -1, 0));
     model.push_back(insert(floor_plan::kLayer0, "B0", 0, 0, 1, 1, 0));
-    model.push_back(line_on(0, 1e12, 0, 1e12, 0));
+    model.push_back(line_on(0, 1e15, 0, 1e15, 0));
     KT_Drawing d;
     const auto bytes = drawing_of(model, blocks);
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
     EXPECT_EQ(expect_walk_is_the_sum(d, {}, "ahead " + std::to_string(ahead)), trv::kMaxVisits);
-    EXPECT_LT(trv::model_space_extents(d).max.x, 1e12);  // the line after the limit is left out
+    EXPECT_LT(trv::model_space_extents(d).max.x, 1e15);  // the line after the limit is left out
   }
 }
 
