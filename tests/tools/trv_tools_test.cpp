@@ -229,17 +229,18 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
 // cannot matter: on random drawings of every kind of drawable in nested,
 // turned, mirrored and stretched blocks, with huge, infinite and NaN
 // coordinates among them, the two agree to the bit (signs of zero
-// included), with and without drawables left out.
-// The visits of the sum's walk.
+// included), with and without drawables left out, and both say whether
+// the visit limit cut them. The visits of the sum's walk.
 long expect_walk_is_the_sum(const KT_Drawing& d, const trv::WalkOptions& options, const std::string& what) {
   trv::Extents sum;
   long visits = 0;
-  trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) {
+  const bool whole = trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) {
     sum.add(e, p);
     ++visits;
   });
   const trv::Extents walked = trv::model_space_extents(d, options);
   EXPECT_EQ(walked.empty, sum.empty) << what;
+  EXPECT_EQ(walked.cut, !whole) << what;  // the extents say when the limit cut them
   for (const auto& [a, b] : {std::pair{walked.min, sum.min}, {walked.max, sum.max}})
     for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}})
       EXPECT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << what;
@@ -436,6 +437,7 @@ TEST_F(TrvCommandTest, FloorPlanExtentsAreTheHandComputedOnes) {
   // insertion at y = -2, top dimension line at y = 9.
   const json i = json::parse(trv("info --json " EXAMPLES_DIR "/floor-plan.trv").out);
   EXPECT_EQ(i["extents"], json::parse(R"({"min":[-1.0,-2.0,0.0],"max":[17.5,9.0,0.0]})"));
+  EXPECT_TRUE(i["extents_complete"].get<bool>());
   EXPECT_TRUE(i["complete"].get<bool>());
 }
 

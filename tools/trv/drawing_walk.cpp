@@ -553,12 +553,13 @@ class ExtentsWalk {
     }
   }
 
-  void walk_model_space(const KT_Entity_List& list) {
+  // False when the visit limit cut the walk short.
+  bool walk_model_space(const KT_Entity_List& list) {
     const Placement identity;
     ModelSpaceSink sink(box_);
     for (const KT_Drawable* d = list.first; d; d = d->next) {
       if (!shown(*d)) continue;
-      if (++visits_ > kMaxVisits) return;
+      if (++visits_ > kMaxVisits) return false;
       add_drawable(sink, *d, identity);
       if (d->kind != KT_Drawable_Kind::insert) continue;
       const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
@@ -566,8 +567,9 @@ class ExtentsWalk {
       if (block < 0) continue;
       // Through the identity as the plain walk goes: it turns -0 into +0 here and there.
       const Placement p = identity.then_inner(Placement::of_insert(insert, prepared_[std::size_t(block)].block->base));
-      if (!walk_insert(block, p)) return;
+      if (!walk_insert(block, p)) return false;
     }
+    return true;
   }
 
   void into(Extents& e) const { box_.into(e); }
@@ -764,9 +766,10 @@ void Extents::add(const KT_Drawable& d, const Placement& p) {
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options) {
   ExtentsWalk walk(drawing, options);
-  walk.walk_model_space(drawing.model_space);
+  const bool whole = walk.walk_model_space(drawing.model_space);
   Extents e;
   walk.into(e);
+  e.cut = !whole;
   return e;
 }
 
