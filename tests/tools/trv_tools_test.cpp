@@ -225,20 +225,22 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
 // The extents walk works out per placement what the drawable-by-drawable
 // sum (Extents::add) works out per arc, and adds a block's points between
 // two inserts in one loop, or from their extremes where the placement
-// neither turns nor shears: on random drawings of every kind of drawable in
-// nested, turned, mirrored and stretched blocks, with huge, infinite and NaN
+// neither turns nor shears, or all of a block at once where the order
+// cannot matter: on random drawings of every kind of drawable in nested,
+// turned, mirrored and stretched blocks, with huge, infinite and NaN
 // coordinates among them, the two agree to the bit (signs of zero
-// included), with and without drawables left out.
-// The visits of the sum's walk.
+// included), with and without drawables left out, and both say whether
+// the visit limit cut them. The visits of the sum's walk.
 long expect_walk_is_the_sum(const KT_Drawing& d, const trv::WalkOptions& options, const std::string& what) {
   trv::Extents sum;
   long visits = 0;
-  trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) {
+  const bool whole = trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) {
     sum.add(e, p);
     ++visits;
   });
   const trv::Extents walked = trv::model_space_extents(d, options);
   EXPECT_EQ(walked.empty, sum.empty) << what;
+  EXPECT_EQ(walked.cut, !whole) << what;  // the extents say when the limit cut them
   for (const auto& [a, b] : {std::pair{walked.min, sum.min}, {walked.max, sum.max}})
     for (const auto& [x, y] : {std::pair{a.x, b.x}, {a.y, b.y}, {a.z, b.z}})
       EXPECT_EQ(std::bit_cast<uint64_t>(x), std::bit_cast<uint64_t>(y)) << what;
@@ -286,7 +288,7 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
           return entity(18, PropsBlock(), dim.zeros(48).i16(0));
         }
         default: {
-          const std::string inner = "B" + std::to_string(rng() % 4);
+          const std::string inner = "B" + std::to_string(rng() % 5);  // no B4: an insert that leads nowhere
           return block > 0 ? insert(rng() % 2 ? floor_plan::kLayer0 : floor_plan::kWalls, inner,
                                     pick({0.0, -0.0, real(20)}), pick({0.0, -0.0, real(20)}),
                                     pick({1.0, -1.0, 0.0, real(3), 1e300}), pick({1.0, -1.0, real(3)}),
@@ -318,28 +320,32 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
 }
 
 // A walk that reaches the visit limit stops at the same drawable either way:
-// sixteen blocks, each three lines and three inserts of the next, placed so
-// that every line visited lies further right than all before it.
+// sixteen blocks, each three lines, three inserts of the next and a line
+// after them, placed so that every line visited lies further right than all
+// before it. (A block added at once holds its last line too: one left in
+// the box when the limit falls inside the block's inserts shows.)
 TEST_F(DrawingTest, ExtentsWalkStopsWhereTheSumStops) {
   Bytes blocks = Bytes().u32(16);
   for (int b = 0; b < 16; ++b) {
     std::vector<Bytes> entities;
     for (int i = 0; i < 3; ++i) entities.push_back(line_on(0, i / 4.0, b, i / 4.0 + 0.2, b));
-    // What the next block spans stays below its spacing here, 4^(15 - b).
+    // What the next block spans, half its spacing here (8^(15 - b)) and a bit, stays below it.
+    const double spacing = std::pow(8.0, 15 - b);
     for (int i = 1; b < 15 && i <= 3; ++i)
-      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), i * std::pow(4.0, 15 - b), 0, 1, 1, 0));
+      entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), i * spacing, 0, 1, 1, 0));
+    entities.push_back(line_on(0, 4 * spacing, b, 4 * spacing + 0.2, b));
     blocks.append(floor_plan::block("B" + std::to_string(b), 0, 0, entities));
   }
   // Lines ahead in the model space move where the limit falls.
   for (int ahead = 0; ahead < 3; ++ahead) {
     std::vector<Bytes> model(std::size_t(ahead), line_on(0, -1, 0, -1, 0));
     model.push_back(insert(floor_plan::kLayer0, "B0", 0, 0, 1, 1, 0));
-    model.push_back(line_on(0, 1e12, 0, 1e12, 0));
+    model.push_back(line_on(0, 1e15, 0, 1e15, 0));
     KT_Drawing d;
     const auto bytes = drawing_of(model, blocks);
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
     EXPECT_EQ(expect_walk_is_the_sum(d, {}, "ahead " + std::to_string(ahead)), trv::kMaxVisits);
-    EXPECT_LT(trv::model_space_extents(d).max.x, 1e12);  // the line after the limit is left out
+    EXPECT_LT(trv::model_space_extents(d).max.x, 1e15);  // the line after the limit is left out
   }
 }
 
@@ -431,6 +437,7 @@ TEST_F(TrvCommandTest, FloorPlanExtentsAreTheHandComputedOnes) {
   // insertion at y = -2, top dimension line at y = 9.
   const json i = json::parse(trv("info --json " EXAMPLES_DIR "/floor-plan.trv").out);
   EXPECT_EQ(i["extents"], json::parse(R"({"min":[-1.0,-2.0,0.0],"max":[17.5,9.0,0.0]})"));
+  EXPECT_TRUE(i["extents_complete"].get<bool>());
   EXPECT_TRUE(i["complete"].get<bool>());
 }
 

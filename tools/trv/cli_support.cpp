@@ -61,8 +61,12 @@ const std::string& last_diagnostic() { return g_last; }
 const std::vector<std::string>& load_damage() { return g_damage; }
 
 void print_damage(const std::string& path) {
+  for (const std::string& line : g_damage) warn(path, line);
+}
+
+void warn(const std::string& path, const std::string& line) {
   if (g_verbosity == Verbosity::quiet) return;
-  for (const std::string& line : g_damage) std::fprintf(stderr, "trv: warning: %s: %s\n", path.c_str(), line.c_str());
+  std::fprintf(stderr, "trv: warning: %s: %s\n", path.c_str(), line.c_str());
 }
 
 void use_binary_output() {

@@ -30,6 +30,8 @@ const std::vector<std::string>& load_damage();
 
 // "trv: warning: <path>: <line>" for each line of load_damage(), unless quiet.
 void print_damage(const std::string& path);
+// "trv: warning: <path>: <line>", unless quiet.
+void warn(const std::string& path, const std::string& line);
 
 // Standard output and error carry bytes as written: on Windows "\n" would
 // otherwise become "\r\n".

@@ -4,11 +4,11 @@
 #include <cfloat>
 #include <cstdint>
 #include <cmath>
-#include <cstring>
 #include <numbers>
 #include <optional>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -149,6 +149,21 @@ void add_arc(Sink& sink, const Ge_Pt& centre, double r, double start, double end
 constexpr double kCircleStart = 0;
 constexpr double kCircleEnd = kTurn;
 
+// A full circle's angles under a placement, with their cosines and sines:
+// the same for every circle under it.
+struct CircleTurns {
+  int n = 0;
+  double cos[6], sin[6];
+  explicit CircleTurns(const ArcExtremes& extremes) {
+    double angles[6];
+    n = arc_angles(kCircleStart, kCircleEnd, extremes, angles);
+    for (int i = 0; i < n; ++i) {
+      cos[i] = std::cos(angles[i]);
+      sin[i] = std::sin(angles[i]);
+    }
+  }
+};
+
 // What a drawable covers once placed, point by point into the sink (add a
 // point under a placement; circle and arc).
 template <class Sink>
@@ -213,8 +228,10 @@ struct Stretch {
   bool z_finite = true;
   double reach = 0;  // the largest |x| or |y|; infinite when one is not finite
   double x_low = HUGE_VAL, x_high = -HUGE_VAL, y_low = HUGE_VAL, y_high = -HUGE_VAL;
+  long points = 0;
 
   void add(const Ge_Pt& q) {
+    ++points;
     z_finite = z_finite && std::isfinite(q.z);
     reach = std::isfinite(q.x) && std::isfinite(q.y) ? std::max({reach, std::fabs(q.x), std::fabs(q.y)}) : HUGE_VAL;
     z_low = std::min(z_low, q.z);
@@ -222,6 +239,68 @@ struct Stretch {
     x_low = std::min(x_low, q.x), x_high = std::max(x_high, q.x);
     y_low = std::min(y_low, q.y), y_high = std::max(y_high, q.y);
   }
+  // Another stretch's x, y and reach taken in (z left as it is).
+  void merge_xy(const Stretch& o) {
+    points += o.points;
+    z_finite = z_finite && o.z_finite;
+    reach = std::max(reach, o.reach);
+    x_low = std::min(x_low, o.x_low), x_high = std::max(x_high, o.x_high);
+    y_low = std::min(y_low, o.y_low), y_high = std::max(y_high, o.y_high);
+  }
+};
+
+// A stretch in the making: the stretch Stretch::add makes, with x and y
+// side by side in two lanes.
+class StretchBuilder {
+ public:
+#if defined(__SSE2__)
+  void add(const Ge_Pt& q) { add_all(&q, 1); }
+  void add_all(const Ge_Pt* q, long n) {
+    points_ += n;
+    for (long i = 0; i < n; ++i) {
+      const __m128d xy = _mm_loadu_pd(&q[i].x);
+      low_ = _mm_min_pd(xy, low_);  // as std::min(low, xy)
+      high_ = _mm_max_pd(xy, high_);
+      magnitude_ = _mm_max_pd(_mm_andnot_pd(_mm_set1_pd(-0.0), xy), magnitude_);
+      // x - x is 0 for a finite x, NaN for an infinite or NaN one.
+      finite_ = _mm_and_pd(finite_, _mm_cmpeq_pd(_mm_sub_pd(xy, xy), _mm_setzero_pd()));
+      z_finite_ &= q[i].z - q[i].z == 0;
+      z_low_ = std::min(z_low_, q[i].z);
+      z_high_ = std::max(z_high_, q[i].z);
+    }
+  }
+  // The stretch so far; the builder starts again empty.
+  Stretch take() {
+    Stretch s;
+    double low[2], high[2], magnitude[2];
+    _mm_storeu_pd(low, low_);
+    _mm_storeu_pd(high, high_);
+    _mm_storeu_pd(magnitude, magnitude_);
+    s.x_low = low[0], s.y_low = low[1], s.x_high = high[0], s.y_high = high[1];
+    s.reach = _mm_movemask_pd(finite_) == 3 ? std::max({s.reach, magnitude[0], magnitude[1]}) : HUGE_VAL;
+    s.z_low = z_low_, s.z_high = z_high_, s.z_finite = z_finite_;
+    s.points = points_;
+    *this = {};
+    return s;
+  }
+
+ private:
+  __m128d low_ = _mm_set1_pd(HUGE_VAL), high_ = _mm_set1_pd(-HUGE_VAL);
+  __m128d magnitude_ = _mm_setzero_pd();                           // the largest |x| and |y|
+  __m128d finite_ = _mm_castsi128_pd(_mm_set1_epi64x(-1));  // all ones while x and y are finite
+  double z_low_ = HUGE_VAL, z_high_ = -HUGE_VAL;
+  bool z_finite_ = true;
+  long points_ = 0;
+#else
+  void add(const Ge_Pt& q) { s_.add(q); }
+  void add_all(const Ge_Pt* q, long n) {
+    for (long i = 0; i < n; ++i) s_.add(q[i]);
+  }
+  Stretch take() { return std::exchange(s_, {}); }
+
+ private:
+  Stretch s_;
+#endif
 };
 
 // Whether p takes every point whose x and y are at most reach from 0 to
@@ -243,7 +322,6 @@ bool stays_finite(const Placement& p, double reach) {
 class PointBox {
  public:
 #if defined(__SSE2__)
-  void add(const Ge_Pt& q, const Placement& p) { add_all(&q, 1, p); }
   // Many points under one placement, the box in registers meanwhile.
   void add_all(const Ge_Pt* q, long n, const Placement& p) {
     const __m128d x_factors = _mm_set_pd(p.yx, p.xx), y_factors = _mm_set_pd(p.yy, p.xy);
@@ -258,6 +336,24 @@ class PointBox {
       const __m128d finite = _mm_cmpeq_pd(_mm_sub_pd(xy, xy), _mm_setzero_pd());
       if (_mm_movemask_pd(finite) != 3 || !(q[i].z - q[i].z == 0)) continue;
       low = _mm_min_pd(xy, low);  // xy < low ? xy : low, as std::min(low, xy)
+      high = _mm_max_pd(xy, high);
+      z_low = std::min(z_low, q[i].z);
+      z_high = std::max(z_high, q[i].z);
+    }
+    low_ = low, high_ = high, z_low_ = z_low, z_high_ = z_high;
+  }
+  // Points under the identity placement: xx x + xy y + x0 is then x + 0
+  // for a finite x and y (the sums turn -0 into +0), y + 0 likewise, and
+  // not finite otherwise.
+  void add_unplaced(const Ge_Pt* q, long n) {
+    const __m128d zero = _mm_setzero_pd();
+    __m128d low = low_, high = high_;
+    double z_low = z_low_, z_high = z_high_;
+    for (long i = 0; i < n; ++i) {
+      const __m128d xy = _mm_add_pd(_mm_loadu_pd(&q[i].x), zero);
+      const __m128d finite = _mm_cmpeq_pd(_mm_sub_pd(xy, xy), zero);
+      if (_mm_movemask_pd(finite) != 3 || !(q[i].z - q[i].z == 0)) continue;
+      low = _mm_min_pd(xy, low);
       high = _mm_max_pd(xy, high);
       z_low = std::min(z_low, q[i].z);
       z_high = std::max(z_high, q[i].z);
@@ -287,6 +383,19 @@ class PointBox {
     }
     z_low_ = std::min(z_low_, s.z_low);
     z_high_ = std::max(z_high_, s.z_high);
+  }
+  // The stretch's x and y alone (its z is the caller's), where the box ends
+  // the same whichever point comes first: under a placement that neither
+  // turns nor shears, with no point going beyond the finite doubles, and
+  // none of the placed extremes zero, a point of the stretch either is an
+  // extreme, whose value has one set of bits, or lies strictly inside and
+  // is never the box's bound. False (nothing added) where that does not hold.
+  bool add_unordered(const Placement& p, const Stretch& s) {
+    return s.z_finite && stays_finite(p, s.reach) && add_unturned(p, s);
+  }
+  void fold_z(double low, double high) {
+    z_low_ = std::min(z_low_, low);
+    z_high_ = std::max(z_high_, high);
   }
   void into(Extents& e) const {
     if (_mm_movemask_pd(_mm_cmple_pd(low_, high_)) == 0) return;  // nothing added
@@ -323,7 +432,10 @@ class PointBox {
   void add_all(const Ge_Pt* q, long n, const Placement& p) {
     for (long i = 0; i < n; ++i) add(q[i], p);
   }
+  void add_unplaced(const Ge_Pt* q, long n) { add_all(q, n, Placement{}); }
   void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch&) { add_all(q, n, p); }
+  bool add_unordered(const Placement&, const Stretch&) { return false; }
+  void fold_z(double, double) {}
   void into(Extents& e) const { e = e_; }
 
  private:
@@ -333,74 +445,61 @@ class PointBox {
   double z_high_ = -HUGE_VAL;
 };
 
-// Extents for every visited drawable, with what depends only on the
-// placement (where placed arcs are extreme, a full circle's angles with
-// their cosines and sines) worked out once per placement, not per arc: the
-// same values, so the same extents as PlainSink's.
-class ExtentsVisitor {
+// The model space's drawables into the box, under the identity placement:
+// a placed point is then the point itself but for the sign of a zero, and
+// every arc is extreme at the same angles. The same values as PlainSink's.
+class ModelSpaceSink {
  public:
-  void operator()(const KT_Drawable& d, const Placement& p) { add_drawable(*this, d, p); }
-  void add(const Ge_Pt& q, const Placement& p) { box_.add(q, p); }
-  void add_all(const Ge_Pt* q, long n, const Placement& p) { box_.add_all(q, n, p); }
+  explicit ModelSpaceSink(PointBox& box) : box_(box) {}
+  void add(const Ge_Pt& q, const Placement&) { box_.add_unplaced(&q, 1); }
+  void add_all(const Ge_Pt* q, long n, const Placement&) { box_.add_unplaced(q, n); }
   void circle(const Ge_Pt& centre, double r, const Placement& p) {
-    prepare(p);
     add_arc_points(*this, centre, r, circle_.n, circle_.cos, circle_.sin, p);
   }
   void arc(const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
-    prepare(p);
-    add_arc(*this, centre, r, start, end, p, *extremes_);
+    add_arc(*this, centre, r, start, end, p, extremes_);
   }
-  void add_run(const Ge_Pt* q, long n, const Placement& p, const Stretch& s) {
-    box_.add_run(q, n, p, s);
-  }
-  void into(Extents& e) const { box_.into(e); }
 
  private:
-  void prepare(const Placement& p) {
-    // Bit for bit: a placement of -0 turns arcs otherwise than one of +0.
-    if (extremes_ && std::memcmp(&p, &placement_, sizeof p) == 0) return;
-    placement_ = p;
-    extremes_.emplace(p);
-    double angles[6];
-    circle_.n = arc_angles(kCircleStart, kCircleEnd, *extremes_, angles);
-    for (int i = 0; i < circle_.n; ++i) {
-      circle_.cos[i] = std::cos(angles[i]);
-      circle_.sin[i] = std::sin(angles[i]);
-    }
-  }
-
-  PointBox box_;
-  Placement placement_;
-  std::optional<ArcExtremes> extremes_;
-  struct {
-    int n = 0;
-    double cos[6], sin[6];
-  } circle_;
+  PointBox& box_;
+  ArcExtremes extremes_{Placement{}};
+  CircleTurns circle_{extremes_};
 };
 
-// The points a drawable adds, whatever the placement, gathered in order:
-// everything but the extremes of arcs and circles, which those extremes
-// (given at the start) fix.
+// The points a drawable adds, whatever the placement, in order into a
+// target (a point list, a stretch): everything but the extremes of arcs and
+// circles, which those extremes (given at the start) fix.
+template <class Target>
 struct PointGatherer {
-  std::vector<Ge_Pt>& points;
+  Target& into;
   const ArcExtremes& extremes;
-  void add(const Ge_Pt& q, const Placement&) { points.push_back(q); }
-  void add_all(const Ge_Pt* q, long n, const Placement&) { points.insert(points.end(), q, q + n); }
+  std::optional<CircleTurns> circle_turns{};  // made at the first circle
+  void add(const Ge_Pt& q, const Placement&) { into.add(q); }
+  void add_all(const Ge_Pt* q, long n, const Placement&) { into.add_all(q, n); }
   void circle(const Ge_Pt& centre, double r, const Placement& p) {
-    add_arc(*this, centre, r, kCircleStart, kCircleEnd, p, extremes);
+    if (!circle_turns) circle_turns.emplace(extremes);
+    add_arc_points(*this, centre, r, circle_turns->n, circle_turns->cos, circle_turns->sin, p);
   }
   void arc(const Ge_Pt& centre, double r, double start, double end, const Placement& p) {
     add_arc(*this, centre, r, start, end, p, extremes);
   }
 };
 
-// A block made ready for the extents walk: the points of its drawables in
-// visit order in one array, cut at its inserts, so that the drawables
-// between two inserts are added in one loop. The points of arcs and circles
-// depend on where placed arcs are extreme, which depends only on the
-// placement's linear part: they are worked out again when that changes.
+struct PointList {
+  std::vector<Ge_Pt>& points;
+  void add(const Ge_Pt& q) { points.push_back(q); }
+  void add_all(const Ge_Pt* q, long n) { points.insert(points.end(), q, q + n); }
+};
+
+// A block made ready for the extents walk: its drawables cut at its
+// inserts into runs, each with the stretch of its points, and, once a walk
+// in order needs them, the points in visit order in one array, so that the
+// drawables between two inserts are added in one loop. The points of arcs
+// and circles depend on where placed arcs are extreme, which depends only
+// on the placement's linear part: all is worked out again when that changes.
 struct PreparedBlock {
-  // Drawables between two inserts (or the list's ends), and their points.
+  // Drawables between two inserts (or the list's ends), and their points
+  // (once made).
   struct Run {
     long first_drawable = 0, end_drawable = 0;  // into point_ends
     long first_point = 0, end_point = 0;
@@ -413,17 +512,37 @@ struct PreparedBlock {
 
   const KT_Block* block = nullptr;
   bool built = false;
+  bool has_points = false;  // points, point_ends and the runs' points made
   bool turns = false;     // has arcs or circles
+  bool open = false;      // being walked: not entered again inside itself
   double linear[4] = {};  // the placement's linear part the points were made for
   std::vector<Ge_Pt> points;
   std::vector<long> point_ends;  // where each drawable's points end, inserts left out
   std::vector<Run> runs;         // one more than inserts: run, insert, run, ..., run
   std::vector<Insert> inserts;
+  Stretch all;      // every run's x, y and reach together
+  long visits = 0;  // its shown drawables, inserts included
+  // For the walk at once: the inserts that may lead somewhere (not to no
+  // block, nor to the block itself, which is open while it is walked), each
+  // with the z of the runs since the one before folded together (min and
+  // max keep the first of equal values, so folding them first is the same).
+  struct Step {
+    double z_low = HUGE_VAL, z_high = -HUGE_VAL;
+    const Insert* insert = nullptr;  // null: the runs after the last insert
+  };
+  std::vector<Step> steps;
 };
 
 // The extents walk: the model space drawable by drawable, the blocks its
 // inserts lead to as prepared blocks. Visits, their order and their limit
 // are the plain walk's, so the extents are its extents to the bit.
+//
+// A block whose points may go into the box in any order (PointBox::
+// add_unordered) has them added at once, its z still folded in order
+// between the inserts that may lead somewhere. The visit limit is then checked once the model-space
+// insert is done; when that insert went past it, the box and the count go
+// back to what they were before it, and it is walked again in order, which
+// stops at the drawable where the plain walk stops.
 class ExtentsWalk {
  public:
   ExtentsWalk(const KT_Drawing& drawing, const WalkOptions& options) : options_(options) {
@@ -434,23 +553,26 @@ class ExtentsWalk {
     }
   }
 
-  void walk_model_space(const KT_Entity_List& list) {
+  // False when the visit limit cut the walk short.
+  bool walk_model_space(const KT_Entity_List& list) {
     const Placement identity;
+    ModelSpaceSink sink(box_);
     for (const KT_Drawable* d = list.first; d; d = d->next) {
       if (!shown(*d)) continue;
-      if (++visits_ > kMaxVisits) return;
-      visitor_(*d, identity);
+      if (++visits_ > kMaxVisits) return false;
+      add_drawable(sink, *d, identity);
       if (d->kind != KT_Drawable_Kind::insert) continue;
       const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
       const long block = block_named(insert.block_name);
       if (block < 0) continue;
       // Through the identity as the plain walk goes: it turns -0 into +0 here and there.
-      if (!walk_block(block, identity.then_inner(Placement::of_insert(insert, prepared_[std::size_t(block)].block->base))))
-        return;
+      const Placement p = identity.then_inner(Placement::of_insert(insert, prepared_[std::size_t(block)].block->base));
+      if (!walk_insert(block, p)) return false;
     }
+    return true;
   }
 
-  void into(Extents& e) const { visitor_.into(e); }
+  void into(Extents& e) const { box_.into(e); }
 
  private:
   bool shown(const KT_Drawable& d) const { return !options_.shown || options_.shown(d); }
@@ -460,23 +582,60 @@ class ExtentsWalk {
     return found == blocks_by_name_.end() ? -1 : found->second;
   }
 
+  // A model-space insert's block, at once where it can be, in order where
+  // the limit falls inside it.
+  bool walk_insert(long block, const Placement& p) {
+    if (!at_once_) return walk_block(block, p);
+    const PointBox box = box_;
+    const long visits = visits_;
+    if (walk_block(block, p) && visits_ <= kMaxVisits) return true;
+    box_ = box;
+    visits_ = visits;
+    at_once_ = false;
+    return walk_block(block, p);
+  }
+
+  bool entered(long index) const {
+    return depth_ < kMaxInsertDepth && !prepared_[std::size_t(index)].open;
+  }
+
+  // False: the limit was reached (at once: passed, the count then no longer exact).
   bool walk_block(long index, const Placement& p) {
+    if (!entered(index)) return true;
     PreparedBlock& b = prepared_[std::size_t(index)];
-    if (open_.size() >= kMaxInsertDepth) return true;
-    for (long open : open_)
-      if (open == index) return true;
     ready(b, p);
-    open_.push_back(index);
-    bool ok = true;
-    for (std::size_t i = 0; ok; ++i) {
-      ok = run(b, b.runs[i], p);
-      if (!ok || i == b.inserts.size()) break;
-      ok = ++visits_ <= kMaxVisits;
-      const PreparedBlock::Insert& insert = b.inserts[i];
-      if (ok && insert.block >= 0) ok = walk_block(insert.block, p.then_inner(insert.placement));
-    }
-    open_.pop_back();
+    b.open = true;
+    ++depth_;
+    const bool at_once = at_once_ && (b.all.points == 0 || box_.add_unordered(p, b.all));
+    if (!at_once) ready_points(b, p);
+    const bool ok = at_once ? walk_at_once(b, p) : walk_in_order(b, p);
+    --depth_;
+    b.open = false;
     return ok;
+  }
+
+  // Its points already in the box: z, visits and inserts.
+  bool walk_at_once(const PreparedBlock& b, const Placement& p) {
+    visits_ += b.visits;
+    if (visits_ > kMaxVisits) return false;
+    for (const PreparedBlock::Step& step : b.steps) {
+      box_.fold_z(step.z_low, step.z_high);
+      const PreparedBlock::Insert* insert = step.insert;
+      if (insert && entered(insert->block) && !walk_block(insert->block, p.then_inner(insert->placement)))
+        return false;
+    }
+    return true;
+  }
+
+  bool walk_in_order(const PreparedBlock& b, const Placement& p) {
+    for (std::size_t i = 0;; ++i) {
+      if (!run(b, b.runs[i], p)) return false;
+      if (i == b.inserts.size()) return true;
+      if (++visits_ > kMaxVisits) return false;
+      const PreparedBlock::Insert& insert = b.inserts[i];
+      if (insert.block >= 0 && entered(insert.block) && !walk_block(insert.block, p.then_inner(insert.placement)))
+        return false;
+    }
   }
 
   // The run's drawables visited, as far as the limit allows.
@@ -486,32 +645,33 @@ class ExtentsWalk {
     if (visits_ + drawables > kMaxVisits) {
       const long allowed = kMaxVisits - visits_;
       const long end = allowed == 0 ? r.first_point : b.point_ends[std::size_t(r.first_drawable + allowed - 1)];
-      visitor_.add_all(points, end - r.first_point, p);
+      box_.add_all(points, end - r.first_point, p);
       visits_ = kMaxVisits + 1;
       return false;
     }
     visits_ += drawables;
-    if (r.stretch.z_finite) visitor_.add_run(points, r.end_point - r.first_point, p, r.stretch);
-    else visitor_.add_all(points, r.end_point - r.first_point, p);
+    if (r.stretch.z_finite) box_.add_run(points, r.end_point - r.first_point, p, r.stretch);
+    else box_.add_all(points, r.end_point - r.first_point, p);
     return true;
   }
 
-  // The block's points made for p's linear part, unless they are already.
+  // The block's runs made for p's linear part, unless they are already.
   void ready(PreparedBlock& b, const Placement& p) {
-    // Bit for bit, as ExtentsVisitor compares placements.
+    // Bit for bit: a placement of -0 turns arcs otherwise than one of +0.
     const auto same = [](double u, double v) { return std::bit_cast<std::uint64_t>(u) == std::bit_cast<std::uint64_t>(v); };
     if (b.built && (!b.turns || (same(p.xx, b.linear[0]) && same(p.yx, b.linear[1]) && same(p.xy, b.linear[2]) &&
                                  same(p.yy, b.linear[3]))))
       return;
     b.linear[0] = p.xx, b.linear[1] = p.yx, b.linear[2] = p.xy, b.linear[3] = p.yy;
     b.built = true;
+    b.has_points = false;
     b.turns = false;
-    b.points.clear();
-    b.point_ends.clear();
-    b.runs.assign(1, {});
+    b.runs.clear();
     b.inserts.clear();
     const ArcExtremes extremes(p);
-    PointGatherer gather{b.points, extremes};
+    StretchBuilder stretch;
+    PointGatherer<StretchBuilder> gather{stretch, extremes};
+    long drawables = 0, run_first = 0;
     for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
       if (!shown(*d)) continue;
       if (d->kind == KT_Drawable_Kind::insert) {
@@ -519,29 +679,65 @@ class ExtentsWalk {
         PreparedBlock::Insert& in = b.inserts.emplace_back();
         in.block = block_named(insert.block_name);
         if (in.block >= 0) in.placement = Placement::of_insert(insert, prepared_[std::size_t(in.block)].block->base);
-        b.runs.push_back({long(b.point_ends.size()), long(b.point_ends.size()), long(b.points.size()),
-                          long(b.points.size()), {}});
+        b.runs.push_back({run_first, drawables, 0, 0, stretch.take()});
+        run_first = drawables;
         continue;
       }
       b.turns = b.turns || d->kind == KT_Drawable_Kind::arc || d->kind == KT_Drawable_Kind::circle;
-      const std::size_t first = b.points.size();
+      add_drawable(gather, *d, p);
+      ++drawables;
+    }
+    b.runs.push_back({run_first, drawables, 0, 0, stretch.take()});
+    b.all = {};
+    for (const PreparedBlock::Run& r : b.runs) b.all.merge_xy(r.stretch);
+    b.visits = drawables + long(b.inserts.size());
+    b.steps.clear();
+    PreparedBlock::Step step;
+    for (std::size_t i = 0; i < b.runs.size(); ++i) {
+      step.z_low = std::min(step.z_low, b.runs[i].stretch.z_low);
+      step.z_high = std::max(step.z_high, b.runs[i].stretch.z_high);
+      if (i == b.inserts.size()) break;
+      const long leads_to = b.inserts[i].block;
+      if (leads_to < 0 || &prepared_[std::size_t(leads_to)] == &b) continue;
+      step.insert = &b.inserts[i];
+      b.steps.push_back(step);
+      step = {};
+    }
+    b.steps.push_back(step);
+  }
+
+  // The points of the block's runs, made for p's linear part as ready made
+  // the runs, unless they are already.
+  void ready_points(PreparedBlock& b, const Placement& p) {
+    if (b.has_points) return;
+    b.has_points = true;
+    b.points.clear();
+    b.point_ends.clear();
+    const ArcExtremes extremes(p);
+    PointList list{b.points};
+    PointGatherer<PointList> gather{list, extremes};
+    std::size_t run = 0;
+    for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
+      if (!shown(*d)) continue;
+      if (d->kind == KT_Drawable_Kind::insert) {
+        b.runs[run].end_point = b.runs[run + 1].first_point = long(b.points.size());
+        ++run;
+        continue;
+      }
       add_drawable(gather, *d, p);
       b.point_ends.push_back(long(b.points.size()));
-      PreparedBlock::Run& r = b.runs.back();
-      r.end_drawable = long(b.point_ends.size());
-      r.end_point = long(b.points.size());
-      for (std::size_t i = first; i < b.points.size(); ++i) r.stretch.add(b.points[i]);
     }
+    b.runs[run].end_point = long(b.points.size());
   }
 
   const WalkOptions& options_;
-  ExtentsVisitor visitor_;
+  PointBox box_;
   std::unordered_map<std::string_view, long> blocks_by_name_;
   std::vector<PreparedBlock> prepared_;
-  std::vector<long> open_;
+  int depth_ = 0;
   long visits_ = 0;
+  bool at_once_ = true;
 };
-
 }  // namespace
 
 DimensionLines dimension_lines(const KT_Dimension_Entity& e) {
@@ -570,9 +766,10 @@ void Extents::add(const KT_Drawable& d, const Placement& p) {
 
 Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& options) {
   ExtentsWalk walk(drawing, options);
-  walk.walk_model_space(drawing.model_space);
+  const bool whole = walk.walk_model_space(drawing.model_space);
   Extents e;
   walk.into(e);
+  e.cut = !whole;
   return e;
 }
 

@@ -54,6 +54,8 @@ struct Extents {
   Ge_Pt min{0, 0, 0};
   Ge_Pt max{0, 0, 0};
   bool empty = true;
+  // The walk stopped at kMaxVisits: what comes after is not in the extents.
+  bool cut = false;
 
   void add(const Ge_Pt& p) {
     if (!std::isfinite(p.x) || !std::isfinite(p.y) || !std::isfinite(p.z)) return;

@@ -94,7 +94,9 @@ json info_json(const LoadedFile& f) {
                               {"cut", t.cut}};
   }
   j["entity_records"] = {{"by_kind", records}, {"not_reached", f.stats.not_reached}};
-  j["extents"] = extents_json(model_space_extents(d));
+  const Extents extents = model_space_extents(d);
+  j["extents"] = extents_json(extents);
+  j["extents_complete"] = !extents.cut;
   return j;
 }
 
@@ -159,6 +161,9 @@ void print_text(const json& j) {
                 e["max"][0].dump().c_str(), e["min"][1].dump().c_str(), e["max"][1].dump().c_str(),
                 e["min"][2].dump().c_str(), e["max"][2].dump().c_str());
   }
+  if (!j["extents_complete"].get<bool>())
+    std::printf("             of the first %ld drawables only: the walk stops there (inserts through their blocks)\n",
+                kMaxVisits);
 }
 
 }  // namespace

@@ -252,7 +252,7 @@ struct ContextCloser {
 }  // namespace
 
 bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format,
-                    const std::string& out_path, std::string& error) {
+                    const std::string& out_path, std::string& error, bool* cut) {
   WalkOptions walk;
   walk.shown = [&](const KT_Drawable& d) {
     if (d.layer < 0 || static_cast<std::size_t>(d.layer) >= drawing.store().layer_index.size())
@@ -282,7 +282,9 @@ bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, Pic
     cairo_paint(cr.get());
   }
   Painter painter(cr.get(), view, options);
-  walk_model_space(drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
+  const bool whole =
+      walk_model_space(drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
+  if (cut) *cut = !whole;
 
   cairo_status_t status = cairo_status(cr.get());
   cr.reset();

@@ -24,8 +24,10 @@ struct RenderOptions {
 // "#RRGGBB", "white", "black" or "none" (transparent); false when unknown.
 bool parse_background(const std::string& text, std::optional<uint32_t>& out);
 
-// Writes the picture; on failure false with the reason in error.
+// Writes the picture; on failure false with the reason in error. cut, when
+// given, tells whether the walk stopped at its limit (kMaxVisits): the
+// picture then lacks what comes after.
 bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format,
-                    const std::string& out_path, std::string& error);
+                    const std::string& out_path, std::string& error, bool* cut = nullptr);
 
 }  // namespace trv

@@ -1,5 +1,6 @@
 // trv render: the model space of a file as a picture.
 #include "tools/trv/commands.h"
+#include "tools/trv/drawing_walk.h"
 #include "tools/trv/loaded_file.h"
 #include "tools/trv/render.h"
 
@@ -17,10 +18,12 @@ int run_render(const std::string& path, const std::string& out, const RenderOpti
     return 1;
   }
   std::string why;
-  if (!render_drawing(*f->drawing, options, *format, out, why)) {
+  bool cut = false;
+  if (!render_drawing(*f->drawing, options, *format, out, why, &cut)) {
     error(out + ": cannot write the picture (" + why + ")");
     return 1;
   }
+  if (cut) warn(path, "the picture stops after " + std::to_string(kMaxVisits) + " drawables (inserts through their blocks)");
   return 0;
 }
 
