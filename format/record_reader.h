@@ -317,6 +317,7 @@ class RecordReader {
 
   // How many of `have` bytes from the position the window holds now.
   std::size_t in_window_from_position(std::size_t have) const {
+    if (have == 0) return 0;  // also when the position lies outside: no difference to take
     const int64_t held = f_->window_end - f_->position;
     if (held <= 0) return 0;
     return static_cast<uint64_t>(held) < have ? static_cast<std::size_t>(held) : have;
