@@ -45,10 +45,7 @@ bool skip_blob_body(RecordReader& r) {
   return r.ok();
 }
 
-namespace {
-
-// The fields behind the fixed part, each present by its own flag.
-bool read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags) {
+bool entity_props_detail::read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags) {
   if (flags & 0x0040) {
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();
@@ -60,8 +57,6 @@ bool read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags) {
   if (flags & 0x0800) skip_blobs(r);
   return r.ok();
 }
-
-}  // namespace
 
 bool entity_props_detail::read_other_props(RecordReader& r, EntityProps& p, uint16_t flags) {
   // Layer + colour is the common fixed part in front of xdata too: a case of

@@ -2,7 +2,9 @@
 // and the step that gives a new drawable its colour and layer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "kernel/zirida.h"
 #include "format/record_layout.h"
@@ -28,21 +30,29 @@ using FixedPart = RecordLayout<LayoutField<0x0001, int16_t>, LayoutField<0x0002,
                                LayoutField<0, uint32_t>, LayoutField<0x0004, double>, LayoutField<0x0008, double>,
                                LayoutField<0x0010, int16_t>, LayoutField<0x0020, int16_t>>;
 
-// The fixed part, with the special line type and colour numbers mapped.
-// Always inlined: with `present` a constant the layout folds to one record
-// of a known size and direct loads.
-[[gnu::always_inline]] inline bool read_fixed_part(RecordReader& r, EntityProps& p, uint32_t present) {
-  const RecordView fixed = r.record(FixedPart::size(present));
-  if (!r.ok()) return false;
+// The fixed part's fields from its bytes, with the special line type and
+// colour numbers mapped. Always inlined: with `present` a constant the
+// layout folds to direct loads.
+[[gnu::always_inline]] inline void take_fixed_part(RecordView fixed, EntityProps& p, uint32_t present) {
   FixedPart::read(fixed, present, p.layer, p.linetype, p.values[0], p.values[1], p.reals[0], p.reals[1], p.color,
                   p.value16);
   if (p.linetype == -2) p.linetype = 32766;  // the defaults are neither
   if (p.color == 256) p.color = -1;
+}
+
+// The fixed part, read with one bounds check.
+[[gnu::always_inline]] inline bool read_fixed_part(RecordReader& r, EntityProps& p, uint32_t present) {
+  const RecordView fixed = r.record(FixedPart::size(present));
+  if (!r.ok()) return false;
+  take_fixed_part(fixed, p, present);
   return true;
 }
 
 // Every block the inline cases below leave, behind its flags.
 bool read_other_props(RecordReader& r, EntityProps& p, uint16_t flags);
+// The fields behind the fixed part (extrusion, xdata, blobs...), each
+// present by its own flag.
+bool read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags);
 
 }  // namespace entity_props_detail
 
@@ -56,6 +66,30 @@ inline bool read_entity_props(RecordReader& r, EntityProps& p) {
   if (flags == 0x0011) return entity_props_detail::read_fixed_part(r, p, 0x0011);
   if (flags == 0x0000) return entity_props_detail::read_fixed_part(r, p, 0x0000);
   return entity_props_detail::read_other_props(r, p, flags);
+}
+
+// A record's kind code and its property block, as i16() then
+// read_entity_props() read them. Most records start with the kind, the flags
+// and the layer + colour fixed part: when those 16 bytes are in the buffer
+// they are taken with one bounds check (and the optional fields behind them
+// read as usual); any other start is read field by field.
+inline bool read_kind_and_props(RecordReader& r, EntityProps& p, int16_t& kind) {
+  constexpr uint32_t kCommon = 0x0011;
+  constexpr std::size_t kHead = 4 + entity_props_detail::FixedPart::size(kCommon);
+  if (const unsigned char* head = r.peek(kHead)) [[likely]] {
+    uint16_t flags;
+    std::memcpy(&flags, head + 2, sizeof flags);
+    if ((flags & 0x003F) == kCommon) [[likely]] {
+      std::memcpy(&kind, head, sizeof kind);
+      p = EntityProps{};
+      p.flags = flags;
+      entity_props_detail::take_fixed_part(RecordView(head + 4, kHead - 4), p, kCommon);
+      r.pass_peeked(kHead);
+      return flags == kCommon || entity_props_detail::read_optional_tail(r, p, flags);
+    }
+  }
+  kind = r.i16();
+  return read_entity_props(r, p);
 }
 
 // Passes over one common property block whose fields nothing uses (those of

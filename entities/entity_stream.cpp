@@ -54,8 +54,8 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
     const int32_t start = c.r.offset();
     CreationMark before;
     if constexpr (kCounted) before = creation_mark();
-    const int16_t kind = c.r.i16();
-    if (read_entity_props(c.r, c.props)) read_payload(c, kind);
+    int16_t kind;
+    if (read_kind_and_props(c.r, c.props, kind)) read_payload(c, kind);
     if constexpr (kCounted) tally(*stats, kind, before, c.r.ok());
     if (!c.r.ok()) {
       if constexpr (kCounted) stats->not_reached += record_count - i - 1;

@@ -6,8 +6,12 @@ void read_line_record(EntityContext& c) {
   if (!c.r.ok()) return;
 
   // Lines are never mirrored.
-  const double start[3] = {rec.get<double, 0>(), rec.get<double, 8>(), 0.0};
-  const double end[3] = {rec.get<double, 24>(), rec.get<double, 32>(), 0.0};
+  // x and y copied as one 16-byte block each, as the kernel reads them.
+  double start[3];
+  double end[3];
+  rec.copy<double, 0, 2>(start);
+  rec.copy<double, 24, 2>(end);
+  start[2] = end[2] = 0.0;
   KT_Drawable* line = nullptr;
   api_kt_create_line(line, start, end);
   if (line) apply_entity_props(line, c.props);

@@ -39,6 +39,19 @@ using VertexFields = RecordLayout<LayoutField<0, double>, LayoutField<0, double>
 // Plain vertices carry their flags and nothing else behind the point: that
 // mask gets a case of its own.
 Vertex read_vertex(RecordReader& r) {
+  // Most vertices are plain: a bare property block (flags 0, the two
+  // values), mask 0x8, the point and the flags; 40 bytes taken with one
+  // bounds check. Any other vertex is read piece by piece.
+  constexpr std::size_t kBareProps = 2 + entity_props_detail::FixedPart::size(0);
+  constexpr std::size_t kPlain = kBareProps + 4 + VertexFields::size(0x8);
+  if (const unsigned char* bytes = r.peek(kPlain)) [[likely]] {
+    const FixedRecord<kPlain> plain(bytes);
+    if (plain.get<uint16_t, 0>() == 0 && plain.get<int32_t, kBareProps>() == 0x8) [[likely]] {
+      r.pass_peeked(kPlain);
+      return {plain.get<double, kBareProps + 4>(), plain.get<double, kBareProps + 12>(),
+              plain.get<int16_t, kPlain - 2>()};
+    }
+  }
   Vertex v;
   if (!skip_entity_props(r)) return v;
   const auto mask = static_cast<uint32_t>(r.i32());

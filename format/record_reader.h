@@ -44,6 +44,12 @@ class FixedRecord {
     std::memcpy(&value, p_ + Offset, sizeof(T));
     return value;
   }
+  // Count fields of type T in a row from Offset, copied to dst as one block.
+  template <class T, std::size_t Offset, std::size_t Count>
+  void copy(T* dst) const {
+    static_assert(Offset + Count * sizeof(T) <= N, "the fields lie outside the record");
+    std::memcpy(dst, p_ + Offset, Count * sizeof(T));
+  }
   // A field at an offset from a table of offsets; the table is checked
   // against N where it is written (fits_record).
   template <class T>
@@ -121,9 +127,11 @@ class RecordReader {
     RecordReader nested(f_, this);
     if (ok_ && n <= left()) {
       nested.end_ = static_cast<int32_t>(f_->position + static_cast<int64_t>(n));
+      nested.limit_ = nested.end_;
     } else {
       fail(ReadFailure::end_of_data);
       nested.ok_ = false;
+      nested.limit_ = -1;
       nested.failure_ = failure_;
       nested.failed_at_ = failed_at_;
     }
@@ -174,6 +182,18 @@ class RecordReader {
     return RecordView(fits(n) ? advance(n) : or_zeros(take_outside_window(n)), n);
   }
 
+  // The next n bytes in place, the cursor not moved, when they are all there
+  // and in the buffer; otherwise null, and nothing fails (the caller reads
+  // them another way). For a record whose size its first fields fix.
+  const unsigned char* peek(std::size_t n) const {
+    return fits(n) ? f_->buffer + (f_->position - f_->base) : nullptr;
+  }
+  // Moves past n bytes a peek showed.
+  void pass_peeked(std::size_t n) {
+    assert(fits(n));
+    f_->position += static_cast<int32_t>(n);
+  }
+
   // Copies n bytes, or fails leaving dst as it was.
   bool bytes(void* dst, std::size_t n) {
     const unsigned char* p = take(n);
@@ -183,6 +203,10 @@ class RecordReader {
 
   // Passes over n bytes, or fails.
   bool skip(uint64_t n) {
+    if (n <= UINT32_MAX && within_end(n)) [[likely]] {
+      f_->position += static_cast<int32_t>(n);
+      return true;
+    }
     if (!ok_ || n > left()) return fail(ReadFailure::end_of_data), false;
     f_->position += static_cast<int32_t>(n);
     return true;
@@ -191,6 +215,15 @@ class RecordReader {
   // The bytes of a counted string (int16 length n, then n bytes, none when
   // n <= 0), viewed in the buffer. A string cut short fails whole, moving nothing.
   std::string_view counted_view() {
+    // The string and its length in the buffer: two bounds checks.
+    if (fits(2)) [[likely]] {
+      const unsigned char* p = f_->buffer + (f_->position - f_->base);
+      int16_t n;
+      std::memcpy(&n, p, 2);
+      const std::size_t len = n > 0 ? static_cast<std::size_t>(n) : 0;
+      if (fits(2 + len)) [[likely]]
+        return std::string_view(reinterpret_cast<const char*>(advance(2 + len) + 2), len);
+    }
     const std::size_t have = remaining();
     const unsigned char* p = have >= 2 ? at_position(2) : nullptr;
     int16_t n = 0;
@@ -246,12 +279,22 @@ class RecordReader {
   }
   // The next n bytes, the cursor moved past them; null (the cursor failed)
   // when they are not all there.
-  const unsigned char* take(std::size_t n) { return fits(n) ? advance(n) : take_outside_window(n); }
+  const unsigned char* take(std::size_t n) {
+    return n <= UINT32_MAX && fits(n) ? advance(n) : take_outside_window(n);
+  }
 
+  // Whether the next n bytes are there (in the buffer or not); n < 4 GiB.
+  bool within_end(uint64_t n) const {
+    return static_cast<int64_t>(uint64_t{static_cast<uint32_t>(f_->position)} + n) <= limit_;
+  }
   // Whether the next n bytes are there and in the buffer: the one test of
-  // every read's fast path.
+  // every read's fast path. A negative position, read as unsigned, lies past
+  // every limit, so one comparison covers the cursor's end, its failure and
+  // the position's sign; n is a record's size, far below 4 GiB.
   bool fits(std::size_t n) const {
-    return ok_ && n <= left() && int64_t{f_->position} + static_cast<int64_t>(n) <= f_->window_end;
+    assert(n <= UINT32_MAX);
+    const auto past = static_cast<int64_t>(uint64_t{static_cast<uint32_t>(f_->position)} + n);
+    return past <= limit_ && past <= f_->window_end;
   }
   // The next n bytes, which fit; the cursor moves past them.
   const unsigned char* advance(std::size_t n) {
@@ -274,6 +317,7 @@ class RecordReader {
 
   // How many of `have` bytes from the position the window holds now.
   std::size_t in_window_from_position(std::size_t have) const {
+    if (have == 0) return 0;  // also when the position lies outside: no difference to take
     const int64_t held = f_->window_end - f_->position;
     if (held <= 0) return 0;
     return static_cast<uint64_t>(held) < have ? static_cast<std::size_t>(held) : have;
@@ -291,6 +335,7 @@ class RecordReader {
   [[gnu::cold]] void fail_at(ReadFailure why, int32_t at) {
     if (ok_) {
       ok_ = false;
+      limit_ = -1;
       failure_ = why;
       failed_at_ = at;
     }
@@ -299,6 +344,7 @@ class RecordReader {
 
   tagFile* f_;
   int32_t end_;  // this cursor reads no byte at or past it
+  int64_t limit_ = end_;  // end_ while the cursor is ok, -1 once it failed: what fits() tests
   bool ok_ = true;
   ReadFailure failure_ = ReadFailure::none;
   int32_t failed_at_ = -1;

@@ -3,6 +3,7 @@
 // reason and offset; the nested section's failure is its parent's.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <functional>
 #include <string>
 #include <vector>
@@ -75,6 +76,26 @@ TEST(Cursor, EveryReadCutAtEveryByteFailsInPlaceWithItsReasonAndOffset) {
           EXPECT_EQ(root.failed_at(), kLead);
         }
       }
+    }
+  }
+}
+
+// A position outside the data (before its start, past its end) holds no
+// byte: every read there fails where it stands and moves nothing.
+TEST(Cursor, EveryReadAtAPositionOutsideTheDataFailsInPlace) {
+  std::vector<unsigned char> data(16, 0x01);
+  const int32_t size = static_cast<int32_t>(data.size());
+  for (const ReadKind& k : read_kinds()) {
+    for (const int32_t at : {-1, -8, -1000, INT32_MIN, size + 1, size + 100, INT32_MAX}) {
+      SCOPED_TRACE(std::string(k.name) + " at " + std::to_string(at));
+      tagFile f{data.data(), size, 0};
+      RecordReader r(&f);
+      r.seek(at);
+      k.read(r);
+      EXPECT_FALSE(r.ok());
+      EXPECT_EQ(f.position, at);
+      EXPECT_EQ(r.failure(), ReadFailure::end_of_data);
+      EXPECT_EQ(r.failed_at(), at);
     }
   }
 }

@@ -132,6 +132,57 @@ TEST(EntityProps, EveryFixedPartCombinationReadsAndPassesOverAlike) {
       }
 }
 
+bool same_props(const EntityProps& a, const EntityProps& b) {
+  return a.flags == b.flags && a.layer == b.layer && a.linetype == b.linetype && a.values[0] == b.values[0] &&
+         a.values[1] == b.values[1] && a.reals[0] == b.reals[0] && a.reals[1] == b.reals[1] && a.color == b.color &&
+         a.value16 == b.value16 && a.extrusion[0] == b.extrusion[0] && a.extrusion[1] == b.extrusion[1] &&
+         a.extrusion[2] == b.extrusion[2];
+}
+
+// The stream reads a record's kind and property block in one step when it
+// can: every block, whole and cut at every byte, read that way gives what
+// the kind then the block read field by field give (fields, result, position,
+// failure and its offset).
+TEST(EntityProps, KindAndBlockInOneStepReadAsFieldByField) {
+  const int numbers[] = {-2, 256, 7};
+  const uint16_t tails[] = {0, 0x80, 0x40, 0xF000, 0x0FC0};
+  for (const int n : numbers)
+    for (uint16_t fixed = 0; fixed < 0x40; ++fixed)
+      for (const uint16_t tail : tails) {
+        const auto flags = static_cast<uint16_t>(fixed | tail);
+        SCOPED_TRACE(testing::Message() << "flags 0x" << std::hex << flags << std::dec << ", number " << n);
+        const Bytes record = entity(2, PropsBlock()
+                                           .layer(n)
+                                           .linetype(n)
+                                           .reals(1.5, 2.5)
+                                           .color(n)
+                                           .value16(n)
+                                           .xdata(1, Bytes().i16(1000).str("x"))
+                                           .extrusion({}, {}, -1.0)
+                                           .blobs(1, Bytes().zeros(12).u32(0).u32(0).u32(0).u32(0).u32(0).u32(0))
+                                           .flags(flags));
+        for (std::size_t cut = 0; cut <= record.size(); ++cut) {
+          std::vector<unsigned char> part(record.data().begin(), record.data().begin() + static_cast<long>(cut));
+          tagFile one_step_file{part.data(), static_cast<int32_t>(cut), 0};
+          tagFile by_field_file = one_step_file;
+          RecordReader one_step(&one_step_file);
+          RecordReader by_field(&by_field_file);
+          EntityProps one_step_props, by_field_props;
+          int16_t kind = 0;
+          const bool one_step_ok = read_kind_and_props(one_step, one_step_props, kind);
+          const int16_t field_kind = by_field.i16();
+          const bool by_field_ok = read_entity_props(by_field, by_field_props);
+          ASSERT_EQ(one_step_ok, by_field_ok) << cut;
+          EXPECT_EQ(one_step_ok, cut == record.size()) << cut;
+          EXPECT_EQ(kind, field_kind) << cut;
+          EXPECT_TRUE(same_props(one_step_props, by_field_props)) << cut;
+          EXPECT_EQ(one_step_file.position, by_field_file.position) << cut;
+          EXPECT_EQ(one_step.failure(), by_field.failure()) << cut;
+          EXPECT_EQ(one_step.failed_at(), by_field.failed_at()) << cut;
+        }
+      }
+}
+
 TEST(EntityProps, SpecialLinetypeAndColourNumbers) {
   struct Case {
     int stored, linetype, color;
