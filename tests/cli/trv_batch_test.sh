@@ -27,6 +27,7 @@ check "no progress line off a terminal" "" "$(grep -F $'\r' "$tmp/one.err")"
 check "jobs exit" 1 $?
 check "jobs summary" 1 "$(grep -c -E '^trv: converted 98 of 100 files .*2 failed: .*d037\.trv .*d064\.trv$' "$tmp/two.err")"
 check "jobs failures named" 2 "$(grep -c -E '^trv: .*/in/d0(37|64)\.trv: ' "$tmp/two.err")"
+check "jobs lines whole" 0 "$(grep -c -v -E '^(saved .*(styles?|; lost: .*)|trv: .*)$' "$tmp/two.err")"
 check "jobs outputs byte-identical" "" "$(diff -r "$tmp/one" "$tmp/two")"
 
 rm "$tmp"/in/d037.trv "$tmp"/in/d064.trv

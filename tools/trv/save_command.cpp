@@ -1,5 +1,5 @@
 // trv new / trv save: write a drawing as a "HALD 2002" file.
-#include <iostream>
+#include <cstdio>
 
 #include "load/load_document.h"
 #include "save/save_file.h"
@@ -31,7 +31,9 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
                      ", " + counted(report.text_styles, "text style", "text styles") + ", " +
                      counted(report.dim_styles, "dimension style", "dimension styles");
   if (!report.lossless()) line += "; lost: " + report.loss_summary();
-  std::cerr << line << '\n';
+  // One write for the whole line: batch workers share stderr, and a line
+  // written in two pieces can have another worker's line between them.
+  std::fprintf(stderr, "%s\n", line.c_str());
   return 0;
 }
 
