@@ -12,7 +12,7 @@ set(allowed_entities ${readers})
 set(allowed_tables ${readers})
 set(allowed_legacy ${readers})
 set(allowed_save format kernel kttrv save)
-set(allowed_load ${readers} load)
+set(allowed_load ${readers} save load)
 set(allowed_module ${readers} save load module)
 set(allowed_host format kernel host)
 

@@ -5,6 +5,7 @@
 void read_arc_record(EntityContext& c) {
   const auto rec = c.r.record<48>();
   if (!c.r.ok()) return;
+  if (c.ledger && rec.holds<16, 24>()) [[unlikely]] c.lose(Loss::flat_z);
 
   double x = rec.get<double, 0>();
   const double y = rec.get<double, 8>();

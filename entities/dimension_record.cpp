@@ -18,6 +18,8 @@ void read_dimension_record(EntityContext& c) {
   const char* s3 = rec.get<int32_t, 8>() != 0 ? c.string(2) : "";
   const char* s1 = rec.get<int32_t, 0>() != 0 ? c.string(0) : "";
   if (!r.ok()) return;
+  // The point at 12 is not passed; the writer stores the one at 84 there.
+  if (c.ledger && !rec.same_bytes<12, 84, 24>()) [[unlikely]] c.lose(Loss::dimension_point);
 
   // The point at 84 goes first and again fourth.
   KT_Drawable* dimension =

@@ -4,19 +4,35 @@
 // (the reader's sticky error then ends the stream).
 #pragma once
 
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "entities/entity_props.h"
+#include "format/loss_ledger.h"
 #include "format/record_reader.h"
 
 // What one stream's readers share; set up once per stream.
 struct EntityContext {
-  EntityContext(RecordReader reader, int block_index) : r(reader), model_space(block_index == -1) {}
+  EntityContext(RecordReader reader, int block_index)
+      : r(reader), model_space(block_index == -1), ledger(loss_ledger()) {
+    if (ledger != nullptr && !model_space) section = "entities of block " + std::to_string(block_index);
+  }
   RecordReader r;
   EntityProps props;       // the current record's
   bool model_space;
+
+  // Where the readers note what they read and drop; null (the common case)
+  // notes nothing, and the readers test it before they look.
+  LossLedger* ledger;
+  std::string section = "entities";
+  uint64_t record = 0;     // the current record's number and first byte, kept while a ledger notes
+  int32_t record_at = 0;
+  bool props_kept = true;  // false: the record's drawable never receives its colour and layer
+  void lose(Loss what, uint64_t n = 1) { ledger->note(what, section.c_str(), record, record_at, n); }
+
   std::string scratch[4];  // zero-terminated copies of a record's strings, reused
   std::vector<double> points;  // kind 28's x, y pairs, reused across records
   // Kind 13's vertices as read (x, y, and whether the filter keeps them),
@@ -51,3 +67,16 @@ void read_vertex_chain_record(EntityContext& c); // kind 28
 void read_insert_record(EntityContext& c);       // kind 23
 void read_dimension_record(EntityContext& c);    // kind 18
 void read_skipped_record(EntityContext& c, int16_t kind);  // 17, 26, 29, 43, 45, 100
+
+// What a record read whole left unkept (created: whether it made a
+// drawable); only while c.ledger notes.
+void note_record_losses(EntityContext& c, int16_t kind, bool created);
+
+// Whether a double is anything but +0.0 (a field holding what the writer
+// writes in its place is no loss).
+inline bool holds_value(double d) {
+  uint64_t bits;
+  std::memcpy(&bits, &d, sizeof bits);
+  return bits != 0;
+}
+inline bool same_value(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }

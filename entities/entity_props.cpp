@@ -13,15 +13,15 @@ bool skip_xdata_value(RecordReader& r, int16_t code) {
   return true;
 }
 
-bool skip_xdata(RecordReader& r) {
-  const uint32_t count = r.u32();
+bool skip_xdata(RecordReader& r, uint32_t& items) {
+  const uint32_t count = items = r.u32();
   if (!r.expect_items(count, 2)) return false;  // every item holds at least its code
   for (uint32_t i = 0; i < count && r.ok(); ++i) skip_xdata_value(r, r.i16());
   return r.ok();
 }
 
-bool skip_blobs(RecordReader& r) {
-  const uint32_t count = r.u32();
+bool skip_blobs(RecordReader& r, uint32_t& blobs) {
+  const uint32_t count = blobs = r.u32();
   if (!r.expect_items(count, 36)) return false;  // 12 + 24 bytes at least
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
     r.skip(12);
@@ -50,11 +50,11 @@ bool entity_props_detail::read_optional_tail(RecordReader& r, EntityProps& p, ui
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();
   }
-  if (flags & 0x0080) skip_xdata(r);
-  if (flags & 0x0100) r.skip(8);
-  if (flags & 0x0200) r.skip(8);
-  if (flags & 0x0400) r.skip(2);
-  if (flags & 0x0800) skip_blobs(r);
+  if (flags & 0x0080) skip_xdata(r, p.xdata_items);
+  if (flags & 0x0100) p.tail_values |= r.u64() != 0;
+  if (flags & 0x0200) p.tail_values |= r.u64() != 0;
+  if (flags & 0x0400) p.tail_values |= r.i16() != 0;
+  if (flags & 0x0800) skip_blobs(r, p.blobs);
   return r.ok();
 }
 

@@ -19,6 +19,10 @@ struct EntityProps {
   int16_t color = -1;
   int16_t value16 = 0;      // kept, not interpreted
   double extrusion[3] = {};
+  // What the tail of bits 7 to 11 held; nothing receives it.
+  uint32_t xdata_items = 0;
+  uint32_t blobs = 0;
+  bool tail_values = false;  // a real of bits 8 and 9 or the 16-bit value of bit 10 other than zero
 };
 
 namespace entity_props_detail {

@@ -24,7 +24,14 @@ struct CreationMark {
 };
 
 // A record's fate, counted only when a host installed a tally.
-void tally(LoadStats& stats, int16_t kind, const CreationMark& before, bool whole);
+void tally(LoadStats& stats, int16_t kind, bool created, bool whole) {
+  EntityRecordTally& t = stats.by_kind[LoadStats::slot(kind)];
+  ++t.read;
+  // A record whose unused tail is cut may still have created its drawable.
+  if (created) ++t.created;
+  else if (!whole) ++t.cut;
+  else ++t.passed_over;
+}
 
 CreationMark creation_mark() {
   if (g_current_drawing == nullptr) return {};
@@ -32,33 +39,32 @@ CreationMark creation_mark() {
   return {g_current_drawing->model_space.last, block != nullptr ? block->entities.last : nullptr};
 }
 
-void tally(LoadStats& stats, int16_t kind, const CreationMark& before, bool whole) {
-  EntityRecordTally& t = stats.by_kind[LoadStats::slot(kind)];
-  ++t.read;
-  // A record whose unused tail is cut may still have created its drawable.
-  if (creation_mark() != before) ++t.created;
-  else if (!whole) ++t.cut;
-  else ++t.passed_over;
-}
-
-}  // namespace
-
-namespace {
-
-// The stream loop, once with the tally and once without, so that a load no
-// host counts runs the loop it always ran.
+// The stream loop, once counting (a tally, a ledger) and once not, so that
+// a load no host counts runs the loop it always ran.
 template <bool kCounted>
 bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats) {
   for (unsigned long i = 0; i < record_count; ++i) {
     c.r.between_records();
     const int32_t start = c.r.offset();
     CreationMark before;
-    if constexpr (kCounted) before = creation_mark();
+    if constexpr (kCounted) {
+      before = creation_mark();
+      c.record = i;
+      c.record_at = start;
+      c.props_kept = true;
+    }
     int16_t kind;
     if (read_kind_and_props(c.r, c.props, kind)) read_payload(c, kind);
-    if constexpr (kCounted) tally(*stats, kind, before, c.r.ok());
+    if constexpr (kCounted) {
+      const bool created = creation_mark() != before;
+      if (stats != nullptr) tally(*stats, kind, created, c.r.ok());
+      // A cut record is damage, said by the warning below, not a loss.
+      if (c.ledger != nullptr && c.r.ok()) note_record_losses(c, kind, created);
+    }
     if (!c.r.ok()) {
-      if constexpr (kCounted) stats->not_reached += record_count - i - 1;
+      if constexpr (kCounted) {
+        if (stats != nullptr) stats->not_reached += record_count - i - 1;
+      }
       report_read_failure(c.r, "entities", start, "record %lu of %lu (kind %d)", i, record_count, kind);
       return false;
     }
@@ -68,7 +74,8 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
 
 bool read_stream(EntityContext& c, unsigned long record_count) {
   LoadStats* const stats = load_stats();
-  return stats != nullptr ? read_records<true>(c, record_count, stats) : read_records<false>(c, record_count, nullptr);
+  return stats != nullptr || c.ledger != nullptr ? read_records<true>(c, record_count, stats)
+                                                 : read_records<false>(c, record_count, nullptr);
 }
 
 }  // namespace

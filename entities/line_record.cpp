@@ -4,6 +4,7 @@
 void read_line_record(EntityContext& c) {
   const auto rec = c.r.record<48>();
   if (!c.r.ok()) return;
+  if (c.ledger && (rec.holds<16, 24>() || rec.holds<40, 48>())) [[unlikely]] c.lose(Loss::flat_z);
 
   // Lines are never mirrored.
   // x and y copied as one 16-byte block each, as the kernel reads them.

@@ -4,6 +4,10 @@
 void read_point_record(EntityContext& c) {
   const auto rec = c.r.record<32>();
   if (!c.r.ok()) return;
+  if (c.ledger) [[unlikely]] {
+    if (rec.holds<16, 24>()) c.lose(Loss::flat_z);
+    if (rec.holds<24, 32>()) c.lose(Loss::point_field);
+  }
 
   // Points are never mirrored.
   const double at[3] = {rec.get<double, 0>(), rec.get<double, 8>(), 0.0};

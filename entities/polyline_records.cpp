@@ -14,6 +14,10 @@ struct Vertex {
   double x = 0.0;
   double y = 0.0;
   int16_t flags = 0;
+  // Only while a ledger notes: the vertex held more than x, y and flags 0
+  // (its property block, values), and a z.
+  bool held = false;
+  bool raised = false;
 };
 
 // Behind a vertex's property block and mask: x, y, z, three reals, its
@@ -32,6 +36,36 @@ using VertexFields = RecordLayout<LayoutField<0, double>, LayoutField<0, double>
   Unused unused;  // z and the rest are not used
   VertexFields::read(fields, mask, v.x, v.y, unused, unused, unused, unused, v.flags, unused, unused, unused, unused,
                      unused);
+}
+
+// The same, for a ledger: whether the fields nothing receives hold anything.
+void note_vertex_fields(RecordReader& r, uint32_t mask, Vertex& v) {
+  const RecordView fields = r.record(VertexFields::size(mask));
+  if (!r.ok()) return;
+  double z = 0.0, real0 = 0.0, real1 = 0.0, real2 = 0.0, real4 = 0.0;
+  int16_t value5 = 0, value6 = 0, value7 = 0, value8 = 0;
+  VertexFields::read(fields, mask, v.x, v.y, z, real0, real1, real2, v.flags, real4, value5, value6, value7, value8);
+  v.raised = holds_value(z);
+  v.held |= v.flags != 0 || holds_value(real0) || holds_value(real1) || holds_value(real2) || holds_value(real4) ||
+            value5 != 0 || value6 != 0 || value7 != 0 || value8 != 0 || (mask & ~0x1FFu) != 0;
+}
+
+// A vertex's own property block holds anything but its defaults.
+bool props_held(const EntityProps& p) {
+  return p.layer != 0 || p.linetype != -1 || p.values[0] != 0 || p.values[1] != 0 || holds_value(p.reals[0]) ||
+         holds_value(p.reals[1]) || p.color != -1 || p.value16 != 0 || holds_value(p.extrusion[0]) ||
+         holds_value(p.extrusion[1]) || holds_value(p.extrusion[2]) || p.xdata_items != 0 || p.blobs != 0 ||
+         p.tail_values;
+}
+
+// One vertex record, every field looked at.
+Vertex note_vertex(RecordReader& r) {
+  Vertex v;
+  EntityProps props;
+  if (!read_entity_props(r, props)) return v;
+  v.held = props_held(props);
+  note_vertex_fields(r, static_cast<uint32_t>(r.i32()), v);
+  return v;
 }
 
 // One vertex record; its own property block is not used.
@@ -70,11 +104,11 @@ bool passed_over(int32_t polyline_flags, int16_t vertex_flags) {
 
 void read_polyline_record(EntityContext& c) {
   RecordReader& r = c.r;
-  r.skip(26);
-  const int32_t polyline_flags = r.i32();
-  r.skip(24);
-  const int32_t has_vertices = r.i32();
+  const auto header = r.record<58>();
+  const auto polyline_flags = header.get<int32_t, 26>();
+  const auto has_vertices = header.get<int32_t, 54>();
   if (!r.ok() || has_vertices == 0) return;
+  const bool header_held = c.ledger != nullptr && header.holds<0, 54>();
 
   const uint32_t count = r.u32();
   if (!r.ok()) return;
@@ -85,12 +119,24 @@ void read_polyline_record(EntityContext& c) {
   // stream ends behind it.
   auto& vertices = c.vertices;
   vertices.clear();
+  uint64_t held = 0;
+  bool raised = false;
   for (uint32_t i = 0; i < count; ++i) {
-    const Vertex v = read_vertex(r);
+    const Vertex v = c.ledger ? note_vertex(r) : read_vertex(r);
     if (!r.ok()) break;
     vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
+    held += v.held;
+    raised |= v.raised;
   }
   if (!r.ok() && vertices.empty()) return;
+  if (c.ledger) [[unlikely]] {
+    // The writer stores what the kernel holds: neither the header's fields
+    // nor the vertices' own.
+    c.props_kept = false;
+    if (header_held) c.lose(Loss::polyline_field);
+    c.lose(Loss::vertex_value, held);
+    if (raised) c.lose(Loss::flat_z);
+  }
 
   KT_Drawable* polyline = nullptr;
   // count vertices were read from a file of under 2 GiB: the count and every

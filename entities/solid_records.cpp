@@ -7,6 +7,9 @@ void read_corner_record(EntityContext& c) { c.r.skip(96); }
 void read_solid_record(EntityContext& c) {
   const auto rec = c.r.record<96>();
   if (!c.r.ok()) return;
+  if (c.ledger && (rec.holds<16, 24>() || rec.holds<40, 48>() || rec.holds<64, 72>() || rec.holds<88, 96>()))
+      [[unlikely]]
+    c.lose(Loss::flat_z);
 
   double corners[4][3] = {{rec.get<double, 0>(), rec.get<double, 8>(), 0.0},
                           {rec.get<double, 24>(), rec.get<double, 32>(), 0.0},

@@ -1,6 +1,8 @@
 // The text-like kinds: 7 (text), 11 (four-string text) and 8 (named record).
 // Presence fields are int32; the strings they announce follow the payload.
 #include "format/angles.h"
+#include <cstddef>
+
 #include "entities/entity_kinds.h"
 
 namespace {
@@ -44,7 +46,15 @@ void read_text_record(EntityContext& c) {
   const char* style = has_style ? c.string(1) : nullptr;
   if (!c.r.ok()) return;
 
-  if (text && has_visible_char(text)) create_text(c, text, style, t);
+  if (text && has_visible_char(text)) {
+    create_text(c, text, style, t);
+    // The insertion z, the real at 52, the bytes at 64 and the second point
+    // do not reach the kernel.
+    if (c.ledger) [[unlikely]] {
+      if (rec.holds<16, 24>()) c.lose(Loss::flat_z);
+      if (rec.holds<52, 60>() || rec.holds<64, 94>()) c.lose(Loss::text_field);
+    }
+  }
 }
 
 // Kind 8: 60 bytes and a name when announced; nothing is created.
@@ -66,12 +76,18 @@ void read_four_string_text(EntityContext& c) {
   const auto has_str3 = rec.get<int32_t, 36>();
   const auto has_str2 = rec.get<int32_t, 40>();
   const auto has_str4 = rec.get<int32_t, 72>();
-  if (has_str1) c.r.counted_view();
+  const std::size_t str1 = has_str1 ? c.r.counted_view().size() : 0;
   const char* text = has_str2 ? c.string(0) : nullptr;
-  if (has_str3) c.r.counted_view();
+  const std::size_t str3 = has_str3 ? c.r.counted_view().size() : 0;
   const char* style = has_str4 ? c.string(1) : nullptr;
   if (!c.r.ok()) return;
 
   // Block definitions get no four-string texts.
-  if (c.model_space) create_text(c, text, style, t);
+  if (!c.model_space) return;
+  create_text(c, text, style, t);
+  if (c.ledger) [[unlikely]] {
+    c.lose(Loss::text_string, (str1 != 0) + (str3 != 0));
+    if (rec.holds<16, 24>()) c.lose(Loss::flat_z);
+    if (rec.holds<44, 48>() || rec.holds<64, 72>() || rec.holds<76, 106>()) c.lose(Loss::text_field);
+  }
 }

@@ -6,10 +6,10 @@
 
 void read_vertex_chain_record(EntityContext& c) {
   RecordReader& r = c.r;
-  const int32_t count = r.i32();
-  const uint16_t chain_flags = r.u16();
-  r.skip(8 + 4);  // a real and a 32-bit value, not used
-  const int32_t extras = r.i32();
+  const auto head = r.record<22>();
+  const auto count = head.get<int32_t, 0>();
+  const auto chain_flags = head.get<uint16_t, 4>();
+  const auto extras = head.get<int32_t, 18>();  // behind a real and a 32-bit value, not used
   if (!r.ok() || count <= 0) return;
 
   // The points, and the 24-byte extras behind them when the extras field is
@@ -19,8 +19,21 @@ void read_vertex_chain_record(EntityContext& c) {
   std::vector<double>& xy = c.points;
   xy.resize(2 * n);
   r.bytes(xy.data(), 16 * n);
-  if (extras > 0) r.skip(24 * static_cast<uint64_t>(n));  // not used
+  // Not used: the extras, the real, the 32-bit value and the chain flags but
+  // the closed bit. The writer stores -1 or 0 as the extras field.
+  bool extras_held = false;
+  if (extras > 0 && c.ledger != nullptr) {
+    for (std::size_t i = 0; i < n && r.ok(); ++i) extras_held |= r.record<24>().holds<0, 24>();
+  } else if (extras > 0) {
+    r.skip(24 * static_cast<uint64_t>(n));
+  }
   if (!r.ok()) return;
+  if (c.ledger) [[unlikely]] {
+    if (extras == 0) c.props_kept = false;
+    if ((chain_flags & ~0x200u) != 0 || head.holds<6, 18>() || (extras != 0 && extras != -1) ||
+        extras_held)
+      c.lose(Loss::polyline_field);
+  }
 
   // This kind mirrors on any negative extrusion z.
   if (c.props.extrusion[2] < 0.0)

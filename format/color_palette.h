@@ -39,3 +39,20 @@ inline constexpr std::array<uint32_t, 256> color_palette = {
     0x4000FF, 0x9F80FF, 0x2900A6, 0x6853A6, 0x200080, 0x504080, 0x13004C, 0x30264C,  // 240-247
     0x0A0026, 0x181326, 0x545454, 0x767676, 0x989898, 0xBBBBBB, 0xDDDDDD, 0xBBBBBB,  // 248-255
 };
+
+// Whether colour number n (1 to 255) is the lowest number of its palette
+// value: a writer that stores a value as its lowest number gives back only
+// those. 0 and numbers outside the palette are not.
+inline constexpr auto kLowestOfItsValue = [] {
+  std::array<bool, 256> lowest{};
+  for (std::size_t n = 1; n < 256; ++n) {
+    lowest[n] = true;
+    for (std::size_t m = 1; m < n; ++m)
+      if (color_palette[m] == color_palette[n]) lowest[n] = false;
+  }
+  return lowest;
+}();
+
+inline constexpr bool is_lowest_colour_number(int n) {
+  return n >= 1 && n <= 255 && kLowestOfItsValue[static_cast<std::size_t>(n)];
+}

@@ -27,3 +27,7 @@ void report_diagnostic(const char* section, int64_t offset, const char* format, 
   std::snprintf(line, sizeof line, "%s: %s at byte %" PRId64, section, what, offset);
   g_sink(line, g_context);
 }
+
+void report_diagnostic_line(const char* line) {
+  if (g_sink != nullptr) g_sink(line, g_context);
+}

@@ -20,3 +20,6 @@ bool diagnostics_enabled();
 // "<section>: <what> at byte <offset>"; formatted only when a sink listens.
 void report_diagnostic(const char* section, int64_t offset, const char* format, ...)
     __attribute__((format(KTTRV_PRINTF_FORMAT, 3, 4)));
+
+// A whole line, as it stands (what a save could not keep, say).
+void report_diagnostic_line(const char* line);

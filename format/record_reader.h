@@ -59,6 +59,21 @@ class FixedRecord {
     std::memcpy(&value, p_ + offset, sizeof(T));
     return value;
   }
+  // Whether any byte of [From, To) is not zero (a field the reader passes over
+  // holds something).
+  // Whether the Size bytes at A and at B are the same.
+  template <std::size_t A, std::size_t B, std::size_t Size>
+  bool same_bytes() const {
+    static_assert(A + Size <= N && B + Size <= N, "the bytes lie outside the record");
+    return std::memcmp(p_ + A, p_ + B, Size) == 0;
+  }
+  template <std::size_t From, std::size_t To>
+  bool holds() const {
+    static_assert(From <= To && To <= N, "the bytes lie outside the record");
+    for (std::size_t i = From; i < To; ++i)
+      if (p_[i] != 0) return true;
+    return false;
+  }
 
  private:
   const unsigned char* p_;
@@ -92,6 +107,8 @@ class RecordView {
     assert(n <= static_cast<std::size_t>(end_ - p_));
     p_ += n;
   }
+  // The bytes not yet read.
+  const unsigned char* data() const { return p_; }
 
  private:
   const unsigned char* p_;
@@ -168,6 +185,7 @@ class RecordReader {
   uint16_t u16() { return get<uint16_t>(); }
   int32_t i32() { return get<int32_t>(); }
   uint32_t u32() { return get<uint32_t>(); }
+  uint64_t u64() { return get<uint64_t>(); }
   double f64() { return get<double>(); }
 
   // A fixed-size record: one bounds check for its N bytes, the cursor moved

@@ -1,11 +1,14 @@
 #include "legacy/legacy_loader.h"
 
+#include <algorithm>
 #include <limits>
 
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
 #include "format/diagnostics.h"
+#include "format/loss_ledger.h"
+#include "legacy/legacy_entities.h"
 
 namespace {
 
@@ -20,7 +23,7 @@ const char* table_section(LegacyTable table) {
 }
 
 // Reads every record of one table in file order and hands each to
-// on_record(flag, body). False at the first record that does not lie wholly
+// on_record(index, flag, body). False at the first record that does not lie wholly
 // inside the file; the records before it have been handed on.
 template <class OnRecord>
 bool walk_table(tagFile* f, const LegacyFixedPart& fixed, LegacyTable table, OnRecord&& on_record) {
@@ -36,9 +39,39 @@ bool walk_table(tagFile* f, const LegacyFixedPart& fixed, LegacyTable table, OnR
                         int{d.count}, body_size + 1, int{d.stride}, d.offset);
       return false;
     }
-    on_record(flag, body);
+    on_record(i, flag, body);
   }
   return true;
+}
+
+bool holds(const unsigned char* data, std::size_t size, int64_t from, int64_t n) {
+  if (from < 0 || n <= 0 || static_cast<uint64_t>(from) >= size) return false;
+  const auto end = static_cast<std::size_t>(std::min<uint64_t>(size, static_cast<uint64_t>(from + n)));
+  for (auto i = static_cast<std::size_t>(from); i < end; ++i)
+    if (data[i] != 0) return true;
+  return false;
+}
+
+// Nothing of a legacy file reaches a saved file but the number of its text
+// styles and blocks (as the kernel's defaults): what its fixed part, its
+// tables and its entity records held is noted. The default objects the load
+// creates are the kernel's, not the file's.
+void note_fixed_part(const unsigned char* data, std::size_t size, const LegacyFixedPart& fixed,
+                     LegacyFixedStatus status, LossLedger& ledger) {
+  constexpr int64_t kDirectory = kLegacyHeaderSize;
+  const bool unread_directory = holds(data, size, kDirectory + 8, 8) || holds(data, size, kDirectory + 48, 32);
+  const bool preview = fixed.preview_offset >= 0;
+  const bool extra = holds(data, size, fixed.extra_offset, kLegacyExtraBlockSize);
+  const bool trailer = status == LegacyFixedStatus::ok &&
+                       holds(data, size, fixed.sysvars_offset - static_cast<int64_t>(kLegacyTrailerSize),
+                             kLegacyTrailerSize);
+  ledger.note(Loss::legacy_header, "legacy header", 0, 0, unread_directory + preview + extra + trailer);
+}
+
+void note_entities(const unsigned char* data, std::size_t size, const LegacyFixedPart& fixed, LossLedger& ledger) {
+  const LegacyEntitySummary s =
+      summarize_legacy_entities(data, size, fixed.directory.entities_start, fixed.directory.entities_end);
+  ledger.note(Loss::legacy_entity, "legacy entities", 0, fixed.directory.entities_start, s.records);
 }
 
 }  // namespace
@@ -57,29 +90,58 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
   // fixed part; when that cannot be reached (a bad preview, a cut extra
   // block or point), it is skipped and the tables, which lie at their own
   // positions, are still read.
+  LossLedger* const ledger = loss_ledger();
+  if (ledger != nullptr) {
+    note_fixed_part(data, size, fixed, status, *ledger);
+    note_entities(data, size, fixed, *ledger);
+  }
   if (mode == -1 && status == LegacyFixedStatus::ok) {
-    walk_legacy_sysvar_table(&f);
+    const int32_t table_at = f.position;
+    int entries = 0;
+    walk_legacy_sysvar_table(&f, &entries);
+    if (ledger != nullptr) ledger->note(Loss::legacy_system_variable, "legacy system variables", 0, table_at,
+                                        static_cast<uint64_t>(entries));
   } else if (mode == -1) {
     report_diagnostic("legacy system variables", f.position,
                       "not read: the fixed part before them does not lie wholly inside the file");
   }
 
+  // What a record held, noted for the ledger: layers and line types are lost
+  // whole (no layer is created, no line type written); a text style or block
+  // keeps only what the kernel's default holds, so one whose record holds
+  // anything loses it.
+  auto note = [&](Loss what, LegacyTable table, int i, bool lost) {
+    if (ledger != nullptr && lost)
+      ledger->note(what, table_section(table), static_cast<uint64_t>(i),
+                   legacy_record_start(fixed.directory.tables[table], i));
+  };
+  auto held = [&](LegacyTable table, uint8_t flag, const unsigned char* body) {
+    return flag != 0 || holds(body, legacy_body_size(table, fixed.generation), 0,
+                              static_cast<int64_t>(legacy_body_size(table, fixed.generation)));
+  };
   // Layers are read through, but a legacy load creates none.
-  if (!walk_table(&f, fixed, kLegacyLayers, [](uint8_t flag, const unsigned char* body) {
+  if (!walk_table(&f, fixed, kLegacyLayers, [&](int i, uint8_t flag, const unsigned char* body) {
         (void)decode_legacy_layer(flag, body);
+        note(Loss::legacy_layer, kLegacyLayers, i, true);
       }))
     return 0;
   // Only the number of records counts: the defaults take nothing from a body.
-  if (!walk_table(&f, fixed, kLegacyLineTypes,
-                  [&](uint8_t, const unsigned char*) { kt_append_line_type(drawing); }))
-    return 0;
-  if (!walk_table(&f, fixed, kLegacyTextStyles, [&](uint8_t, const unsigned char* body) {
-        (void)legacy_font_names(body);  // no text style takes them
-        kt_append_text_style(drawing);
+  if (!walk_table(&f, fixed, kLegacyLineTypes, [&](int i, uint8_t, const unsigned char*) {
+        kt_append_line_type(drawing);
+        note(Loss::legacy_line_type, kLegacyLineTypes, i, true);
       }))
     return 0;
-  if (!walk_table(&f, fixed, kLegacyBlocks, [&](uint8_t, const unsigned char*) { kt_append_block(drawing); }))
+  if (!walk_table(&f, fixed, kLegacyTextStyles, [&](int i, uint8_t flag, const unsigned char* body) {
+        (void)legacy_font_names(body);  // no text style takes them
+        kt_append_text_style(drawing);
+        note(Loss::legacy_text_style, kLegacyTextStyles, i, held(kLegacyTextStyles, flag, body));
+      }))
     return 0;
-  // The entity section is not converted (trv walks its frame: tools/trv/legacy_entities.h).
+  if (!walk_table(&f, fixed, kLegacyBlocks, [&](int i, uint8_t flag, const unsigned char* body) {
+        kt_append_block(drawing);
+        note(Loss::legacy_block, kLegacyBlocks, i, held(kLegacyBlocks, flag, body));
+      }))
+    return 0;
+  // The entity section is not converted; its records were counted above.
   return 1;
 }

@@ -17,7 +17,7 @@ int value_size(uint8_t type) {
 
 }  // namespace
 
-int walk_legacy_sysvar_table(tagFile* f) {
+int walk_legacy_sysvar_table(tagFile* f, int* entries) {
   RecordReader r(f);
   const int32_t start = r.offset();
   const int16_t count = r.i16();
@@ -41,6 +41,7 @@ int walk_legacy_sysvar_table(tagFile* f) {
       report_read_failure(r, "legacy system variables", entry, "entry %d of %d", i, int{count});
       return 0;
     }
+    if (entries != nullptr) *entries = i + 1;
   }
   return 1;
 }

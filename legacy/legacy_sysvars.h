@@ -7,4 +7,5 @@
 
 // Walks the table at the stream's position. 1 when every entry was read, 0
 // at the first entry of unknown type or cut short by the end of the file.
-int walk_legacy_sysvar_table(tagFile* f);
+// entries (when given) receives the number of entries read whole.
+int walk_legacy_sysvar_table(tagFile* f, int* entries = nullptr);

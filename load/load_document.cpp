@@ -11,8 +11,11 @@
 #include "format/counted_section.h"
 #include "format/entry_lock.h"
 #include "format/file_window.h"
+#include "format/loss_ledger.h"
 #include "format/torv_header.h"
 #include "load/drawing_file.h"
+#include "load/unread_bytes.h"
+#include "save/written_sections.h"
 #include "tables/block_section.h"
 #include "tables/sysvar_list.h"
 #include "tables/table_readers.h"
@@ -61,7 +64,10 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
     return false;
   }
 
-  if (mode == -1) read_sysvar_section(&f, header_slot(header, kSlotSysVars));
+  LossLedger* const ledger = loss_ledger();
+  if (mode == -1)
+    read_sysvar_section(&f, header_slot(header, kSlotSysVars),
+                        ledger != nullptr ? written_sysvar_section() : std::string_view());
 
   const BaseCounts base = take_base_counts(drawing);
   read_layer_table(&f, header_slot(header, kSlotLayers));
@@ -73,12 +79,14 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
   if (blocks != -1) read_block_section(&f, blocks, mode_flag, base, drawing);
 
   const int32_t entities = header_slot(header, kSlotEntities);
+  int64_t entities_end = -1;
   if (entities != -1) {
     RecordReader r(&f);
     // What LoadTORVEntities does, inside our lock.
     if (const std::optional<uint32_t> count = open_counted_section(r, entities, "entities"))
-      read_entity_stream(r, -1, *count);
+      if (read_entity_stream(r, -1, *count)) entities_end = f.position;
   }
+  if (ledger != nullptr) note_unread_bytes(f, header, drawing, entities_end, *ledger);
   return true;
 }
 
@@ -135,5 +143,18 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   const auto lock = lock_entry_points();
   if (drawing == nullptr) return false;
   use_sysvar_list(sysvar_list_path());
-  return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
+  // What the readers drop is noted while someone can hear of it: a host of
+  // ours that installed a ledger, or a diagnostic sink, which a later
+  // api_kt_save_trv of this drawing tells. Otherwise the load runs as it
+  // always did.
+  LossLedger* const installed = loss_ledger();
+  if (installed == nullptr && !diagnostics_enabled())
+    return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
+  LossLedger noted;
+  set_loss_ledger(&noted);
+  const bool loaded = load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
+  set_loss_ledger(installed);
+  if (installed != nullptr) installed->add(noted);
+  remember_drawing_losses(drawing, noted);
+  return loaded;
 }

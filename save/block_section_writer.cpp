@@ -1,6 +1,8 @@
 // Block definitions: a uint32 count, then per block the flags word 0x127
 // (base x, y, z, name, entities), the base point, the name and the block's
 // own entity stream.
+#include <cstring>
+
 #include "save/entity_writer.h"
 #include "save/section_writers.h"
 #include "save/table_writers.h"
@@ -22,7 +24,9 @@ void write_block_section(TorvWriter& w, const KT_Drawing& drawing, SaveReport& r
     write_counted_string(w, name);
     write_entity_stream(w, block.entities, false, report);
     if (beyond_counted_string(name)) report.lose(Loss::long_string);
-    if (block.description != nullptr && *block.description != '\0') report.lose(Loss::block_description);
+    // "DESC" is the kernel's default description, not the block's own.
+    if (block.description != nullptr && *block.description != '\0' && std::strcmp(block.description, "DESC") != 0)
+      report.lose(Loss::block_description);
     ++report.blocks;
   }
 }

@@ -1,8 +1,11 @@
 #include "save/save_document.h"
 
 #include <cstring>
+#include <string>
 
+#include "format/diagnostics.h"
 #include "format/entry_lock.h"
+#include "format/loss_ledger.h"
 #include "format/torv_header.h"
 #include "save/drawing_writer.h"
 #include "save/entity_writer.h"
@@ -11,6 +14,7 @@
 #include "save/sysvar_writer.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
+#include "save/written_sections.h"
 
 namespace {
 
@@ -55,6 +59,11 @@ void begin_section(TorvWriter& w, HeaderRecord& h, TorvSlot slot) {
 
 }  // namespace
 
+std::string written_header_rest() {
+  const HeaderRecord h = initial_header();
+  return std::string(reinterpret_cast<const char*>(h.bytes) + kTorvHeaderSize, kWrittenHeaderSize - kTorvHeaderSize);
+}
+
 bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report) {
   note_table_losses(drawing, report);
   HeaderRecord h = initial_header();
@@ -95,10 +104,8 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
   begin_section(w, h, kSlotEntities);
   write_entity_stream(w, drawing.model_space, true, report);
 
-  write_tag(w, "GroupDic");
-  write_zeros(w, 11);
-  write_tag(w, "AppDataDic");
-  write_zeros(w, 9);
+  const std::string& closing = written_closing();
+  writer_put(w, closing.data(), closing.size());
 
   rewrite_header(w, h);
   return w.ok;
@@ -108,6 +115,14 @@ bool api_kt_save_trv(char* path) {
   const auto lock = lock_entry_points();
   const KT_Drawing* drawing = g_current_drawing;
   if (drawing == nullptr || path == nullptr) return false;
+  // What the loads into this drawing dropped is said with what the writer
+  // cannot store; the save goes on, as it always did.
+  const LossLedger dropped = drawing_losses(drawing);
+  SaveOptions options;
+  options.file_losses = &dropped;
   SaveReport report;
-  return save_drawing_file(*drawing, path, SaveOptions{}, report);
+  const bool saved = save_drawing_file(*drawing, path, options, report);
+  if (saved && !report.lossless() && diagnostics_enabled())
+    report_diagnostic_line(("save: " + std::string(path) + ": not kept: " + report.loss_summary()).c_str());
+  return saved;
 }

@@ -107,7 +107,10 @@ bool save_in_place(const KT_Drawing& drawing, const fs::path& target, SaveReport
 }  // namespace
 
 bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOptions& options, SaveReport& report) {
+  if (options.file_losses != nullptr) report.losses.add(*options.file_losses);
   if (path == nullptr || *path == '\0') return fail(report, "no file name");
+  // What the loads dropped is known before a byte is written.
+  if (!options.allow_loss && !report.lossless()) return fail(report, "it would lose " + report.loss_summary());
   const fs::path target = destination_of(utf8_path(path));
   std::error_code ec;
   const fs::file_status old = fs::status(target, ec);
@@ -120,7 +123,7 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   if (f == nullptr) return fail(report, because("cannot create a file in its directory", error));
   std::string reason = write_and_close(f, drawing, report);
   if (reason.empty() && !options.allow_loss && !report.lossless())
-    reason = "the file cannot hold " + report.loss_summary();
+    reason = "it would lose " + report.loss_summary();
   if (reason.empty() && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);  // the old file's
   if (reason.empty()) {
     fs::rename(temp, target, ec);

@@ -12,6 +12,9 @@ struct SaveOptions {
   // False: a drawing with anything the file cannot carry is not saved (the
   // destination is left as it was) and report names what would be lost.
   bool allow_loss = true;
+  // What the loads of the drawing read and did not keep; the report counts
+  // it with the writer's own losses. Null: nothing is known of the loads.
+  const LossLedger* file_losses = nullptr;
 };
 
 // True only after a complete write and rename. report receives the counts

@@ -14,9 +14,11 @@ constexpr int32_t kMarkedStyle = 256;  // the mark the loader sets on flag bit 4
 
 // The loader lower-cases a font file name, drops its folder and gives it
 // ".ttf" or ".shx": a name not already in that form comes back changed
-// (an empty one as ".shx").
+// (an empty one as ".shx"). The kernel's default name is empty: a style that
+// keeps it has no font name of its own to lose.
 bool loads_as_held(const char* font_file) {
   if (font_file == nullptr || beyond_counted_string(font_file)) return false;
+  if (*font_file == '\0') return true;
   std::string normal = font_file;
   normalize_font_file(normal);
   return normal == font_file;
@@ -50,7 +52,12 @@ void note_table_losses(const KT_Drawing& drawing, SaveReport& report) {
     note_text_style(static_cast<const KT_Text_Style&>(*o), report);
     ++report.text_styles;
   }
-  for (const KT_Object* o = drawing.line_types.first; o != nullptr; o = o->next) report.lose(Loss::line_type);
+  // A line type as the kernel makes it by default (no name) holds nothing of
+  // its own; what a file held for it is the load's to count.
+  for (const KT_Object* o = drawing.line_types.first; o != nullptr; o = o->next) {
+    const char* name = static_cast<const KT_Line_Type&>(*o).name;
+    if (name != nullptr && *name != '\0') report.lose(Loss::line_type);
+  }
   // Drawings without layers or styles get layer "0" and style "STANDARD".
   if (report.layers == 0) report.layers = 1;
   if (report.text_styles == 0) report.text_styles = 1;

@@ -8,6 +8,7 @@
 #include "entities/entity_stream.h"
 #include "format/counted_section.h"
 #include "format/diagnostics.h"
+#include "format/loss_ledger.h"
 #include "format/record_reader.h"
 
 namespace {
@@ -28,6 +29,7 @@ enum BlockFlag : uint32_t {
 
 struct BlockRecord {
   uint32_t flags = 0;
+  bool values = false;  // the two int16 values or flag bits beyond 256 hold something
   double base[3] = {};
   std::string name;  // whole: inserts name the block in full
 };
@@ -38,18 +40,22 @@ void read_block_head(RecordReader& r, BlockRecord& b) {
   b.base[0] = b.base[1] = b.base[2] = 0.0;
   b.name.clear();
   b.flags = r.u32();
-  if (b.flags & kValueA) r.skip(2);
-  if (b.flags & kValueB) r.skip(2);
+  b.values = (b.flags & ~0x1FFu) != 0;
+  if (b.flags & kValueA) b.values |= r.i16() != 0;
+  if (b.flags & kValueB) b.values |= r.i16() != 0;
   if (b.flags & kBaseX) b.base[0] = r.f64();
   if (b.flags & kBaseY) b.base[1] = r.f64();
   if (b.flags & kBaseZ) b.base[2] = r.f64();
   if (b.flags & kName) b.name.assign(r.counted_view());
 }
 
-// The two texts that follow the name; nothing receives them.
-void skip_block_texts(RecordReader& r, uint32_t flags) {
-  if (flags & kLongText) r.counted_view();  // comes first
-  if (flags & kShortText) r.counted_view();
+// The two texts that follow the name; nothing receives them. How many hold
+// characters.
+int skip_block_texts(RecordReader& r, uint32_t flags) {
+  int held = 0;
+  if (flags & kLongText) held += !r.counted_view().empty();  // comes first
+  if (flags & kShortText) held += !r.counted_view().empty();
+  return held;
 }
 
 }  // namespace
@@ -79,7 +85,11 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
     if (drawing.blocks.last != last_before) ++blocks_now;
     // Cut texts or a cut entity count: the block was created with all it
     // receives, so it is closed and the section ends here.
-    skip_block_texts(r, b.flags);
+    const int texts = skip_block_texts(r, b.flags);
+    if (LossLedger* ledger = loss_ledger(); ledger != nullptr && r.ok()) {
+      ledger->note(Loss::block_string, kSection, i, at, static_cast<uint64_t>(texts));
+      if (b.values) ledger->note(Loss::block_value, kSection, i, at);
+    }
     const int32_t stream_at = r.offset();
     const uint32_t entity_count = (b.flags & kEntities) ? r.u32() : 0;
     if (!r.ok()) {

@@ -1,11 +1,13 @@
 // The dimension style table: a uint32 count, then per style a 216-byte
 // record and up to nine counted strings. Each record becomes one kernel
 // call with three arrays: 3 integers, 13 16-bit values and 16 reals.
+#include <cstring>
 #include <string>
 
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
 #include "format/diagnostics.h"
+#include "format/loss_ledger.h"
 #include "format/dim_style_layout.h"
 #include "format/record_reader.h"
 #include "tables/table_readers.h"
@@ -75,6 +77,15 @@ void fill_arrays(const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a
 constexpr std::size_t kDroppedStringFlags[] = {6, 10, 14, 18, 22, 196, 200};
 static_assert(fits_record<kRecordSize>(kDroppedStringFlags, sizeof(int32_t), [](std::size_t at) { return at; }));
 
+// The bytes no entry comes from, and the double at 146, which the writer
+// stores as the 16-bit entry taken from it.
+bool unkept_fields(const DimStyleRecord& rec, const DimStyleArrays& a) {
+  const double at146 = rec.get<double, 146>();
+  const double written = a.shorts[9];
+  return rec.holds<4, 6>() || rec.holds<162, 174>() || rec.holds<179, 180>() || rec.holds<182, 190>() ||
+         rec.holds<208, 216>() || std::memcmp(&at146, &written, sizeof at146) != 0;
+}
+
 }  // namespace
 
 void read_dim_style_table(tagFile* f, int32_t position) {
@@ -94,14 +105,17 @@ void read_dim_style_table(tagFile* f, int32_t position) {
     if (r.ok() && rec.get<int32_t, 0>() != 0) name.assign(r.counted_view());
     const bool has_second_name = r.ok() && rec.get<int32_t, 204>() != 0;
     const bool used_fields_read = r.ok();
+    bool dropped = false;  // a dropped string holds characters
     for (std::size_t flag : kDroppedStringFlags)
-      if (r.ok() && rec.at<int32_t>(flag) != 0) r.counted_view();
+      if (r.ok() && rec.at<int32_t>(flag) != 0) dropped |= !r.counted_view().empty();
     if (r.ok() && has_second_name) second_name.assign(r.counted_view());
     // Without a second name, the dropped strings are all that follows the
     // used fields: a style whose dropped strings alone are cut is created.
     if (r.ok() || (used_fields_read && !has_second_name)) {
       fill_arrays(rec, at, arrays);
       api_kt_create_dim_style(name.c_str(), second_name.c_str(), arrays.longs, arrays.shorts, arrays.reals);
+      if (LossLedger* ledger = loss_ledger(); ledger != nullptr && (dropped || unkept_fields(rec, arrays)))
+        ledger->note(Loss::dim_style_field, kSection, i, at);
     }
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "record %u of %u", i, count);

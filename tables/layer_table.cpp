@@ -6,6 +6,7 @@
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
 #include "format/diagnostics.h"
+#include "format/loss_ledger.h"
 #include "format/record_reader.h"
 #include "tables/table_readers.h"
 
@@ -17,6 +18,7 @@ constexpr int kDefaultColor = 7;
 struct LayerRecord {
   int32_t name_flag = 0;
   uint8_t flags = 0;
+  bool unkept = false;  // flag bits other than 1 and 4, or the bytes at 5 and 10, hold something
   int16_t color = 0;
   uint16_t line_type = 0;
   std::string name;  // whole: references name the layer in full
@@ -25,10 +27,11 @@ struct LayerRecord {
 void read_layer_record(RecordReader& r, LayerRecord& rec) {
   rec.name_flag = r.i32();
   rec.flags = r.u8();
-  r.skip(1);
+  const uint8_t at5 = r.u8();
   rec.color = r.i16();
   rec.line_type = r.u16();
-  r.skip(2);
+  const uint16_t at10 = r.u16();
+  rec.unkept = (rec.flags & ~0x5u) != 0 || at5 != 0 || at10 != 0;
   rec.name.clear();
   if (rec.name_flag != 0) rec.name.assign(r.counted_view());
 }
@@ -60,6 +63,11 @@ int read_layer_table(tagFile* f, int32_t position) {
                         static_cast<int>(rec.color), i);
       color = kDefaultColor;
     }
+    // The writer stores the colour as the lowest number of its palette
+    // value, negative when off: 0 comes back as 7, 10 as 1.
+    if (LossLedger* ledger = loss_ledger(); ledger != nullptr && (rec.unkept || !is_lowest_colour_number(color) ||
+                                                                 color != (on ? rec.color : -rec.color)))
+      ledger->note(Loss::layer_field, kSection, i, at);
     KT_Layer* layer = nullptr;
     api_kt_create_layer(layer, rec.name.c_str(), static_cast<long>(color_palette[static_cast<std::size_t>(color)]),
                         rec.line_type, on, (rec.flags & 0x4) != 0, (rec.flags & 0x1) != 0);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <vector>
 
 #include "format/tag_file.h"
@@ -28,4 +29,6 @@ const char* sysvar_list_path();
 void set_sysvar_list_path(const char* path);  // null: back to the default
 
 // Walks the section at position with the list; 1 when every entry was read.
-int read_sysvar_section(tagFile* f, int32_t position);
+// written: the section as the writer writes it; while a ledger notes, each
+// value the file holds otherwise is counted (the list walks both alike).
+int read_sysvar_section(tagFile* f, int32_t position, std::string_view written = {});

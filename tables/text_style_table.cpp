@@ -7,6 +7,7 @@
 #include "format/counted_section.h"
 #include "format/angles.h"
 #include "format/diagnostics.h"
+#include "format/loss_ledger.h"
 #include "format/names.h"
 #include "format/font_file_names.h"
 #include "format/record_reader.h"
@@ -27,6 +28,7 @@ struct TextStyleRecord {
   int32_t font_flag = 0;
   int32_t big_font_flag = 0;
   std::string name, font, big_font;
+  bool unkept = false;  // the bytes not read hold something
 };
 
 int record_size() { return (g_trv_ver == 3 || g_trv_ver == 6) ? 52 : 56; }
@@ -53,22 +55,36 @@ void read_text_style_record(RecordReader& r, TextStyleRecord& rec, int size) {
   rec.big_font.clear();
   rec.name_flag = r.i32();
   rec.flags = r.u8();
-  r.skip(9);
+  const auto at5 = r.record<9>();
   rec.real2 = r.f64();
   rec.oblique = r.f64();
-  r.skip(2);
+  const uint16_t at30 = r.u16();
   rec.real1 = r.f64();
   rec.font_flag = r.i32();
   rec.big_font_flag = r.i32();
-  r.skip(static_cast<uint64_t>(size - 48));
+  const uint32_t at48 = r.u32();
+  const uint32_t at52 = size > 52 ? r.u32() : 0;
+  rec.unkept = at5.holds<0, 9>() || at30 != 0 || at48 != 0 || at52 != 0;
   if (rec.name_flag != 0) rec.name.assign(r.counted_view());
   if (rec.font_flag != 0) read_file_name(r, rec.font);
   if (rec.big_font_flag != 0) read_file_name(r, rec.big_font);
 }
 
-void create_style(TextStyleRecord& rec) {
+// The writer stores the name the kernel received: a name the loader
+// rewrites (its folder, case or extension) does not come back. An empty or
+// absent one comes back as the same ".shx".
+bool rewritten(const std::string& before, const std::string& after) { return !before.empty() && before != after; }
+
+void create_style(TextStyleRecord& rec, LossLedger* ledger, uint32_t i, int32_t at) {
+  const std::string font = ledger != nullptr ? rec.font : std::string();
+  const std::string big_font = ledger != nullptr ? rec.big_font : std::string();
   normalize_font_file(rec.font);
   normalize_font_file(rec.big_font);
+  if (ledger != nullptr) {
+    if (rewritten(font, rec.font)) ledger->note(Loss::font_name, kSection, i, at);
+    if (rewritten(big_font, rec.big_font)) ledger->note(Loss::font_name, kSection, i, at);
+    if (rec.unkept) ledger->note(Loss::text_style_field, kSection, i, at);
+  }
   KT_Text_Style* style = nullptr;
   api_kt_create_text_style(style, rec.name.c_str(), rec.font.c_str(), rec.big_font.c_str(), rec.real1, rec.real2,
                            degrees_to_radians(rec.oblique), 0.0, rec.flags, 0);
@@ -92,9 +108,15 @@ int read_text_style_table(tagFile* f, int32_t position) {
     // The trailer is not passed on: a style whose trailer alone is cut is
     // still created, and the table ends behind it.
     if (r.ok()) {
+      LossLedger* const ledger = loss_ledger();
+      // What the trailer holds is read and dropped; the lower-casing it
+      // needs is the normalisation's first step anyway.
+      const std::string font = ledger != nullptr ? rec.font : std::string();
       const bool trailer = has_truetype_trailer(rec.font);
-      create_style(rec);
-      if (trailer) r.counted_view();
+      if (ledger != nullptr) rec.font = font;
+      create_style(rec, ledger, i, at);
+      if (trailer && !r.counted_view().empty() && ledger != nullptr && r.ok())
+        ledger->note(Loss::text_style_field, kSection, i, at);
     }
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "record %u of %u (%d bytes and strings)", i, count, size);

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/trv/legacy_entities.h"
+#include "legacy/legacy_entities.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
 #include "tests/support/bytes.h"

@@ -7,6 +7,7 @@
 #include <cinttypes>
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "kernel/kt_drawables.h"
 
@@ -102,6 +103,14 @@ struct Drawing {
   bool operator==(const Drawing&) const = default;
 };
 
+// The kernel's defaults a save does not store as they are (a block's "DESC",
+// a style's empty font names) are shown as a save gives them back: they are
+// the kernel's, not the drawing's.
+inline const char* as_saved_font(const char* font) { return font != nullptr && *font == '\0' ? ".shx" : font; }
+inline const char* as_saved_description(const char* d) {
+  return d != nullptr && std::string_view(d) == "DESC" ? nullptr : d;
+}
+
 inline Drawing of(const KT_Drawing& d) {
   Drawing img;
   for (const KT_Object* o = d.layers.first; o; o = o->next) {
@@ -114,7 +123,7 @@ inline Drawing of(const KT_Drawing& d) {
   }
   for (const KT_Object* o = d.text_styles.first; o; o = o->next) {
     auto& s = static_cast<const KT_Text_Style&>(*o);
-    for (const char* t : {s.name, s.font_file, s.big_font_file}) text(img.text_styles, t);
+    for (const char* t : {s.name, as_saved_font(s.font_file), as_saved_font(s.big_font_file)}) text(img.text_styles, t);
     for (double v : s.reals) real(img.text_styles, v);
     for (long v : {static_cast<long>(s.flags), static_cast<long>(s.last), static_cast<long>(s.mark)})
       integer(img.text_styles, v);
@@ -132,7 +141,7 @@ inline Drawing of(const KT_Drawing& d) {
   for (const KT_Object* o = d.blocks.first; o; o = o->next) {
     auto& b = static_cast<const KT_Block&>(*o);
     text(img.blocks, b.name);
-    text(img.blocks, b.description);
+    text(img.blocks, as_saved_description(b.description));
     point(img.blocks, b.base);
     for (double v : b.bounds) real(img.blocks, v);
     img.blocks += "\n" + entities(b.entities) + "end\n";

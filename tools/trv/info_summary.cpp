@@ -94,6 +94,17 @@ json info_json(const LoadedFile& f) {
                               {"cut", t.cut}};
   }
   j["entity_records"] = {{"by_kind", records}, {"not_reached", f.stats.not_reached}};
+  json not_kept = json::object();
+  for (std::size_t k = 0; k < kLossKinds; ++k) {
+    const auto what = static_cast<Loss>(k);
+    if (f.losses.count(what) == 0) continue;
+    const LossPlace& at = f.losses.first[k];
+    not_kept[loss_name(what)] = {{"count", f.losses.count(what)},
+                                 {"section", at.section},
+                                 {"record", at.record},
+                                 {"offset", at.offset}};
+  }
+  j["not_kept"] = not_kept;
   const Extents extents = model_space_extents(d);
   j["extents"] = extents_json(extents);
   j["extents_complete"] = !extents.cut;
@@ -153,6 +164,10 @@ void print_text(const json& j) {
     }
     if (not_reached > 0) std::printf("  %ld record(s) never reached: an earlier record was cut short\n", not_reached);
   }
+  std::string not_kept;
+  for (const auto& [what, n] : j["not_kept"].items())
+    not_kept += (not_kept.empty() ? "" : ", ") + n["count"].dump() + " " + what;
+  std::printf("read but not kept: %s\n", not_kept.empty() ? "nothing" : not_kept.c_str());
   const auto& e = j["extents"];
   if (e.is_null()) {
     std::printf("extents:     none (nothing in the model space)\n");

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <span>
 
-#include "tools/trv/legacy_entities.h"
+#include "legacy/legacy_entities.h"
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"

@@ -19,7 +19,9 @@ std::unique_ptr<LoadedFile> load_file(const std::string& path) {
 
   g_trv_ver = -1;
   set_load_stats(&f->stats);
+  set_loss_ledger(&f->losses);
   f->loaded = load_drawing(path, -1, *f->drawing, /*quiet_error=*/true);
+  set_loss_ledger(nullptr);
   set_load_stats(nullptr);
   f->generation = f->version.legacy ? -1 : g_trv_ver;
   if (f->loaded) f->damage = load_damage();

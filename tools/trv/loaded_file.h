@@ -8,6 +8,7 @@
 
 #include "kernel/zirida.h"
 #include "format/load_stats.h"
+#include "format/loss_ledger.h"
 #include "tools/trv/cli_support.h"
 
 namespace trv {
@@ -21,6 +22,7 @@ struct LoadedFile {
   std::string failure;               // why it did not load
   std::vector<std::string> damage;   // one line per section that stopped early
   LoadStats stats;
+  LossLedger losses;  // what the load read and did not keep
   std::unique_ptr<KT_Drawing> drawing = std::make_unique<KT_Drawing>();
 
   // Loaded, nothing stopped early and no record left unread.

@@ -1,6 +1,7 @@
 // trv new / trv save: write a drawing as a "HALD 2002" file.
 #include <cstdio>
 
+#include "format/loss_ledger.h"
 #include "load/load_document.h"
 #include "save/save_file.h"
 #include "tools/trv/cli_support.h"
@@ -16,9 +17,11 @@ std::string counted(long n, const char* one, const char* many) {
 
 // Writes the drawing; one line on stderr says what was kept, or why
 // nothing was written.
-int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary) {
+int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
+                       const LossLedger* dropped = nullptr) {
   SaveOptions options;
   options.allow_loss = allow_loss;
+  options.file_losses = dropped;
   SaveReport report;
   if (!save_drawing_file(drawing, out.c_str(), options, report)) {
     error(out + ": not saved: " + report.error + (report.lossless() ? "" : "; --allow-loss saves anyway"));
@@ -48,8 +51,14 @@ int run_save(const std::string& in, const std::string& out, int mode, const std:
              bool allow_loss) {
   if (!set_sysvar_list(sysvar_list)) return 1;
   KT_Drawing drawing;
-  if (!load_drawing(in, mode, drawing)) return 1;
-  return write_drawing_file(drawing, out, allow_loss, true);
+  // What the load reads and does not keep is counted with what the writer
+  // cannot store.
+  LossLedger dropped;
+  set_loss_ledger(&dropped);
+  const bool loaded = load_drawing(in, mode, drawing);
+  set_loss_ledger(nullptr);
+  if (!loaded) return 1;
+  return write_drawing_file(drawing, out, allow_loss, true, &dropped);
 }
 
 }  // namespace trv

@@ -1,4 +1,4 @@
-#include "tools/trv/legacy_entities.h"
+#include "legacy/legacy_entities.h"
 
 #include "format/record_reader.h"
 

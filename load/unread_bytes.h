@@ -1,0 +1,17 @@
+// The bytes of a current-generation file that no reader reads: the header
+// beyond its version and directory, the tables the loader passes by, and what
+// follows the entity section. Where they hold other than what a save writes
+// in their place, the ledger hears of it.
+#pragma once
+
+#include <cstdint>
+
+#include "format/loss_ledger.h"
+#include "format/tag_file.h"
+#include "format/torv_header.h"
+#include "kernel/zirida.h"
+
+// entities_end: the byte behind the model space's last record, or -1 when
+// the entity section was not read to its end.
+void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& drawing, int64_t entities_end,
+                       LossLedger& ledger);
