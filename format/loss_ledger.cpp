@@ -115,6 +115,16 @@ void remember_drawing_losses(const void* drawing, const LossLedger& ledger) {
   g_remembered.emplace_back(drawing, ledger);
 }
 
+void forget_drawing_losses(const void* drawing) {
+  const std::lock_guard<std::mutex> hold(g_remembered_lock);
+  for (auto it = g_remembered.begin(); it != g_remembered.end(); ++it) {
+    if (it->first == drawing) {
+      g_remembered.erase(it);
+      return;
+    }
+  }
+}
+
 LossLedger drawing_losses(const void* drawing) {
   const std::lock_guard<std::mutex> hold(g_remembered_lock);
   for (const auto& [key, kept] : g_remembered)

@@ -106,3 +106,6 @@ LossLedger* loss_ledger();
 void remember_drawing_losses(const void* drawing, const LossLedger& ledger);
 // A copy of what was remembered for the drawing; empty when nothing was.
 LossLedger drawing_losses(const void* drawing);
+// Forgets the drawing: a load into an empty drawing starts it afresh (a new
+// drawing may have the address of one that is gone).
+void forget_drawing_losses(const void* drawing);

@@ -150,11 +150,14 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   LossLedger* const installed = loss_ledger();
   if (installed == nullptr && !diagnostics_enabled())
     return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
+  if (drawing->layers.first == nullptr && drawing->text_styles.first == nullptr && drawing->dim_styles.first == nullptr &&
+      drawing->line_types.first == nullptr && drawing->blocks.first == nullptr && drawing->model_space.first == nullptr)
+    forget_drawing_losses(drawing);
   LossLedger noted;
   set_loss_ledger(&noted);
   const bool loaded = load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
   set_loss_ledger(installed);
   if (installed != nullptr) installed->add(noted);
-  remember_drawing_losses(drawing, noted);
+  if (!noted.empty()) remember_drawing_losses(drawing, noted);
   return loaded;
 }

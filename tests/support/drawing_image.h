@@ -108,7 +108,7 @@ struct Drawing {
 // the kernel's, not the drawing's.
 inline const char* as_saved_font(const char* font) { return font != nullptr && *font == '\0' ? ".shx" : font; }
 inline const char* as_saved_description(const char* d) {
-  return d != nullptr && std::string_view(d) == "DESC" ? nullptr : d;
+  return d != nullptr && std::string_view(d) == "DESC" ? "" : d;  // a loaded block's description is empty
 }
 
 inline Drawing of(const KT_Drawing& d) {
