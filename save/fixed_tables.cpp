@@ -31,8 +31,18 @@ void write_viewport_table(TorvWriter& w) {
   write_counted_string(w, "*ACTIVE");
 }
 
+// Line types as the kernel makes them by default (no name) hold nothing of
+// their own: a drawing of only those is written as one without line types.
+bool has_own_line_types(const KT_Drawing& drawing) {
+  for (const KT_Object* o = drawing.line_types.first; o != nullptr; o = o->next) {
+    const char* name = static_cast<const KT_Line_Type&>(*o).name;
+    if (name != nullptr && *name != '\0') return true;
+  }
+  return false;
+}
+
 void write_line_type_table(TorvWriter& w, const KT_Drawing& drawing) {
-  if (drawing.line_types.first != nullptr) return;
+  if (has_own_line_types(drawing)) return;
   write_int32(w, 1);
   // The 92-byte record.
   write_int32(w, 1);  // name flag

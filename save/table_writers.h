@@ -10,7 +10,8 @@
 
 // One default viewport "*ACTIVE": always 239 bytes.
 void write_viewport_table(TorvWriter& w);
-// "CONTINUOUS" when the drawing has no line types; nothing at all otherwise.
+// "CONTINUOUS" when the drawing has no line types of its own (only the
+// kernel's unnamed defaults, or none); nothing at all otherwise.
 void write_line_type_table(TorvWriter& w, const KT_Drawing& drawing);
 // The drawing's text styles as 56-byte records, or one "STANDARD".
 void write_text_style_table(TorvWriter& w, const KT_Drawing& drawing);

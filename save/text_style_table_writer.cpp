@@ -16,8 +16,11 @@ namespace {
 // A font file name as it is written: whole, unless it passes the longest
 // counted string. The trailer is decided on exactly these bytes, as the
 // loader decides it on what it reads.
+// An empty name (the kernel's default) is written as ".shx", what the
+// loader makes of none: the saved file then saves to the same bytes again.
 std::string font_file_name(const char* name) {
   if (name == nullptr) return {};
+  if (*name == '\0') return ".shx";
   return std::string(std::string_view(name).substr(0, kLongestCountedString));
 }
 

@@ -123,7 +123,9 @@ TEST_F(WriterLayout, LineTypeTableOnlyWithoutLineTypes) {
   ASSERT_EQ(expected.size(), 120u);
   EXPECT_EQ(section(written_bytes(drawing), 48, 120), expected.data());
 
-  kt_append_line_type(drawing);
+  kt_append_line_type(drawing);  // the kernel's unnamed default holds nothing of its own
+  EXPECT_EQ(section(written_bytes(drawing), 48, 120), expected.data());
+  kt_append_line_type(drawing)->name = "DASHED";
   const auto file = written_bytes(drawing);
   EXPECT_EQ(text_at(file, static_cast<std::size_t>(int32_at(file, 48)), 9), "#RM_StylE");
 }

@@ -102,10 +102,11 @@ TEST_F(TableRecords, TextStylesOfTheDrawing) {
   // flags keep their low byte; a TrueType font is followed by an empty trailer
   expected.i32(1).u8(4).u8(0).zeros(8).f64(0.8).f64(15.0).zeros(2).f64(2.5).i32(1).i32(1).zeros(8);
   expected.str("Title").str("arial.ttf").str(".shx").str("");
-  expected.i32(1).u8(0).u8(0).zeros(8).f64(1.0).f64(0.0).zeros(2).f64(0.0).i32(1).i32(0).zeros(8);
-  expected.str("Plain").str("txt.shx");
-  expected.i32(1).u8(0).u8(0).zeros(8).f64(0.0).f64(0.0).zeros(2).f64(0.0).i32(0).i32(0).zeros(8);
-  expected.str("Bare");
+  // an empty name (the kernel's default) is written as what it loads as
+  expected.i32(1).u8(0).u8(0).zeros(8).f64(1.0).f64(0.0).zeros(2).f64(0.0).i32(1).i32(1).zeros(8);
+  expected.str("Plain").str("txt.shx").str(".shx");
+  expected.i32(1).u8(0).u8(0).zeros(8).f64(0.0).f64(0.0).zeros(2).f64(0.0).i32(1).i32(1).zeros(8);
+  expected.str("Bare").str(".shx").str(".shx");
   const auto file = written_bytes(drawing);
   EXPECT_EQ(section(file, 56, expected.size()), expected.data());
   EXPECT_EQ(text_at(file, static_cast<std::size_t>(int32_at(file, 56)) + expected.size(), 9), "#RM_LayeR");
@@ -126,8 +127,9 @@ void expect_font_file_written_whole(const KT_Drawing& drawing, std::size_t lengt
   const auto at = static_cast<std::size_t>(int32_at(file, 56)) + 4 + 56 + 2 + 4;
   const std::size_t written = std::min<std::size_t>(length, kLongestCountedString);
   EXPECT_EQ(static_cast<std::size_t>(int32_at(file, at) & 0xFFFF), written);
-  // A trailer only behind a name that still ends in ".ttf".
-  const std::size_t next = at + 2 + written + (written == length ? 2 : 0);
+  // A trailer only behind a name that still ends in ".ttf"; then the empty
+  // big-font name, written as ".shx".
+  const std::size_t next = at + 2 + written + (written == length ? 2 : 0) + 6;
   EXPECT_EQ(text_at(file, next, 9), "#RM_LayeR");
 }
 
