@@ -50,11 +50,12 @@ bool entity_props_detail::read_optional_tail(RecordReader& r, EntityProps& p, ui
     for (double& component : p.extrusion)
       if (r.u8() != 0) component = r.f64();
   }
-  if (flags & 0x0080) skip_xdata(r, p.xdata_items);
-  if (flags & 0x0100) p.tail_values |= r.u64() != 0;
-  if (flags & 0x0200) p.tail_values |= r.u64() != 0;
-  if (flags & 0x0400) p.tail_values |= r.i16() != 0;
-  if (flags & 0x0800) skip_blobs(r, p.blobs);
+  if (flags & 0x0080) skip_xdata(r, p.xdata_items_);
+  p.tail_values_ = false;
+  if (flags & 0x0100) p.tail_values_ |= r.u64() != 0;
+  if (flags & 0x0200) p.tail_values_ |= r.u64() != 0;
+  if (flags & 0x0400) p.tail_values_ |= r.i16() != 0;
+  if (flags & 0x0800) skip_blobs(r, p.blobs_);
   return r.ok();
 }
 

@@ -10,7 +10,7 @@
 #include "format/record_layout.h"
 #include "format/record_reader.h"
 
-struct EntityProps {
+struct EntityPropsFields {
   uint16_t flags = 0;
   int16_t layer = 0;
   int16_t linetype = -1;
@@ -19,10 +19,19 @@ struct EntityProps {
   int16_t color = -1;
   int16_t value16 = 0;      // kept, not interpreted
   double extrusion[3] = {};
-  // What the tail of bits 7 to 11 held; nothing receives it.
-  uint32_t xdata_items = 0;
-  uint32_t blobs = 0;
-  bool tail_values = false;  // a real of bits 8 and 9 or the 16-bit value of bit 10 other than zero
+};
+
+struct EntityProps : EntityPropsFields {
+  // What the tail of bits 7 to 11 held; nothing receives it. Set only when
+  // those bits are (a record's reset leaves them), so read through these.
+  uint32_t xdata_items_ = 0;
+  uint32_t blobs_ = 0;
+  bool tail_values_ = false;  // a real of bits 8 and 9 or the 16-bit value of bit 10 other than zero
+  uint32_t xdata_items() const { return (flags & 0x0080) != 0 ? xdata_items_ : 0; }
+  uint32_t blobs() const { return (flags & 0x0800) != 0 ? blobs_ : 0; }
+  bool tail_values() const { return (flags & 0x0700) != 0 && tail_values_; }
+  // Every field to its default, but the tail's, which its flag bits guard.
+  void reset() { static_cast<EntityPropsFields&>(*this) = EntityPropsFields{}; }
 };
 
 namespace entity_props_detail {
@@ -65,7 +74,7 @@ bool read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags);
 // records carry are read inline: nothing but the two values (vertices,
 // attributes) and layer + colour (most drawables).
 inline bool read_entity_props(RecordReader& r, EntityProps& p) {
-  p = EntityProps{};
+  p.reset();
   const uint16_t flags = p.flags = r.u16();
   if (flags == 0x0011) return entity_props_detail::read_fixed_part(r, p, 0x0011);
   if (flags == 0x0000) return entity_props_detail::read_fixed_part(r, p, 0x0000);
@@ -77,7 +86,7 @@ inline bool read_entity_props(RecordReader& r, EntityProps& p) {
 // and the layer + colour fixed part: when those 16 bytes are in the buffer
 // they are taken with one bounds check (and the optional fields behind them
 // read as usual); any other start is read field by field.
-inline bool read_kind_and_props(RecordReader& r, EntityProps& p, int16_t& kind) {
+[[gnu::always_inline]] inline bool read_kind_and_props(RecordReader& r, EntityProps& p, int16_t& kind) {
   constexpr uint32_t kCommon = 0x0011;
   constexpr std::size_t kHead = 4 + entity_props_detail::FixedPart::size(kCommon);
   if (const unsigned char* head = r.peek(kHead)) [[likely]] {
@@ -85,7 +94,7 @@ inline bool read_kind_and_props(RecordReader& r, EntityProps& p, int16_t& kind) 
     std::memcpy(&flags, head + 2, sizeof flags);
     if ((flags & 0x003F) == kCommon) [[likely]] {
       std::memcpy(&kind, head, sizeof kind);
-      p = EntityProps{};
+      p.reset();
       p.flags = flags;
       entity_props_detail::take_fixed_part(RecordView(head + 4, kHead - 4), p, kCommon);
       r.pass_peeked(kHead);

@@ -54,8 +54,8 @@ void note_vertex_fields(RecordReader& r, uint32_t mask, Vertex& v) {
 bool props_held(const EntityProps& p) {
   return p.layer != 0 || p.linetype != -1 || p.values[0] != 0 || p.values[1] != 0 || holds_value(p.reals[0]) ||
          holds_value(p.reals[1]) || p.color != -1 || p.value16 != 0 || holds_value(p.extrusion[0]) ||
-         holds_value(p.extrusion[1]) || holds_value(p.extrusion[2]) || p.xdata_items != 0 || p.blobs != 0 ||
-         p.tail_values;
+         holds_value(p.extrusion[1]) || holds_value(p.extrusion[2]) || p.xdata_items() != 0 || p.blobs() != 0 ||
+         p.tail_values();
 }
 
 // One vertex record, every field looked at.
@@ -100,6 +100,22 @@ bool passed_over(int32_t polyline_flags, int16_t vertex_flags) {
          ((polyline_flags & 0x4) && (vertex_flags & 0x10)) || vertex_flags == 0x80;
 }
 
+// The vertices as read, up to the first the data cuts short; with kNote,
+// every field of each is looked at for the ledger.
+template <bool kNote>
+void gather_vertices(RecordReader& r, uint32_t count, int32_t polyline_flags,
+                     std::vector<EntityContext::PolylineVertex>& vertices, uint64_t& held, bool& raised) {
+  for (uint32_t i = 0; i < count; ++i) {
+    const Vertex v = kNote ? note_vertex(r) : read_vertex(r);
+    if (!r.ok()) break;
+    vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
+    if constexpr (kNote) {
+      held += v.held;
+      raised |= v.raised;
+    }
+  }
+}
+
 }  // namespace
 
 void read_polyline_record(EntityContext& c) {
@@ -121,13 +137,8 @@ void read_polyline_record(EntityContext& c) {
   vertices.clear();
   uint64_t held = 0;
   bool raised = false;
-  for (uint32_t i = 0; i < count; ++i) {
-    const Vertex v = c.ledger ? note_vertex(r) : read_vertex(r);
-    if (!r.ok()) break;
-    vertices.push_back({v.x, v.y, !passed_over(polyline_flags, v.flags)});
-    held += v.held;
-    raised |= v.raised;
-  }
+  if (c.ledger != nullptr) gather_vertices<true>(r, count, polyline_flags, vertices, held, raised);
+  else gather_vertices<false>(r, count, polyline_flags, vertices, held, raised);
   if (!r.ok() && vertices.empty()) return;
   if (c.ledger) [[unlikely]] {
     // The writer stores what the kernel holds: neither the header's fields

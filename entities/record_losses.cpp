@@ -27,13 +27,13 @@ void note_record_losses(EntityContext& c, int16_t kind, bool created) {
   else if (p.layer != 0 || p.color != -1) c.lose(Loss::polyline_props);
   if ((p.flags & 0x0002) != 0 && p.linetype != -1) c.lose(Loss::line_type_number);
   if (p.values[0] != 0 || p.values[1] != 0 || holds_value(p.reals[0]) || holds_value(p.reals[1]) || p.value16 != 0 ||
-      p.tail_values)
+      p.tail_values())
     c.lose(Loss::property_value);
   if (holds_value(p.extrusion[0]) || holds_value(p.extrusion[1]) || holds_value(p.extrusion[2]))
     c.lose(Loss::extrusion);
-  if (p.xdata_items != 0) {
+  if (p.xdata_items() != 0) {
     c.lose(Loss::xdata_list);
-    c.lose(Loss::xdata_item, p.xdata_items);
+    c.lose(Loss::xdata_item, p.xdata_items());
   }
-  if (p.blobs != 0) c.lose(Loss::blob_list);
+  if (p.blobs() != 0) c.lose(Loss::blob_list);
 }
