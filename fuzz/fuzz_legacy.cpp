@@ -3,11 +3,15 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_support.h"
+#include "format/loss_ledger.h"
 #include "legacy/legacy_loader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzz::FreshDrawing d;
   const int mode = size % 2 == 0 ? -1 : 0;
+  LossLedger ledger;
+  set_loss_ledger(&ledger);
   load_legacy_buffer(mode, data, size, d.drawing);
+  set_loss_ledger(nullptr);
   return 0;
 }
