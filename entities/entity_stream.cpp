@@ -49,9 +49,11 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
     CreationMark before;
     if constexpr (kCounted) {
       before = creation_mark();
-      c.record = i;
-      c.record_at = start;
-      c.props_kept = true;
+      if (c.ledger != nullptr) {
+        c.record = i;
+        c.record_at = start;
+        c.props_kept = true;
+      }
     }
     int16_t kind;
     if (read_kind_and_props(c.r, c.props, kind)) read_payload(c, kind);

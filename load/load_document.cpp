@@ -139,6 +139,15 @@ bool load_torv_file(int mode, const char* path, KT_Drawing& drawing, std::size_t
   return loaded;
 }
 
+namespace {
+bool g_keep_for_exported_save = true;
+}  // namespace
+
+void set_losses_kept_for_exported_save(bool on) {
+  const auto lock = lock_entry_points();
+  g_keep_for_exported_save = on;
+}
+
 bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   const auto lock = lock_entry_points();
   if (drawing == nullptr) return false;
@@ -148,7 +157,7 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   // api_kt_save_trv of this drawing tells. Otherwise the load runs as it
   // always did.
   LossLedger* const installed = loss_ledger();
-  if (installed == nullptr && !diagnostics_enabled())
+  if (installed == nullptr && !(g_keep_for_exported_save && diagnostics_enabled()))
     return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
   if (drawing->layers.first == nullptr && drawing->text_styles.first == nullptr && drawing->dim_styles.first == nullptr &&
       drawing->line_types.first == nullptr && drawing->blocks.first == nullptr && drawing->model_space.first == nullptr)

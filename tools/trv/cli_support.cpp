@@ -54,6 +54,8 @@ Verbosity current_verbosity() { return g_verbosity; }
 void install_diagnostics(Verbosity verbosity) {
   g_verbosity = verbosity;
   KtTrvSetDiagnosticSink(on_diagnostic, nullptr);
+  // trv saves through its own call, with the ledger of the load it made.
+  set_losses_kept_for_exported_save(false);
 }
 
 const std::string& last_diagnostic() { return g_last; }

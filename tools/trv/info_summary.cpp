@@ -193,7 +193,7 @@ int run_info(const std::vector<std::string>& paths, bool as_json, bool directory
       first = false;
       continue;
     }
-    const auto f = load_file(path);
+    const auto f = load_file(path, /*note_losses=*/true);
     if (!f->loaded) {
       error(f->failure);
       status = 1;

@@ -8,7 +8,7 @@
 
 namespace trv {
 
-std::unique_ptr<LoadedFile> load_file(const std::string& path) {
+std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses) {
   auto f = std::make_unique<LoadedFile>();
   f->path = path;
   std::error_code ec;
@@ -19,7 +19,7 @@ std::unique_ptr<LoadedFile> load_file(const std::string& path) {
 
   g_trv_ver = -1;
   set_load_stats(&f->stats);
-  set_loss_ledger(&f->losses);
+  set_loss_ledger(note_losses ? &f->losses : nullptr);
   f->loaded = load_drawing(path, -1, *f->drawing, /*quiet_error=*/true);
   set_loss_ledger(nullptr);
   set_load_stats(nullptr);

@@ -31,7 +31,9 @@ struct LoadedFile {
 
 // Loads path with the system variables (mode -1). Prints the damage warnings
 // (unless quiet) but not the failure, which the caller reports its own way.
-std::unique_ptr<LoadedFile> load_file(const std::string& path);
+// With note_losses, what the load reads and does not keep is counted in
+// `losses` (trv info); the load is cheaper without (trv check, render).
+std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses = false);
 
 // "line", "text", ... for a drawable kind; the record kind names trv info uses.
 const char* drawable_kind_name(KT_Drawable_Kind kind);

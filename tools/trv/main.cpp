@@ -55,7 +55,8 @@ int main(int argc, char** argv) {
   std::string sysvar_list;
 
   auto* info = app.add_subcommand("info", "Tell what each file holds: version, tables, drawables, "
-                                          "entity records and their fate, extents, completeness");
+                                          "entity records and their fate, what was read but not kept, "
+                                          "extents, completeness");
   info->add_option("FILE", paths, "Drawing files")->required();
   bool as_json = false;
   bool directory = false;
@@ -106,7 +107,8 @@ int main(int argc, char** argv) {
   save->add_option("--mode", save_request.mode, "Load mode (-1 also reads the system variables)");
   save->add_option("--sysvar-list", save_request.sysvar_list, "System-variable list file to use");
   save->add_flag("--allow-loss", save_request.allow_loss,
-                 "Save even when the file cannot hold everything the drawing has (what is lost is named)");
+                 "Save even when the saved file would not give back everything IN holds (what is lost is named; "
+                 "without it such a file is not written)");
 
 #ifdef SIGXFSZ
   // Beyond a file-size limit a write fails and the save says so; the
