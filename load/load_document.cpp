@@ -4,6 +4,7 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "entities/entity_stream.h"
 #include "kernel/collections.h"
@@ -65,18 +66,27 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
   }
 
   LossLedger* const ledger = loss_ledger();
-  if (mode == -1)
-    read_sysvar_section(&f, header_slot(header, kSlotSysVars),
-                        ledger != nullptr ? written_sysvar_section() : std::string_view());
+  // Where the sections read to their end stop: what lies behind one, up to
+  // the next section, no reader reads.
+  std::vector<SectionEnd> ends;
+  const auto ended = [&](int result, const char* section) {
+    if (ledger != nullptr && result == 1) ends.push_back({f.position, section});
+  };
+  if (mode == -1) {
+    const int walked = read_sysvar_section(&f, header_slot(header, kSlotSysVars),
+                                           ledger != nullptr ? written_sysvar_section() : std::string_view());
+    // Without a list the section's length is not known.
+    if (!sysvar_list().empty()) ended(walked, "system variables");
+  }
 
   const BaseCounts base = take_base_counts(drawing);
-  read_layer_table(&f, header_slot(header, kSlotLayers));
-  read_text_style_table(&f, header_slot(header, kSlotTextStyles));
+  ended(read_layer_table(&f, header_slot(header, kSlotLayers)), "layers");
+  ended(read_text_style_table(&f, header_slot(header, kSlotTextStyles)), "text styles");
   read_dim_style_table(&f, header_slot(header, kSlotDimStyles));
 
   const char mode_flag = mode == -1 ? 0 : 1;
   const int32_t blocks = header_slot(header, kSlotBlocks);
-  if (blocks != -1) read_block_section(&f, blocks, mode_flag, base, drawing);
+  if (blocks != -1) ended(read_block_section(&f, blocks, mode_flag, base, drawing), "block definitions");
 
   const int32_t entities = header_slot(header, kSlotEntities);
   int64_t entities_end = -1;
@@ -86,7 +96,7 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
     if (const std::optional<uint32_t> count = open_counted_section(r, entities, "entities"))
       if (read_entity_stream(r, -1, *count)) entities_end = f.position;
   }
-  if (ledger != nullptr) note_unread_bytes(f, header, drawing, entities_end, *ledger);
+  if (ledger != nullptr) note_unread_bytes(f, header, drawing, entities_end, ends, *ledger);
   return true;
 }
 

@@ -89,7 +89,7 @@ constexpr TorvSlot kUnreadTables[] = {kSlotViewports, kSlotLineTypes, kSlotViews
 }  // namespace
 
 void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& drawing, int64_t entities_end,
-                       LossLedger& ledger) {
+                       const std::vector<SectionEnd>& ends, LossLedger& ledger) {
   const SectionStarts starts(header, f.length);
   note_header(f, header, starts, ledger);
   for (TorvSlot slot : kUnreadTables) {
@@ -98,6 +98,12 @@ void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& d
     const int64_t end = starts.from(at + 1);
     if (!holds_only(f, at, end, written_unread_table(slot, drawing), false))
       ledger.note(Loss::unread_section, kTorvSlots[(slot - 40) / 4].name, 0, at);
+  }
+  // Records a count leaves out, or bytes nobody reads, behind a table.
+  for (const SectionEnd& end : ends) {
+    if (end.at < kDirectoryEnd || end.at >= starts.size()) continue;
+    if (!holds_only(f, end.at, starts.from(end.at), {}, false))
+      ledger.note(Loss::unread_section, end.section, 0, end.at);
   }
   if (entities_end >= kDirectoryEnd && entities_end < starts.size()) {
     const int64_t end = starts.from(entities_end);

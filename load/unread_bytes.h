@@ -11,7 +11,16 @@
 #include "format/torv_header.h"
 #include "kernel/zirida.h"
 
+#include <vector>
+
+// Where a section that was read to its end stops.
+struct SectionEnd {
+  int64_t at;
+  const char* section;
+};
+
 // entities_end: the byte behind the model space's last record, or -1 when
-// the entity section was not read to its end.
+// the entity section was not read to its end; ends: the other sections read
+// to their end, behind which nothing but the next section's tag may follow.
 void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& drawing, int64_t entities_end,
-                       LossLedger& ledger);
+                       const std::vector<SectionEnd>& ends, LossLedger& ledger);

@@ -214,6 +214,12 @@ const std::vector<Case>& cases() {
          const KT_Drawing none;
          return with_section(kSlotViewports, held ? Bytes().u32(0) : Bytes().raw(written_unread_table(kSlotViewports, none)));
        }},
+      {"a record the table's count leaves out", {{Loss::unread_section, 1}},
+       [](bool held) {
+         Bytes table = layer_table(0, 1);
+         if (held) table.i32(1).u8(0).u8(0).i16(1).u16(1).zeros(2).str("M");
+         return with_section(kSlotLayers, table);
+       }},
       {"closing dictionaries", {{Loss::unread_section, 1}},
        [](bool held) { return with_entities({line()}, TorvFile("HALD 2002").tail(Bytes().raw(held ? "Dictionary" : written_closing()))); }},
       {"header", {{Loss::header_field, 1}}, [](bool held) { return with_header_word(held ? 1 : 0); }},
