@@ -237,6 +237,10 @@ const std::vector<Case>& cases() {
        }},
       {"legacy text styles", {{Loss::legacy_text_style, 1}},
        [](bool held) { return legacy(held ? LegacyFile().table(kLegacyTextStyles, 1) : LegacyFile()); }},
+      {"legacy blocks", {{Loss::legacy_block, 2}},
+       [](bool held) { return legacy(held ? LegacyFile().table(kLegacyBlocks, 2) : LegacyFile()); }},
+      {"legacy preview", {{Loss::legacy_header, 1}},
+       [](bool held) { return legacy(held ? LegacyFile().preview(0, 4) : LegacyFile()); }},
   };
   return all;
 }
@@ -267,6 +271,16 @@ class LossLedgerTest : public ::testing::Test {
     return report;
   }
 };
+
+// Every kind a load notes has its case above.
+TEST(LossKinds, EveryKindALoadNotesIsTested) {
+  for (auto k = static_cast<std::size_t>(Loss::passed_record); k < kLossKinds; ++k) {
+    bool tested = false;
+    for (const Case& c : cases())
+      for (const auto& [what, n] : c.lost) tested |= what == static_cast<Loss>(k);
+    EXPECT_TRUE(tested) << loss_name(static_cast<Loss>(k));
+  }
+}
 
 TEST_F(LossLedgerTest, EveryKindIsNamedWithItsCountAndRefused) {
   for (const Case& c : cases()) {
