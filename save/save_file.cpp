@@ -95,8 +95,20 @@ bool fail(SaveReport& report, std::string reason) {
   return false;
 }
 
-// Devices and pipes cannot be replaced: they are written as they are.
-bool save_in_place(const KT_Drawing& drawing, const fs::path& target, SaveReport& report) {
+// Devices and pipes cannot be replaced: they are written as they are. What
+// the writer cannot store is known only once it wrote, so without
+// allow_loss the drawing is written once to nowhere first.
+bool save_in_place(const KT_Drawing& drawing, const fs::path& target, const SaveOptions& options, SaveReport& report) {
+  if (!options.allow_loss) {
+    SaveReport dry = report;
+    TorvWriter nowhere;
+    nowhere.discard = true;
+    write_drawing(nowhere, drawing, dry);
+    if (!dry.lossless()) {
+      report = dry;
+      return fail(report, "it would lose " + report.loss_summary());
+    }
+  }
   errno = 0;
   std::FILE* f = open_path(target, "wb");
   if (f == nullptr) return fail(report, because("cannot open it", last_error()));
@@ -115,7 +127,7 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   std::error_code ec;
   const fs::file_status old = fs::status(target, ec);
   if (fs::is_directory(old)) return fail(report, "it is a directory");
-  if (fs::exists(old) && !fs::is_regular_file(old)) return save_in_place(drawing, target, report);
+  if (fs::exists(old) && !fs::is_regular_file(old)) return save_in_place(drawing, target, options, report);
 
   fs::path temp;
   int error = 0;

@@ -19,7 +19,7 @@ void hand_on(TorvWriter& w, const unsigned char* bytes, std::size_t size) {
     if (std::fwrite(bytes, 1, size, w.file) != size) fail(w);
   } else if (w.memory != nullptr) {
     w.memory->insert(w.memory->end(), bytes, bytes + size);
-  } else {
+  } else if (!w.discard) {
     w.ok = false;
   }
 }
@@ -39,7 +39,7 @@ void writer_put_slow(TorvWriter& w, const void* data, std::size_t size) {
     if (w.file != nullptr) w.error = EFBIG;
     return;
   }
-  if (w.file == nullptr && w.memory == nullptr) {
+  if (w.file == nullptr && w.memory == nullptr && !w.discard) {
     w.ok = false;
     return;
   }
@@ -70,7 +70,7 @@ void writer_rewrite_start(TorvWriter& w, const void* data, std::size_t size) {
       fail(w);
   } else if (w.memory != nullptr) {
     std::memcpy(w.memory->data(), data, size);
-  } else {
+  } else if (!w.discard) {
     w.ok = false;
   }
 }

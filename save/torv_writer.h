@@ -12,6 +12,7 @@
 struct TorvWriter {
   std::FILE* file = nullptr;                     // written through when set
   std::vector<unsigned char>* memory = nullptr;  // else appended here (starts empty)
+  bool discard = false;                          // else, when set, counted and dropped
   int32_t position = 0;                          // bytes written so far
   bool ok = true;
   int error = 0;  // errno of the first file operation that failed, 0 if none did

@@ -266,6 +266,22 @@ TEST_F(FailedSave, UnwritableDirectory) {
 }
 #endif
 
+#ifndef _WIN32
+// A device is written in place, not replaced: what the writer cannot store
+// refuses it before a byte goes out, as it does a file.
+TEST_F(Lossless, DeviceIsRefusedWhatItWouldLose) {
+  KT_Drawable* point = nullptr;
+  const double at[3] = {1.0, 2.0, 3.0};  // a z the loader sets to 0
+  api_kt_create_point(point, at);
+  SaveReport refused;
+  EXPECT_FALSE(save_drawing_file(drawing, "/dev/null", SaveOptions{false}, refused));
+  EXPECT_EQ(refused.error, "it would lose 1 z coordinates");
+  SaveReport allowed;
+  EXPECT_TRUE(save_drawing_file(drawing, "/dev/null", SaveOptions{true}, allowed));
+  EXPECT_EQ(allowed.entities, 1);
+}
+#endif
+
 TEST_F(FailedSave, MissingDirectoryAndApiResult) {
   std::string missing = (dir / "no such folder" / "x.trv").string();
   EXPECT_FALSE(api_kt_save_trv(missing.data()));
