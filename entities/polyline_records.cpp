@@ -140,7 +140,7 @@ void read_polyline_record(EntityContext& c) {
   if (c.ledger != nullptr) gather_vertices<true>(r, count, polyline_flags, vertices, held, raised);
   else gather_vertices<false>(r, count, polyline_flags, vertices, held, raised);
   if (!r.ok() && vertices.empty()) return;
-  if (c.ledger) [[unlikely]] {
+  if (c.ledger && r.ok()) [[unlikely]] {
     // The writer stores what the kernel holds: neither the header's fields
     // nor the vertices' own.
     c.props_kept = false;

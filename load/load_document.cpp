@@ -96,7 +96,7 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing) {
     if (const std::optional<uint32_t> count = open_counted_section(r, entities, "entities"))
       if (read_entity_stream(r, -1, *count)) entities_end = f.position;
   }
-  if (ledger != nullptr) note_unread_bytes(f, header, drawing, entities_end, ends, *ledger);
+  if (ledger != nullptr) note_unread_bytes(f, header, drawing, entities_end, ends, base.blocks == 0 && base.text_styles == 0, *ledger);
   return true;
 }
 
@@ -166,12 +166,14 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   // ours that installed a ledger, or a diagnostic sink, which a later
   // api_kt_save_trv of this drawing tells. Otherwise the load runs as it
   // always did.
-  LossLedger* const installed = loss_ledger();
-  if (installed == nullptr && !(g_keep_for_exported_save && diagnostics_enabled()))
-    return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
+  // An empty drawing has no past: what a drawing once at its address lost is
+  // not its own.
   if (drawing->layers.first == nullptr && drawing->text_styles.first == nullptr && drawing->dim_styles.first == nullptr &&
       drawing->line_types.first == nullptr && drawing->blocks.first == nullptr && drawing->model_space.first == nullptr)
     forget_drawing_losses(drawing);
+  LossLedger* const installed = loss_ledger();
+  if (installed == nullptr && !(g_keep_for_exported_save && diagnostics_enabled()))
+    return load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);
   LossLedger noted;
   set_loss_ledger(&noted);
   const bool loaded = load_torv_file(mode, path.GetString(), *drawing, FileWindow::kDefaultBytes);

@@ -35,38 +35,53 @@ class SectionStarts {
   std::vector<int64_t> starts_;
 };
 
+// At most a few hundred bytes, read once; the buffers the read brought in
+// are let go at once (nothing of them is held).
 std::string bytes_at(tagFile& f, int64_t at, std::size_t n) {
   std::string out(n, '\0');
   RecordReader r(&f);
   r.seek(static_cast<int32_t>(at));
-  if (n != 0 && !r.bytes(out.data(), n)) return {};
-  return out;
+  const bool read = n == 0 || r.bytes(out.data(), n);
+  r.between_records();
+  return read ? out : std::string();
 }
 
-// A writer puts its sections' tags in front of them: the tags that end a
-// run of bytes belong to the sections behind it.
-int64_t without_tags(tagFile& f, int64_t from, int64_t to) {
+// The tags a writer puts right in front of `to`: those of the sections that
+// start there, and those of absent sections, which it writes bare. Each
+// may stand there once; none stands at the end of the file.
+std::vector<std::string_view> tags_before(const TorvHeader& header, int64_t to, int64_t size) {
+  std::vector<std::string_view> tags;
+  if (to >= size) return tags;
+  for (const TorvSlotInfo& slot : kTorvSlots) {
+    const int32_t at = header_slot(header, slot.slot);
+    if (*slot.tag != '\0' && (at == to || at == -1)) tags.emplace_back(slot.tag);
+  }
+  return tags;
+}
+
+// Whether the bytes from `from` up to `to` (the tags in front of the section
+// there aside) are `expected`, or, with `prefix`, its beginning. A run longer
+// than that and every tag is a loss without being read.
+bool holds_only(tagFile& f, const TorvHeader& header, int64_t from, int64_t to, std::string_view expected,
+                bool prefix) {
+  std::vector<std::string_view> tags = tags_before(header, to, f.length);
+  std::size_t most = expected.size();
+  for (std::string_view tag : tags) most += tag.size();
+  if (to - from > static_cast<int64_t>(most)) return false;
+  std::string run = bytes_at(f, from, static_cast<std::size_t>(to - from));
   for (bool stripped = true; stripped;) {
     stripped = false;
-    for (const TorvSlotInfo& slot : kTorvSlots) {
-      const auto n = static_cast<int64_t>(std::strlen(slot.tag));
-      if (n == 0 || to - from < n) continue;
-      if (bytes_at(f, to - n, static_cast<std::size_t>(n)) == slot.tag) {
-        to -= n;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+      if (run.size() >= it->size() && std::string_view(run).substr(run.size() - it->size()) == *it) {
+        run.resize(run.size() - it->size());
+        tags.erase(it);
         stripped = true;
+        break;
       }
     }
   }
-  return to;
-}
-
-// Whether the bytes from `from` up to the next section (its tags aside) are
-// `expected`, or, with `prefix`, its beginning.
-bool holds_only(tagFile& f, int64_t from, int64_t to, std::string_view expected, bool prefix) {
-  to = without_tags(f, from, to);
-  const auto n = static_cast<std::size_t>(to - from);
-  if (n > expected.size() || (!prefix && n != expected.size())) return false;
-  return bytes_at(f, from, n) == expected.substr(0, n);
+  if (run.size() > expected.size() || (!prefix && run.size() != expected.size())) return false;
+  return run == expected.substr(0, run.size());
 }
 
 void note_header(tagFile& f, const TorvHeader& header, const SectionStarts& starts, LossLedger& ledger) {
@@ -79,7 +94,7 @@ void note_header(tagFile& f, const TorvHeader& header, const SectionStarts& star
     for (const char* c = zero; c != header.version + sizeof header.version; ++c) held |= *c != 0;
   for (int32_t word : header.reserved) held |= word != 0;
   const int64_t first = starts.from(kDirectoryEnd);
-  if (!holds_only(f, kDirectoryEnd, first, written_header_rest(), true)) held = true;
+  if (!holds_only(f, header, kDirectoryEnd, first, written_header_rest(), true)) held = true;
   if (held) ledger.note(Loss::header_field, "header", 0, 0);
 }
 
@@ -89,25 +104,28 @@ constexpr TorvSlot kUnreadTables[] = {kSlotViewports, kSlotLineTypes, kSlotViews
 }  // namespace
 
 void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& drawing, int64_t entities_end,
-                       const std::vector<SectionEnd>& ends, LossLedger& ledger) {
+                       const std::vector<SectionEnd>& ends, bool fresh, LossLedger& ledger) {
   const SectionStarts starts(header, f.length);
   note_header(f, header, starts, ledger);
   for (TorvSlot slot : kUnreadTables) {
     const int64_t at = header_slot(header, slot);
     if (at < kDirectoryEnd || at >= starts.size()) continue;
+    // The view and block tables hold counts of the drawing, which a load into
+    // a drawing that held styles or blocks before does not know alone.
+    if (!fresh && (slot == kSlotViews || slot == kSlotBlockTable)) continue;
     const int64_t end = starts.from(at + 1);
-    if (!holds_only(f, at, end, written_unread_table(slot, drawing), false))
+    if (!holds_only(f, header, at, end, written_unread_table(slot, drawing), false))
       ledger.note(Loss::unread_section, kTorvSlots[(slot - 40) / 4].name, 0, at);
   }
   // Records a count leaves out, or bytes nobody reads, behind a table.
   for (const SectionEnd& end : ends) {
     if (end.at < kDirectoryEnd || end.at >= starts.size()) continue;
-    if (!holds_only(f, end.at, starts.from(end.at), {}, false))
+    if (!holds_only(f, header, end.at, starts.from(end.at), {}, false))
       ledger.note(Loss::unread_section, end.section, 0, end.at);
   }
   if (entities_end >= kDirectoryEnd && entities_end < starts.size()) {
     const int64_t end = starts.from(entities_end);
-    if (!holds_only(f, entities_end, end, written_closing(), true))
+    if (!holds_only(f, header, entities_end, end, written_closing(), true))
       ledger.note(Loss::unread_section, "closing dictionaries", 0, entities_end);
   }
 }

@@ -21,6 +21,7 @@ struct SectionEnd {
 
 // entities_end: the byte behind the model space's last record, or -1 when
 // the entity section was not read to its end; ends: the other sections read
-// to their end, behind which nothing but the next section's tag may follow.
+// to their end, behind which nothing but the next section's tag may follow;
+// fresh: the drawing held no text styles or blocks before the load.
 void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& drawing, int64_t entities_end,
-                       const std::vector<SectionEnd>& ends, LossLedger& ledger);
+                       const std::vector<SectionEnd>& ends, bool fresh, LossLedger& ledger);

@@ -115,8 +115,8 @@ int read_text_style_table(tagFile* f, int32_t position) {
       const bool trailer = has_truetype_trailer(rec.font);
       if (ledger != nullptr) rec.font = font;
       create_style(rec, ledger, i, at);
-      if (trailer && !r.counted_view().empty() && ledger != nullptr && r.ok())
-        ledger->note(Loss::text_style_field, kSection, i, at);
+      if (trailer && !r.counted_view().empty() && ledger != nullptr && r.ok() && !rec.unkept)
+        ledger->note(Loss::text_style_field, kSection, i, at);  // once a record
     }
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "record %u of %u (%d bytes and strings)", i, count, size);

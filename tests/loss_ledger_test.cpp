@@ -222,6 +222,8 @@ const std::vector<Case>& cases() {
        }},
       {"closing dictionaries", {{Loss::unread_section, 1}},
        [](bool held) { return with_entities({line()}, TorvFile("HALD 2002").tail(Bytes().raw(held ? "Dictionary" : written_closing()))); }},
+      {"tags behind the entity section", {{Loss::unread_section, 1}},
+       [](bool held) { return with_entities({line()}, TorvFile("HALD 2002").tail(Bytes().raw(held ? "#RM_LayeR#RM_LayeR" : ""))); }},
       {"header", {{Loss::header_field, 1}}, [](bool held) { return with_header_word(held ? 1 : 0); }},
       {"legacy layers and line types", {{Loss::legacy_layer, 2}, {Loss::legacy_line_type, 1}},
        [](bool held) {
