@@ -9,7 +9,7 @@
 
 #include "bench/synthetic_drawing.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "save/drawing_writer.h"
 #include "save/save_document.h"
 #include "save/save_file.h"

@@ -11,18 +11,23 @@
 #include <vector>
 
 #include "entities/entity_props.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
+#include "kernel/zirida.h"
 #include "format/record_reader.h"
 
 // What one stream's readers share; set up once per stream.
 struct EntityContext {
-  EntityContext(RecordReader reader, int block_index)
-      : r(reader), model_space(block_index == -1), ledger(loss_ledger()) {
+  EntityContext(RecordReader reader, int block, const KT_Drawing* into)
+      : r(reader), model_space(block == -1), block_index(block), drawing(into),
+        ledger(load_context(reader.file()).ledger) {
     if (ledger != nullptr && !model_space) section = "entities of block " + std::to_string(block_index);
   }
   RecordReader r;
   EntityProps props;       // the current record's
   bool model_space;
+  int block_index;            // -1: the model space
+  const KT_Drawing* drawing;  // where the kernel creates; null when not known
 
   // Where the readers note what they read and drop; null (the common case)
   // notes nothing, and the readers test it before they look.

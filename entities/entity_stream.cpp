@@ -1,8 +1,7 @@
 #include "entities/entity_stream.h"
 
 #include "entities/kind_table.h"
-#include "format/diagnostics.h"
-#include "format/entry_lock.h"
+#include "format/load_context.h"
 #include "format/load_stats.h"
 
 namespace {
@@ -33,10 +32,10 @@ void tally(LoadStats& stats, int16_t kind, bool created, bool whole) {
   else ++t.passed_over;
 }
 
-CreationMark creation_mark() {
-  if (g_current_drawing == nullptr) return {};
-  const auto* block = static_cast<const KT_Block*>(g_current_drawing->blocks.last);
-  return {g_current_drawing->model_space.last, block != nullptr ? block->entities.last : nullptr};
+CreationMark creation_mark(const KT_Drawing* drawing) {
+  if (drawing == nullptr) return {};
+  const auto* block = static_cast<const KT_Block*>(drawing->blocks.last);
+  return {drawing->model_space.last, block != nullptr ? block->entities.last : nullptr};
 }
 
 // The stream loop, once counting (a tally, a ledger) and once not, so that
@@ -48,7 +47,7 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
     const int32_t start = c.r.offset();
     CreationMark before;
     if constexpr (kCounted) {
-      before = creation_mark();
+      before = creation_mark(c.drawing);
       if (c.ledger != nullptr) {
         c.record = i;
         c.record_at = start;
@@ -58,7 +57,7 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
     int16_t kind;
     if (read_kind_and_props(c.r, c.props, kind)) read_payload(c, kind);
     if constexpr (kCounted) {
-      const bool created = creation_mark() != before;
+      const bool created = creation_mark(c.drawing) != before;
       if (stats != nullptr) tally(*stats, kind, created, c.r.ok());
       // A cut record is damage, said by the warning below, not a loss.
       if (c.ledger != nullptr && c.r.ok()) note_record_losses(c, kind, created);
@@ -67,7 +66,7 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
       if constexpr (kCounted) {
         if (stats != nullptr) stats->not_reached += record_count - i - 1;
       }
-      report_read_failure(c.r, "entities", start, "record %lu of %lu (kind %d)", i, record_count, kind);
+      report_read_failure(c.r, c.block_index, "entities", start, "record %lu of %lu (kind %d)", i, record_count, kind);
       return false;
     }
   }
@@ -75,27 +74,20 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
 }
 
 bool read_stream(EntityContext& c, unsigned long record_count) {
-  LoadStats* const stats = load_stats();
+  LoadStats* const stats = load_context(c.r.file()).tally;
   return stats != nullptr || c.ledger != nullptr ? read_records<true>(c, record_count, stats)
                                                  : read_records<false>(c, record_count, nullptr);
 }
 
 }  // namespace
 
-bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count) {
-  EntityContext c(RecordReader(file), block_index);
+bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count, const KT_Drawing* drawing) {
+  EntityContext c(RecordReader(file), block_index, drawing);
   return read_stream(c, record_count);
 }
 
-bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count) {
-  EntityContext c(section.section(section.remaining()), block_index);
+bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count,
+                        const KT_Drawing* drawing) {
+  EntityContext c(section.section(section.remaining()), block_index, drawing);
   return read_stream(c, record_count);
-}
-
-int LoadTORVEntities(tagFile* file, char /*mode_flag*/, int block_index, unsigned long record_count,
-                     int /*base_blocks*/, int /*base_layers*/, int /*base_text_styles*/,
-                     int /*base_line_types*/) {
-  const auto lock = lock_entry_points();
-  read_entity_stream(file, block_index, record_count);
-  return 1;
 }

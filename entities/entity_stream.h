@@ -5,11 +5,14 @@
 #include <cstdint>
 
 #include "format/record_reader.h"
-#include "kttrv/kttrv.h"  // LoadTORVEntities, exported
+#include "kernel/zirida.h"
 
 // The same stream; true when all records were read, false when the end of
 // the data cut the stream short (callers then stop their own section).
-bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count);
+// drawing: where the kernel creates (the current drawing), for the tally and
+// the ledger to see what a record created; may be null when neither counts.
+bool read_entity_stream(tagFile* file, int block_index, unsigned long record_count, const KT_Drawing* drawing);
 // The same inside a section read by `section`: the stream reads the rest of
 // it, and its failure fails `section` too.
-bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count);
+bool read_entity_stream(RecordReader& section, int block_index, unsigned long record_count,
+                        const KT_Drawing* drawing);

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/record_reader.h"
 
 // The count, or nothing (reported) when it lies outside the file.
@@ -14,7 +14,7 @@ inline std::optional<uint32_t> open_counted_section(RecordReader& r, int32_t pos
   r.seek(position);
   const uint32_t count = r.u32();
   if (!r.ok()) {
-    report_diagnostic(section, position, "%s lies outside the file", what);
+    report_diagnostic(r.file(), {section, position}, "%s lies outside the file", what);
     return std::nullopt;
   }
   return count;

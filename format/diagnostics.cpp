@@ -1,33 +1,41 @@
 #include "format/diagnostics.h"
 
 #include <cinttypes>
-#include <cstdarg>
 #include <cstdio>
 
-namespace {
-KtTrvDiagnosticSink g_sink = nullptr;
-void* g_context = nullptr;
-}  // namespace
-
-void set_diagnostic_sink(KtTrvDiagnosticSink sink, void* context) {
-  g_sink = sink;
-  g_context = context;
+void report_diagnostic_v(const DiagnosticOutput& out, const DiagnosticPlace& place, const char* subject,
+                         const char* format, va_list args) {
+  if (!out.enabled()) return;
+  char what[256];
+  std::vsnprintf(what, sizeof what, format, args);
+  char line[400];
+  std::snprintf(line, sizeof line, "%s: %s at byte %" PRId64, place.section, what, place.offset);
+  if (out.sink != nullptr) out.sink(line, out.sink_context);
+  if (out.list == nullptr) return;
+  kttrv::Diagnostic d;
+  d.severity = place.offset == -1 ? kttrv::Severity::note : place.severity;
+  d.section = place.section;
+  d.offset = place.offset;
+  d.reason = what;
+  if (subject != nullptr) d.subject = subject;
+  d.block = place.block;
+  d.text = line;
+  out.list->push_back(std::move(d));
 }
 
-bool diagnostics_enabled() { return g_sink != nullptr; }
-
-void report_diagnostic(const char* section, int64_t offset, const char* format, ...) {
-  if (g_sink == nullptr) return;
-  char what[256];
+void report_diagnostic(const DiagnosticOutput& out, const DiagnosticPlace& place, const char* format, ...) {
+  if (!out.enabled()) return;
   va_list args;
   va_start(args, format);
-  std::vsnprintf(what, sizeof what, format, args);
+  report_diagnostic_v(out, place, nullptr, format, args);
   va_end(args);
-  char line[400];
-  std::snprintf(line, sizeof line, "%s: %s at byte %" PRId64, section, what, offset);
-  g_sink(line, g_context);
 }
 
-void report_diagnostic_line(const char* line) {
-  if (g_sink != nullptr) g_sink(line, g_context);
+void report_diagnostic_about(const DiagnosticOutput& out, const DiagnosticPlace& place, const char* subject,
+                             const char* format, ...) {
+  if (!out.enabled()) return;
+  va_list args;
+  va_start(args, format);
+  report_diagnostic_v(out, place, subject, format, args);
+  va_end(args);
 }

@@ -30,6 +30,7 @@ const char* kind_of(mode_t mode) {
 bool InputFile::open(const char* path, std::uint64_t max_size, std::string& problem) {
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  size_ = 0;
   if (path == nullptr || *path == '\0') {
     problem = "no file named";
     return false;
@@ -52,13 +53,13 @@ bool InputFile::open(const char* path, std::uint64_t max_size, std::string& prob
     return false;
   }
   const auto size = static_cast<std::uint64_t>(st.st_size);
+  size_ = size;  // also for a file refused as too large
   if (size > max_size) {
     problem = "is too large: " + std::to_string(size) + " bytes, at most " + std::to_string(max_size);
     ::close(fd);
     return false;
   }
   fd_ = fd;
-  size_ = size;
   modified_ = static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
   return true;
 }

@@ -37,6 +37,7 @@ const char* kind_of(unsigned short mode) {
 bool InputFile::open(const char* path, std::uint64_t max_size, std::string& problem) {
   if (fd_ >= 0) ::_close(fd_);
   fd_ = -1;
+  size_ = 0;
   if (path == nullptr || *path == '\0') {
     problem = "no file named";
     return false;
@@ -64,13 +65,13 @@ bool InputFile::open(const char* path, std::uint64_t max_size, std::string& prob
     return false;
   }
   const auto size = static_cast<std::uint64_t>(st.st_size);
+  size_ = size;  // also for a file refused as too large
   if (size > max_size) {
     problem = "is too large: " + std::to_string(size) + " bytes, at most " + std::to_string(max_size);
     ::_close(fd);
     return false;
   }
   fd_ = fd;
-  size_ = size;
   modified_ = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
   return true;
 }

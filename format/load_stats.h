@@ -1,6 +1,6 @@
 // What the entity streams of a load did with their records, for hosts that
-// want to tell (trv info, trv check). Nothing is counted unless a host
-// installs a tally; the load itself never depends on it.
+// want to tell (trv info, trv check). Nothing is counted unless the load
+// asks for a tally; the load itself never depends on it.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +22,3 @@ struct LoadStats {
 
   static int slot(int16_t kind) { return kind >= 0 && kind < kKinds - 1 ? kind : kKinds - 1; }
 };
-
-// Where the entity streams count; null (the default) counts nothing.
-void set_load_stats(LoadStats* stats);
-LoadStats* load_stats();

@@ -57,7 +57,6 @@ constexpr const char* kLossNames[] = {
 };
 static_assert(sizeof(kLossNames) / sizeof(kLossNames[0]) == kLossKinds);
 
-LossLedger* g_ledger = nullptr;
 
 // Remembered ledgers, newest last. A host keeps a handful of drawings open;
 // the bound keeps a host that makes drawings without end from growing this.
@@ -100,8 +99,6 @@ std::string LossLedger::summary() const {
   return out;
 }
 
-void set_loss_ledger(LossLedger* ledger) { g_ledger = ledger; }
-LossLedger* loss_ledger() { return g_ledger; }
 
 void remember_drawing_losses(const void* drawing, const LossLedger& ledger) {
   const std::lock_guard<std::mutex> hold(g_remembered_lock);

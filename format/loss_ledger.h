@@ -95,10 +95,6 @@ struct LossLedger {
   std::string summary() const;
 };
 
-// Where the readers note what they drop; null (the default) notes nothing.
-// Set by the load for the duration of one load, under the entry-point lock.
-void set_loss_ledger(LossLedger* ledger);
-LossLedger* loss_ledger();
 
 // What the loads into a drawing dropped, kept for a later save of it that
 // has no ledger of its own (api_kt_save_trv). Keyed by the drawing's

@@ -4,27 +4,46 @@
 #include <cstdio>
 
 #include "format/file_window.h"
+#include "format/load_context.h"
 
-void report_read_failure(const RecordReader& r, const char* section, int64_t at, const char* format, ...) {
-  if (!diagnostics_enabled()) return;
+namespace {
+
+void report_failure(const RecordReader& r, const DiagnosticPlace& place, const char* format, va_list args) {
+  const DiagnosticOutput& out = load_context(r.file()).diagnostics;
+  if (!out.enabled()) return;
   char what[256];
-  va_list args;
-  va_start(args, format);
   std::vsnprintf(what, sizeof what, format, args);
-  va_end(args);
+  const auto say = [&](const char* reason_format, int at) {
+    report_diagnostic_about(out, place, what, reason_format, what, at);
+  };
   switch (r.failure()) {
     case ReadFailure::impossible_count:
-      report_diagnostic(section, at, "%s claims a count the rest of the data cannot hold (byte %d)", what,
-                        static_cast<int>(r.failed_at()));
+      say("%s claims a count the rest of the data cannot hold (byte %d)", static_cast<int>(r.failed_at()));
       return;
     case ReadFailure::bad_value:
-      report_diagnostic(section, at, "%s holds a value it cannot have (byte %d)", what,
-                        static_cast<int>(r.failed_at()));
+      say("%s holds a value it cannot have (byte %d)", static_cast<int>(r.failed_at()));
       return;
     case ReadFailure::none:
     case ReadFailure::end_of_data: break;
   }
-  report_diagnostic(section, at, "%s cut short by the end of the data", what);
+  report_diagnostic_about(out, place, what, "%s cut short by the end of the data", what);
+}
+
+}  // namespace
+
+void report_read_failure(const RecordReader& r, const char* section, int64_t at, const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  report_failure(r, {section, at}, format, args);
+  va_end(args);
+}
+
+void report_read_failure(const RecordReader& r, int block, const char* section, int64_t at, const char* format,
+                         ...) {
+  va_list args;
+  va_start(args, format);
+  report_failure(r, {section, at, block}, format, args);
+  va_end(args);
 }
 
 const unsigned char* RecordReader::take_outside_window(std::size_t n) {

@@ -374,3 +374,6 @@ class RecordReader {
 // it lies. The one place these texts are made.
 void report_read_failure(const RecordReader& r, const char* section, int64_t at, const char* format, ...)
     __attribute__((format(KTTRV_PRINTF_FORMAT, 4, 5)));
+// The same inside the definition of the block with that index.
+void report_read_failure(const RecordReader& r, int block, const char* section, int64_t at, const char* format,
+                         ...) __attribute__((format(KTTRV_PRINTF_FORMAT, 5, 6)));

@@ -10,6 +10,7 @@ static_assert(std::endian::native == std::endian::little,
               "file values are little-endian and copied as they stand");
 
 class FileWindow;
+struct LoadContext;
 
 struct tagFile {
   const unsigned char* buffer = nullptr;  // owned by whoever filled it
@@ -25,6 +26,8 @@ struct tagFile {
   int64_t window_end = INT64_MAX;
   int32_t refill_at = INT32_MAX;  // past this position, a pause between records slides the window
   FileWindow* window = nullptr;
+  // The load this stream belongs to (load_context.h); null: none.
+  const LoadContext* context = nullptr;
 };
 
 // The historic functions over it; each is a read of the cursor

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kttrv/kttrv.h"
 #include "entities/entity_stream.h"
 #include "fuzz/fuzz_support.h"
 

@@ -9,7 +9,6 @@
 
 #include "fuzz/fuzz_support.h"
 #include "format/loss_ledger.h"
-#include "load/load_document.h"
 #include "save/drawing_writer.h"
 #include "tests/support/drawing_image.h"
 
@@ -28,15 +27,14 @@ std::vector<unsigned char> saved_bytes(const KT_Drawing& drawing, SaveReport& re
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fuzz::FreshDrawing original;
   const int mode = size % 2 == 0 ? -1 : 0;
-  if (!load_torv_buffer(mode, data, size, original.drawing)) return 0;
+  if (!fuzz::load(data, size, mode, original.drawing).loaded) return 0;
   SaveReport report;
   const std::vector<unsigned char> saved = saved_bytes(original.drawing, report);
   // A file the writer wrote holds nothing the loader drops.
   fuzz::FreshDrawing reloaded;
-  LossLedger dropped;
-  set_loss_ledger(&dropped);
-  if (!load_torv_buffer(-1, saved.data(), saved.size(), reloaded.drawing)) std::abort();
-  set_loss_ledger(nullptr);
+  const kttrv::LoadResult again_loaded = fuzz::load(saved.data(), saved.size(), -1, reloaded.drawing);
+  if (!again_loaded.loaded) std::abort();
+  const LossLedger& dropped = again_loaded.losses;
   if (report.lossless() && !dropped.empty()) {
     std::fprintf(stderr, "a saved file loses: %s\n", dropped.summary().c_str());
     std::abort();

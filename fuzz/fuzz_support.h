@@ -1,7 +1,12 @@
 // A fresh current drawing per input, so every run starts alike.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+
 #include "kernel/zirida.h"
+#include "load/load.h"
+#include "load/sysvar_list_cache.h"
 
 namespace fuzz {
 
@@ -12,5 +17,20 @@ struct FreshDrawing {
   FreshDrawing& operator=(const FreshDrawing&) = delete;
   KT_Drawing drawing;
 };
+
+// The load as a host calls it, with the installed list (read once), the
+// tally and the ledger on: every reader's noting and counting runs too.
+inline kttrv::LoadResult load(const uint8_t* data, std::size_t size, int mode, KT_Drawing& drawing) {
+  static const SysVarList list = [] {
+    read_sysvar_list(sysvar_list_path());
+    return sysvar_list();
+  }();
+  kttrv::LoadOptions options;
+  options.mode = mode;
+  options.sysvar_list = &list;
+  options.count_records = true;
+  options.note_losses = true;
+  return kttrv::load_drawing(kttrv::LoadSource::bytes({data, size}), drawing, options);
+}
 
 }  // namespace fuzz

@@ -6,7 +6,7 @@
 #include <string>
 #include <unistd.h>
 
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   static const std::string path = "/tmp/kttrv_fuzz_sysvar_" + std::to_string(getpid()) + ".txt";

@@ -1,6 +1,6 @@
 #include "legacy/legacy_layout.h"
 
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/names.h"
 #include "format/record_reader.h"
 
@@ -28,13 +28,13 @@ bool skip_preview(RecordReader& r, LegacyFixedPart& out) {
   }
   const auto image_size = info.get<int32_t, 20>();
   if (image_size < 0) {
-    report_diagnostic("legacy preview", start + 2 + 20, "negative image size %d", image_size);
+    report_diagnostic(r.file(), {"legacy preview", start + 2 + 20}, "negative image size %d", image_size);
     return false;
   }
   const uint64_t rest = uint64_t{palette_count} * 4 + static_cast<uint64_t>(image_size);
   out.preview_size = static_cast<int64_t>(2 + kLegacyBitmapInfoSize + rest);
   if (!r.skip(rest)) {
-    report_diagnostic("legacy preview", start,
+    report_diagnostic(r.file(), {"legacy preview", start},
                       "palette of %u entries and image of %d bytes run past the end of the file",
                       unsigned{palette_count}, image_size);
     return false;
@@ -78,12 +78,12 @@ LegacyFixedStatus read_legacy_fixed_part(tagFile* f, LegacyFixedPart& out) {
   out.header.preview_flag = r.u8();
   out.header.extra_flag = r.u8();
   if (!r.ok()) {
-    report_diagnostic("legacy header", 0, "file of %d bytes is shorter than the 22-byte header", f->length);
+    report_diagnostic(f, {"legacy header", 0}, "file of %d bytes is shorter than the 22-byte header", f->length);
     return LegacyFixedStatus::short_header;
   }
   out.generation = legacy_generation(out.header);
   if (out.generation == LegacyGeneration::unknown) {
-    report_diagnostic("legacy header", 0, "version text is neither \"Torv 1.0\" nor \"Torv 1.5\"");
+    report_diagnostic(f, {"legacy header", 0}, "version text is neither \"Torv 1.0\" nor \"Torv 1.5\"");
     return LegacyFixedStatus::unknown_version;
   }
 

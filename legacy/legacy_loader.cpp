@@ -6,7 +6,7 @@
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "legacy/legacy_entities.h"
 
@@ -34,7 +34,7 @@ bool walk_table(tagFile* f, const LegacyFixedPart& fixed, LegacyTable table, OnR
   for (int i = 0; i < d.count; ++i) {
     uint8_t flag = 0;
     if (!read_legacy_record(r, d, i, body_size, flag, body)) {
-      report_diagnostic(table_section(table), legacy_record_start(d, i),
+      report_diagnostic(f, {table_section(table), legacy_record_start(d, i)},
                         "record %d of %d (%zu bytes, stride %d from byte %d) lies outside the file", i,
                         int{d.count}, body_size + 1, int{d.stride}, d.offset);
       return false;
@@ -76,12 +76,12 @@ void note_entities(const unsigned char* data, std::size_t size, const LegacyFixe
 
 }  // namespace
 
-int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing) {
-  if (size > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
-    report_diagnostic("file", 0, "the file is too large for 32-bit positions");
-    return 0;
-  }
+int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing,
+                       const LoadContext& context) {
+  // The driver refuses files beyond 32-bit positions before it gets here.
+  if (size > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) return 0;
   tagFile f{data, static_cast<int32_t>(size), 0};
+  f.context = &context;
   LegacyFixedPart fixed;
   const LegacyFixedStatus status = read_legacy_fixed_part(&f, fixed);
   if (!legacy_directory_read(status)) return 0;
@@ -90,7 +90,7 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
   // fixed part; when that cannot be reached (a bad preview, a cut extra
   // block or point), it is skipped and the tables, which lie at their own
   // positions, are still read.
-  LossLedger* const ledger = loss_ledger();
+  LossLedger* const ledger = load_context(&f).ledger;
   if (ledger != nullptr) {
     note_fixed_part(data, size, fixed, status, *ledger);
     note_entities(data, size, fixed, *ledger);
@@ -102,7 +102,7 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
     if (ledger != nullptr) ledger->note(Loss::legacy_system_variable, "legacy system variables", 0, table_at,
                                         static_cast<uint64_t>(entries));
   } else if (mode == -1) {
-    report_diagnostic("legacy system variables", f.position,
+    report_diagnostic(&f, {"legacy system variables", f.position},
                       "not read: the fixed part before them does not lie wholly inside the file");
   }
 

@@ -10,4 +10,8 @@
 // nothing), then appends one default line type, text style and block per
 // record of those tables, in that order. Nonzero for success; 0 at the first
 // record (or fixed block) the file cannot hold, keeping what was appended.
-int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing);
+struct LoadContext;
+
+// The legacy file in data, read with the load's context.
+int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing,
+                       const LoadContext& context);

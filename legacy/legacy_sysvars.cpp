@@ -1,6 +1,6 @@
 #include "legacy/legacy_sysvars.h"
 
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/record_reader.h"
 
 namespace {
@@ -30,7 +30,7 @@ int walk_legacy_sysvar_table(tagFile* f, int* entries) {
     const uint8_t type = r.u8();
     const int size = r.ok() ? value_size(type) : 0;
     if (size < 0) {
-      report_diagnostic("legacy system variables", entry, "entry %d of %d has type %u, whose form is unknown", i,
+      report_diagnostic(r.file(), {"legacy system variables", entry}, "entry %d of %d has type %u, whose form is unknown", i,
                         int{count}, unsigned{type});
       return 0;
     }

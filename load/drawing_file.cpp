@@ -3,36 +3,19 @@
 #include <cstring>
 #include <limits>
 
-#include "legacy/legacy_layout.h"
-#include "format/record_reader.h"
-
-namespace {
-
-// Whether the first bytes name a version the loader reads (a refused one is
-// not); the load reports the reason when they do not.
-bool names_readable_version(const unsigned char (&head)[kTorvHeaderSize]) {
-  tagFile f{head, kTorvHeaderSize, 0};
-  if (head[0] == 'T') {
-    LegacyHeader legacy;
-    RecordReader(&f).bytes(legacy.version, sizeof legacy.version);
-    return legacy_generation(legacy) != LegacyGeneration::unknown;
-  }
-  TorvHeader header;
-  read_torv_header(&f, header);
-  const int generation = torv_generation(header.version);
-  return generation >= 0 && generation != 2;
-}
-
-}  // namespace
+#include "load/load.h"
 
 bool open_drawing_file(const char* path, InputFile& file, DrawingHead& head, std::string& problem) {
-  if (!file.open(path, std::numeric_limits<int32_t>::max(), problem)) return false;
+  return file.open(path, std::numeric_limits<int32_t>::max(), problem) && read_drawing_head(file, head, problem);
+}
+
+bool read_drawing_head(const InputFile& file, DrawingHead& head, std::string& problem) {
   head.size = file.size() < sizeof head.bytes ? static_cast<std::size_t>(file.size()) : sizeof head.bytes;
   if (!file.read_at(0, head.bytes, head.size)) {
     problem = "cannot be read";
     return false;
   }
-  head.readable = names_readable_version(head.bytes);
+  head.readable = kttrv::identify_file({head.bytes, head.size}, file.size()).readable;
   return true;
 }
 

@@ -23,6 +23,8 @@ struct DrawingHead {
 // (not naming the file), when it cannot be opened or read; a file over the
 // 32-bit limit is refused before a byte is read.
 bool open_drawing_file(const char* path, InputFile& file, DrawingHead& head, std::string& problem);
+// The head of a file already open.
+bool read_drawing_head(const InputFile& file, DrawingHead& head, std::string& problem);
 
 struct DrawingFile {
   FileBlock block;         // the bytes read, then a zero

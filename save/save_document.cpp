@@ -3,8 +3,6 @@
 #include <cstring>
 #include <string>
 
-#include "format/diagnostics.h"
-#include "format/entry_lock.h"
 #include "format/loss_ledger.h"
 #include "format/torv_header.h"
 #include "save/drawing_writer.h"
@@ -109,20 +107,4 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
 
   rewrite_header(w, h);
   return w.ok;
-}
-
-bool api_kt_save_trv(char* path) {
-  const auto lock = lock_entry_points();
-  const KT_Drawing* drawing = g_current_drawing;
-  if (drawing == nullptr || path == nullptr) return false;
-  // What the loads into this drawing dropped is said with what the writer
-  // cannot store; the save goes on, as it always did.
-  const LossLedger dropped = drawing_losses(drawing);
-  SaveOptions options;
-  options.file_losses = &dropped;
-  SaveReport report;
-  const bool saved = save_drawing_file(*drawing, path, options, report);
-  if (saved && !report.lossless() && diagnostics_enabled())
-    report_diagnostic_line(("save: " + std::string(path) + ": not kept: " + report.loss_summary()).c_str());
-  return saved;
 }

@@ -145,3 +145,50 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   fs::remove(temp, ec);
   return fail(report, std::move(reason));
 }
+
+namespace kttrv {
+
+SaveResult save_drawing(const KT_Drawing& drawing, const std::string& path, const SaveOptions& options) {
+  SaveResult result;
+  result.saved = save_drawing_file(drawing, path.c_str(), options, result);
+  return result;
+}
+
+SaveResult save_drawing(const KT_Drawing& drawing, std::vector<unsigned char>& out, const SaveOptions& options) {
+  SaveResult result;
+  out.clear();
+  if (options.file_losses != nullptr) result.losses.add(*options.file_losses);
+  if (!options.allow_loss && !result.lossless()) {
+    fail(result, "it would lose " + result.loss_summary());
+    return result;
+  }
+  TorvWriter w;
+  w.memory = &out;
+  write_drawing(w, drawing, result);
+  writer_flush(w);
+  if (!w.ok) {
+    out.clear();
+    fail(result, "the drawing does not fit in a file of 32-bit positions");
+  } else if (!options.allow_loss && !result.lossless()) {
+    out.clear();
+    fail(result, "it would lose " + result.loss_summary());
+  } else {
+    result.saved = true;
+  }
+  return result;
+}
+
+SaveResult save_drawing(const KT_Drawing& drawing, std::ostream& out, const SaveOptions& options) {
+  std::vector<unsigned char> bytes;
+  SaveResult result = save_drawing(drawing, bytes, options);
+  if (!result.saved) return result;
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  out.flush();
+  if (!out) {
+    result.saved = false;
+    fail(result, "cannot write it");
+  }
+  return result;
+}
+
+}  // namespace kttrv

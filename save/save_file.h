@@ -5,6 +5,11 @@
 // keeps its old content.
 #pragma once
 
+#include <cstdio>
+#include <ostream>
+#include <string>
+#include <vector>
+
 #include "kernel/zirida.h"
 #include "save/save_report.h"
 
@@ -24,3 +29,20 @@ struct SaveOptions {
 // a file-size limit should ignore SIGXFSZ, so that exceeding the limit is a
 // failed write instead of the end of the process.
 bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOptions& options, SaveReport& report);
+
+namespace kttrv {
+
+struct SaveResult : SaveReport {
+  bool saved = false;  // the destination holds the whole drawing
+};
+
+// save_drawing_file as a value: the counts, the losses, and why it failed.
+SaveResult save_drawing(const KT_Drawing& drawing, const std::string& path, const SaveOptions& options = {});
+// The whole file into out (which it replaces), or nothing when a loss is
+// refused.
+SaveResult save_drawing(const KT_Drawing& drawing, std::vector<unsigned char>& out, const SaveOptions& options = {});
+// Into a stream (standard output, a pipe, a socket): the file is made in
+// memory, then written in one go; no temporary file is made.
+SaveResult save_drawing(const KT_Drawing& drawing, std::ostream& out, const SaveOptions& options = {});
+
+}  // namespace kttrv

@@ -7,7 +7,7 @@
 
 #include "entities/entity_stream.h"
 #include "format/counted_section.h"
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/record_reader.h"
 
@@ -86,7 +86,7 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
     // Cut texts or a cut entity count: the block was created with all it
     // receives, so it is closed and the section ends here.
     const int texts = skip_block_texts(r, b.flags);
-    if (LossLedger* ledger = loss_ledger(); ledger != nullptr && r.ok()) {
+    if (LossLedger* ledger = load_context(f).ledger; ledger != nullptr && r.ok()) {
       ledger->note(Loss::block_string, kSection, i, at, static_cast<uint64_t>(texts));
       if (b.values) ledger->note(Loss::block_value, kSection, i, at);
     }
@@ -100,8 +100,8 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
     if (b.flags & kEntities) {
       // Counted after the creation call: the new block is included.
       const int block_index = static_cast<int>(blocks_now);
-      if (!read_entity_stream(r, block_index, entity_count)) {
-        report_read_failure(r, kSection, stream_at, "entity stream of block %u of %u (block index %d)", i, count,
+      if (!read_entity_stream(r, block_index, entity_count, &drawing)) {
+        report_read_failure(r, block_index, kSection, stream_at, "entity stream of block %u of %u (block index %d)", i, count,
                             block_index);
         api_kt_end_block(block);
         return 0;

@@ -6,7 +6,7 @@
 
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/dim_style_layout.h"
 #include "format/record_reader.h"
@@ -33,11 +33,11 @@ short low_byte(int32_t v) { return static_cast<short>(static_cast<uint32_t>(v) &
 // Low byte of the truncated double at offset; says where when it has none.
 using DimStyleRecord = FixedRecord<kRecordSize>;
 
-short truncated_low_byte(const DimStyleRecord& rec, std::size_t offset, int32_t record_at) {
+short truncated_low_byte(const tagFile* f, const DimStyleRecord& rec, std::size_t offset, int32_t record_at) {
   const double d = rec.at<double>(offset);
   int32_t v = 0;
   if (!truncate_to_int32(d, v))
-    report_diagnostic(kSection, record_at + static_cast<int32_t>(offset),
+    report_diagnostic(f, {kSection, record_at + static_cast<int32_t>(offset), -1, kttrv::Severity::note},
                       "real %g has no 32-bit integer value; 0 used", d);
   return low_byte(v);
 }
@@ -50,7 +50,7 @@ struct DimStyleArrays {
 
 static_assert(fits_record<kRecordSize>(kDimStyleReals, sizeof(double), [](const DimStyleReal& f) { return f.offset; }));
 
-void fill_arrays(const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a) {
+void fill_arrays(const tagFile* f, const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a) {
   a = DimStyleArrays{};
   a.longs[0] = rec.get<int16_t, 192>();
   a.longs[1] = rec.get<int16_t, 194>();
@@ -60,9 +60,9 @@ void fill_arrays(const DimStyleRecord& rec, int32_t record_at, DimStyleArrays& a
   a.shorts[0] = at180;
   a.shorts[1] = low_byte(at180);
   a.shorts[2] = rec.get<uint8_t, 178>();
-  a.shorts[4] = truncated_low_byte(rec, 74, record_at);
+  a.shorts[4] = truncated_low_byte(f, rec, 74, record_at);
   a.shorts[7] = rec.get<int16_t, 174>();
-  a.shorts[9] = truncated_low_byte(rec, 146, record_at);
+  a.shorts[9] = truncated_low_byte(f, rec, 146, record_at);
   a.shorts[12] = rec.get<int16_t, 176>();
 
   const double scale = rec.get<double, 26>();
@@ -112,9 +112,9 @@ void read_dim_style_table(tagFile* f, int32_t position) {
     // Without a second name, the dropped strings are all that follows the
     // used fields: a style whose dropped strings alone are cut is created.
     if (r.ok() || (used_fields_read && !has_second_name)) {
-      fill_arrays(rec, at, arrays);
+      fill_arrays(f, rec, at, arrays);
       api_kt_create_dim_style(name.c_str(), second_name.c_str(), arrays.longs, arrays.shorts, arrays.reals);
-      if (LossLedger* ledger = loss_ledger(); ledger != nullptr && (dropped || unkept_fields(rec, arrays)))
+      if (LossLedger* ledger = load_context(f).ledger; ledger != nullptr && (dropped || unkept_fields(rec, arrays)))
         ledger->note(Loss::dim_style_field, kSection, i, at);
     }
     if (!r.ok()) {

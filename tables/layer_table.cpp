@@ -5,7 +5,7 @@
 #include "format/color_palette.h"
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/record_reader.h"
 #include "tables/table_readers.h"
@@ -59,13 +59,13 @@ int read_layer_table(tagFile* f, int32_t position) {
     if (!on) color = -color;
     if (color == 0) color = kDefaultColor;
     if (color > 255) {
-      report_diagnostic(kSection, at + 6, "colour number %d of record %u lies outside the palette; colour 7 used",
+      report_diagnostic(r.file(), {kSection, at + 6, -1, kttrv::Severity::note}, "colour number %d of record %u lies outside the palette; colour 7 used",
                         static_cast<int>(rec.color), i);
       color = kDefaultColor;
     }
     // The writer stores the colour as the lowest number of its palette
     // value, negative when off: 0 comes back as 7, 10 as 1.
-    if (LossLedger* ledger = loss_ledger(); ledger != nullptr && (rec.unkept || !is_lowest_colour_number(color) ||
+    if (LossLedger* ledger = load_context(f).ledger; ledger != nullptr && (rec.unkept || !is_lowest_colour_number(color) ||
                                                                  color != (on ? rec.color : -rec.color)))
       ledger->note(Loss::layer_field, kSection, i, at);
     KT_Layer* layer = nullptr;

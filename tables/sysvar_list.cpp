@@ -6,21 +6,9 @@
 #include <cstring>
 #include <string>
 
-#include "format/diagnostics.h"
 #include "format/input_file.h"
-#include "format/install_location.h"
 
 namespace {
-std::vector<SysVarEntry> g_list;
-std::string g_path_override;
-
-// The file the list came from, as it was when read; empty path: none.
-struct ListSource {
-  std::string path;
-  std::int64_t modified = 0;
-  std::uint64_t size = 0;
-};
-ListSource g_source;
 
 // Lines are read 127 characters at a time; a longer line goes on as the
 // next entry.
@@ -56,7 +44,7 @@ SysVarEntry parse_entry(char* line) {
 
 // The next line of text from at, as a 128-byte line buffer takes it: up to
 // and including its line end, at most 127 characters. False at the end.
-bool next_line(const std::string& text, std::size_t& at, char (&line)[kLineBuffer]) {
+bool next_line(std::string_view text, std::size_t& at, char (&line)[kLineBuffer]) {
   if (at >= text.size()) return false;
   std::size_t n = std::min(text.size() - at, std::size_t{kLineBuffer - 1});
   if (const void* end = std::memchr(text.data() + at, '\n', n))
@@ -76,67 +64,33 @@ bool next_line(const std::string& text, std::size_t& at, char (&line)[kLineBuffe
   return true;
 }
 
-void parse_list(const std::string& text) {
-  g_list.clear();
+}  // namespace
+
+SysVarList parse_sysvar_list(std::string_view text) {
+  SysVarList list;
   char line[kLineBuffer];
   std::size_t at = 0;
-  if (!next_line(text, at, line)) return;
+  if (!next_line(text, at, line)) return list;
   const int16_t count = low16(leading_integer(line));
   // At most 32767 entries of 33 bytes; the file's end shortens the list.
   for (int16_t i = 0; i < count; ++i) {
     if (!next_line(text, at, line)) break;
-    g_list.push_back(parse_entry(line));
+    list.push_back(parse_entry(line));
   }
+  return list;
 }
 
-}  // namespace
-
-const std::vector<SysVarEntry>& sysvar_list() { return g_list; }
-
-void set_sysvar_list_path(const char* path) { g_path_override = path ? path : ""; }
-
-const char* sysvar_list_path() {
-  if (!g_path_override.empty()) return g_path_override.c_str();
-  // Found once: the binary holding this code does not move while it runs.
-  static const std::string installed = installed_data_file(KTTRV_SYSVAR_LIST_NAME);
-  if (!installed.empty()) return installed.c_str();
-  return KTTRV_SYSVAR_LIST_BUILD;
-}
-
-namespace {
-
-// Opens path and, unless the list already came from this file as it is now
-// (cached), reads the list from it. False with problem set.
-bool load_list(const char* path, bool cached, std::string& problem) {
+bool read_sysvar_list_file(const char* path, SysVarList& list, std::string& problem, std::int64_t* modified,
+                           std::uint64_t* size) {
   InputFile file;
   if (!file.open(path, UINT64_MAX, problem)) return false;
-  const ListSource now{path, file.modified(), file.size()};
-  if (cached && g_source.path == now.path && g_source.modified == now.modified && g_source.size == now.size)
-    return true;
+  if (modified != nullptr) *modified = file.modified();
+  if (size != nullptr) *size = file.size();
   std::string text(static_cast<std::size_t>(std::min<std::uint64_t>(file.size(), kUsedBytes)), '\0');
   if (!file.read_at(0, text.data(), text.size())) {
     problem = "cannot be read";
     return false;
   }
-  parse_list(text);
-  g_source = now;
+  list = parse_sysvar_list(text);
   return true;
-}
-
-}  // namespace
-
-void read_sysvar_list(const char* path) {
-  std::string problem;
-  if (load_list(path, false, problem)) return;
-  g_list.clear();
-  g_source = {};
-}
-
-void use_sysvar_list(const char* path) {
-  std::string problem;
-  if (load_list(path, true, problem)) return;
-  g_list.clear();
-  g_source = {};
-  report_diagnostic("system-variable list", 0, "%s %s; the load goes on without a list", path ? path : "",
-                    problem.c_str());
 }

@@ -1,9 +1,9 @@
 // The system-variable list: the value type of every entry of the
-// system-variable section, in file order, read from a text file
-// (kept between loads while the file stays the same).
+// system-variable section, in file order, read from a text file.
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -14,21 +14,18 @@ struct SysVarEntry {
   int8_t type;
 };
 
-// Replaces the module-wide list with the file at path (empty when it cannot
-// be read).
-void read_sysvar_list(const char* path);
-// The same for a load: the list is read again only when the path, or the
-// file's modification time or size, changed since it was read; a file that
-// cannot be read is reported and leaves the list empty.
-void use_sysvar_list(const char* path);
-const std::vector<SysVarEntry>& sysvar_list();
+using SysVarList = std::vector<SysVarEntry>;
 
-// Where the list is read from: the path set by our host, else the installed
-// copy, else the copy in the build tree.
-const char* sysvar_list_path();
-void set_sysvar_list_path(const char* path);  // null: back to the default
+// The list in text: a count line, then one "name type" line per entry.
+SysVarList parse_sysvar_list(std::string_view text);
 
-// Walks the section at position with the list; 1 when every entry was read.
+// The list in the file at path; false with problem set when the file cannot
+// be opened or read. `modified` and `size` describe the file as read.
+bool read_sysvar_list_file(const char* path, SysVarList& list, std::string& problem, std::int64_t* modified = nullptr,
+                           std::uint64_t* size = nullptr);
+
+// Walks the section at position with the load's list (none: only the
+// leading value); 1 when every entry was read.
 // written: the section as the writer writes it; while a ledger notes, each
 // value the file holds otherwise is counted (the list walks both alike).
 int read_sysvar_section(tagFile* f, int32_t position, std::string_view written = {});

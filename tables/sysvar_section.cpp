@@ -1,9 +1,10 @@
 // The system-variable section: one leading double, then one value per entry
 // of the list, each as wide as the entry's type says. Nothing is kept.
 #include <algorithm>
+#include <span>
 #include <string_view>
 
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/record_reader.h"
 #include "tables/sysvar_list.h"
@@ -62,7 +63,8 @@ std::string_view take_value(RecordReader& r, int width) {
 int read_sysvar_section(tagFile* f, int32_t position, std::string_view written) {
   RecordReader r(f);
   r.seek(position);
-  WrittenValues reference(written, loss_ledger());
+  const LoadContext& context = load_context(f);
+  WrittenValues reference(written, context.ledger);
   if (reference.on()) {
     const std::string_view leading = take_value(r, 8);
     if (r.ok()) reference.compare(leading, 8, 0, position);
@@ -70,15 +72,16 @@ int read_sysvar_section(tagFile* f, int32_t position, std::string_view written) 
     r.skip(8);
   }
   if (!r.ok()) {
-    report_diagnostic(kSection, position, "the leading value lies outside the file");
+    report_diagnostic(r.file(), {kSection, position}, "the leading value lies outside the file");
     return 0;
   }
-  const std::vector<SysVarEntry>& list = sysvar_list();
+  const std::span<const SysVarEntry> list =
+      context.sysvars != nullptr ? std::span<const SysVarEntry>(*context.sysvars) : std::span<const SysVarEntry>();
   for (std::size_t i = 0; i < list.size(); ++i) {
     const int32_t at = r.offset();
     int width = value_width(list[i].type);
     if (width < 0) {
-      report_diagnostic(kSection, at, "list entry %zu has type %d, outside 1 to 8; walk stopped", i,
+      report_diagnostic(r.file(), {kSection, at}, "list entry %zu has type %d, outside 1 to 8; walk stopped", i,
                         list[i].type);
       return 0;
     }

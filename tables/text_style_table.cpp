@@ -6,7 +6,7 @@
 #include "kernel/zirida.h"
 #include "format/counted_section.h"
 #include "format/angles.h"
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/names.h"
 #include "format/font_file_names.h"
@@ -31,7 +31,7 @@ struct TextStyleRecord {
   bool unkept = false;  // the bytes not read hold something
 };
 
-int record_size() { return (g_trv_ver == 3 || g_trv_ver == 6) ? 52 : 56; }
+int record_size(int generation) { return (generation == 3 || generation == 6) ? 52 : 56; }
 
 // A file name up to its first zero byte, whole however long it is.
 void read_file_name(RecordReader& r, std::string& out) {
@@ -99,7 +99,7 @@ int read_text_style_table(tagFile* f, int32_t position) {
   const std::optional<uint32_t> counted = open_counted_section(r, position, kSection);
   if (!counted) return 0;
   const uint32_t count = *counted;
-  const int size = record_size();
+  const int size = record_size(load_context(f).generation);
   TextStyleRecord rec;
   for (uint32_t i = 0; i < count; ++i) {
     r.between_records();
@@ -108,7 +108,7 @@ int read_text_style_table(tagFile* f, int32_t position) {
     // The trailer is not passed on: a style whose trailer alone is cut is
     // still created, and the table ends behind it.
     if (r.ok()) {
-      LossLedger* const ledger = loss_ledger();
+      LossLedger* const ledger = load_context(f).ledger;
       // What the trailer holds is read and dropped; the lower-casing it
       // needs is the normalisation's first step anyway.
       const std::string font = ledger != nullptr ? rec.font : std::string();

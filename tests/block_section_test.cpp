@@ -17,14 +17,14 @@ namespace {
 class BlockSection : public DrawingTest {
  protected:
   void TearDown() override {
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
   bool load_blocks(uint32_t count, const Bytes& records) {
     return load(TorvFile().section(kSlotBlocks, Bytes().u32(count).append(records)).build());
   }
   void listen() {
-    set_diagnostic_sink(
+    KtTrvSetDiagnosticSink(
         [](const char* m, void* c) {
           if (std::string_view(m).starts_with("block definitions:")) static_cast<std::vector<std::string>*>(c)->push_back(m);
         },

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "format/diagnostics.h"
+#include "format/load_context.h"
 #include "format/record_reader.h"
 
 namespace {
@@ -114,9 +114,12 @@ TEST(Cursor, ImpossibleCountFailsWithItsOwnReason) {
 
 TEST(Cursor, FailureTextNamesTheReason) {
   std::vector<std::string> messages;
-  set_diagnostic_sink([](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); }, &messages);
   std::vector<unsigned char> data(6);
   tagFile f{data.data(), 6, 0};
+  LoadContext context;
+  context.diagnostics.sink = [](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); };
+  context.diagnostics.sink_context = &messages;
+  f.context = &context;
   RecordReader cut(&f);
   cut.f64();
   report_read_failure(cut, "layers", 0, "record %d of %d", 0, 1);
@@ -127,7 +130,6 @@ TEST(Cursor, FailureTextNamesTheReason) {
   bad.skip(2);
   bad.fail();
   report_read_failure(bad, "layers", 0, "record %d of %d", 0, 1);
-  set_diagnostic_sink(nullptr, nullptr);
   EXPECT_EQ(messages, (std::vector<std::string>{
                           "layers: record 0 of 1 cut short by the end of the data at byte 0",
                           "layers: record 0 of 1 claims a count the rest of the data cannot hold (byte 0) at byte 0",

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "kttrv/kttrv.h"
 #include "format/diagnostics.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
@@ -55,7 +56,7 @@ class DimRecord {
 class DimStyleTable : public DrawingTest {
  protected:
   void TearDown() override {
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
   bool load_records(const std::vector<DimRecord>& records, uint32_t count = UINT32_MAX) {
@@ -70,7 +71,7 @@ class DimStyleTable : public DrawingTest {
     return styles.empty() ? nlohmann::json() : styles[0]["args"];
   }
   void listen() {
-    set_diagnostic_sink(
+    KtTrvSetDiagnosticSink(
         [](const char* m, void* c) {
           if (std::string_view(m).starts_with("dimension styles:")) static_cast<std::vector<std::string>*>(c)->push_back(m);
         },

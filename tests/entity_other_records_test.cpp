@@ -2,6 +2,7 @@
 
 #include <chrono>
 
+#include "kttrv/kttrv.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/entity_stream_run.h"

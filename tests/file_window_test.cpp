@@ -14,7 +14,7 @@
 #include "format/file_window.h"
 #include "host/zirida_host.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "tests/support/random_drawing.h"
 #include "tests/support/sample_drawing.h"
 
@@ -38,9 +38,9 @@ LoadRecord record_load(Load load) {
   KT_Drawing drawing;
   g_current_drawing = &drawing;
   zirida_set_trace(LoadRecord::call, &out);
-  set_diagnostic_sink(LoadRecord::diagnostic, &out);
+  KtTrvSetDiagnosticSink(LoadRecord::diagnostic, &out);
   out.loaded = load(drawing);
-  set_diagnostic_sink(nullptr, nullptr);
+  KtTrvSetDiagnosticSink(nullptr, nullptr);
   zirida_set_trace(nullptr, nullptr);
   g_current_drawing = nullptr;
   return out;
@@ -140,10 +140,10 @@ TEST_F(FileWindowLoad, AFileThatShrinksDuringTheLoadIsReported) {
         if (++s->calls == 100) fs::resize_file(s->path, s->size);
       },
       &shrink);
-  set_diagnostic_sink([](const char* m, void* self) { static_cast<Shrink*>(self)->diagnostics.emplace_back(m); },
+  KtTrvSetDiagnosticSink([](const char* m, void* self) { static_cast<Shrink*>(self)->diagnostics.emplace_back(m); },
                       &shrink);
   const bool loaded = load_torv_file(-1, path_.c_str(), drawing, 4096);
-  set_diagnostic_sink(nullptr, nullptr);
+  KtTrvSetDiagnosticSink(nullptr, nullptr);
   zirida_set_trace(nullptr, nullptr);
   g_current_drawing = nullptr;
   EXPECT_FALSE(loaded);

@@ -16,7 +16,7 @@
 #include "kernel/afx.h"
 #include "format/diagnostics.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
 

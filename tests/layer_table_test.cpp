@@ -2,6 +2,7 @@
 
 #include <string_view>
 
+#include "kttrv/kttrv.h"
 #include "format/color_palette.h"
 #include "format/diagnostics.h"
 #include "tests/support/drawing_fixture.h"
@@ -12,11 +13,11 @@ namespace {
 class LayerTable : public DrawingTest {
  protected:
   void TearDown() override {
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
   void listen() {
-    set_diagnostic_sink(
+    KtTrvSetDiagnosticSink(
         [](const char* m, void* c) {
           if (std::string_view(m).starts_with("layers:")) static_cast<std::vector<std::string>*>(c)->push_back(m);
         },

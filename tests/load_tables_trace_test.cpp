@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kttrv/kttrv.h"
 #include "format/diagnostics.h"
 #include "save/sysvar_forms.h"
 #include "tests/support/drawing_fixture.h"
@@ -17,7 +18,7 @@ namespace {
 class LoadTablesTrace : public DrawingTest {
  protected:
   void TearDown() override {
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
 };
@@ -84,7 +85,7 @@ TEST_F(LoadTablesTrace, CallsFollowTheSectionOrderOfTheLoad) {
   // No section stops early: the shipped list walks the written sequence
   // exactly and every block record is read whole.
   std::vector<std::string> messages;
-  set_diagnostic_sink([](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); },
+  KtTrvSetDiagnosticSink([](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); },
                       &messages);
   ASSERT_TRUE(load(file));
   EXPECT_TRUE(messages.empty()) << messages.front();

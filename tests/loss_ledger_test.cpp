@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "load/load.h"
 #include "format/loss_ledger.h"
 #include "kernel/kt_drawables.h"
 #include "load/load_document.h"
@@ -259,15 +260,13 @@ class LossLedgerTest : public ::testing::Test {
     std::ofstream(in, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     fs::remove(dir / "out.trv");
     KT_Drawing drawing;
-    KT_Drawing* target = &drawing;
-    CString path(in.string());
-    LossLedger dropped;
-    set_loss_ledger(&dropped);
-    EXPECT_TRUE(LoadTORVDocument(-1, path, target));
-    set_loss_ledger(nullptr);
+    kttrv::LoadOptions load;
+    load.note_losses = true;
+    const kttrv::LoadResult loaded = kttrv::load_drawing(kttrv::LoadSource::file(in.string()), drawing, load);
+    EXPECT_TRUE(loaded.loaded);
     SaveOptions options;
     options.allow_loss = false;
-    options.file_losses = &dropped;
+    options.file_losses = &loaded.losses;
     SaveReport report;
     saved = save_drawing_file(drawing, (dir / "out.trv").string().c_str(), options, report);
     return report;

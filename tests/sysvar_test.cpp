@@ -4,8 +4,10 @@
 #include <string>
 #include <vector>
 
-#include "format/diagnostics.h"
-#include "tables/sysvar_list.h"
+#include "kttrv/kttrv.h"
+#include "format/load_context.h"
+#include "load/load_document.h"
+#include "load/sysvar_list_cache.h"
 #include "save/sysvar_forms.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/torv_builder.h"
@@ -16,7 +18,7 @@ class SysVars : public DrawingTest {
  protected:
   void TearDown() override {
     set_sysvar_list_path(nullptr);
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
 
@@ -35,11 +37,15 @@ class SysVars : public DrawingTest {
   // Walks bytes as a section at position 0; gives the result and where it ended.
   std::pair<int, int32_t> walk(const Bytes& section) {
     tagFile f{section.data().data(), static_cast<int32_t>(section.size()), 0};
+    LoadContext context;
+    context.diagnostics = installed_diagnostic_sink();
+    context.sysvars = &sysvar_list();
+    f.context = &context;
     const int result = read_sysvar_section(&f, 0);
     return {result, f.position};
   }
   void listen() {
-    set_diagnostic_sink([](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); },
+    KtTrvSetDiagnosticSink([](const char* m, void* c) { static_cast<std::vector<std::string>*>(c)->push_back(m); },
                         &messages);
   }
   std::vector<std::string> messages;

@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "kttrv/kttrv.h"
 #include "host/zirida_host.h"
 #include "format/diagnostics.h"
 #include "format/font_file_names.h"
@@ -61,7 +62,7 @@ struct Style {
 class TextStyleTable : public DrawingTest {
  protected:
   void TearDown() override {
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
   bool load_styles(const std::vector<Style>& styles, const char* version = "TORV 2000", int size = 56) {
@@ -198,7 +199,7 @@ TEST_F(TextStyleTable, FlagFourMarksTheCreatedStyle) {
 
 TEST_F(TextStyleTable, AbsentAndShortTables) {
   std::vector<std::string> messages;
-  set_diagnostic_sink(
+  KtTrvSetDiagnosticSink(
         [](const char* m, void* c) {
           if (std::string_view(m).starts_with("text styles:")) static_cast<std::vector<std::string>*>(c)->push_back(m);
         },

@@ -8,7 +8,7 @@
 
 #include "host/zirida_host.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "tests/support/sample_drawing.h"
 
 namespace {

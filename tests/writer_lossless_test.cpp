@@ -20,7 +20,7 @@
 
 #include "bench/synthetic_drawing.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "save/save_document.h"
 #include "save/save_file.h"
 #include "save/stored_reals.h"

@@ -13,7 +13,7 @@
 #include "kernel/collections.h"
 #include "format/diagnostics.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "save/stored_reals.h"
 #include "save/save_document.h"
 #include "save/table_writers.h"
@@ -157,10 +157,10 @@ class WrittenFileLoadsBack : public DrawingTest {
  protected:
   void SetUp() override {
     DrawingTest::SetUp();
-    set_diagnostic_sink(collect, &diagnostics);
+    KtTrvSetDiagnosticSink(collect, &diagnostics);
   }
   void TearDown() override {
-    set_diagnostic_sink(nullptr, nullptr);
+    KtTrvSetDiagnosticSink(nullptr, nullptr);
     DrawingTest::TearDown();
   }
   static void collect(const char* message, void* context) {

@@ -13,7 +13,7 @@
 #include "entities/kind_table.h"
 #include "kernel/collections.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/torv_builder.h"
 

@@ -4,7 +4,7 @@
 
 #include "kernel/collections.h"
 #include "load/load_document.h"
-#include "tables/sysvar_list.h"
+#include "load/sysvar_list_cache.h"
 
 namespace {
 void capture(std::string_view line, void* context) {

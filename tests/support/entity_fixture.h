@@ -8,6 +8,7 @@
 
 #include "entities/entity_stream.h"
 #include "format/torv_header.h"
+#include "kttrv/kttrv.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/entity_builder.h"
 #include "tests/support/torv_builder.h"

@@ -17,7 +17,7 @@ inline StreamRun run_stream(const Bytes& records, unsigned long count, int block
   f.buffer = records.data().data();
   f.length = static_cast<int32_t>(records.size());
   StreamRun run;
-  run.complete = read_entity_stream(&f, block_index, count);
+  run.complete = read_entity_stream(&f, block_index, count, g_current_drawing);
   run.position = f.position;
   return run;
 }

@@ -15,11 +15,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iostream>
-#include <iterator>
-#include <optional>
-#include <stdexcept>
 
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
@@ -38,69 +33,8 @@ bool stderr_is_terminal() {
 #endif
 }
 
-// A file under the temporary directory, removed when it goes.
-class TempFile {
- public:
-  TempFile() {
-#if defined(_WIN32)
-    static int serial = 0;
-    path_ = (fs::temp_directory_path() /
-             ("trv-" + std::to_string(_getpid()) + "-" + std::to_string(++serial))).string();
-#else
-    std::string pattern = (fs::temp_directory_path() / "trv-XXXXXX").string();
-    const int fd = mkstemp(pattern.data());
-    if (fd < 0) throw std::runtime_error(std::string("cannot create a temporary file: ") + std::strerror(errno));
-    close(fd);
-    path_ = pattern;
-#endif
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  ~TempFile() { std::remove(path_.c_str()); }
-  const std::string& path() const { return path_; }
-
- private:
-  std::string path_;
-};
-
-bool copy_stream(std::istream& in, std::ostream& out) {
-  out << in.rdbuf();
-  out.flush();
-  return static_cast<bool>(out);
-}
-
-// One file, "-" standing for standard input or output: the plug-in reads and
-// writes named files, so those go through a temporary file.
 int convert_one(const std::string& in, const std::string& out, const SaveRequest& request) {
-  std::optional<TempFile> in_copy;
-  std::optional<TempFile> out_copy;
-  std::string in_path = in;
-  std::string out_path = out;
-#if defined(_WIN32)
-  _setmode(_fileno(stdin), _O_BINARY);  // drawings are bytes, not text
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
-  if (in == "-") {
-    in_copy.emplace();
-    std::ofstream copy(in_copy->path(), std::ios::binary);
-    if (!copy_stream(std::cin, copy)) {
-      error("-: cannot read standard input");
-      return 1;
-    }
-    in_path = in_copy->path();
-  }
-  if (out == "-") {
-    out_copy.emplace();
-    out_path = out_copy->path();
-  }
-  const int status = run_save(in_path, out_path, request.mode, request.sysvar_list, request.allow_loss);
-  if (status != 0 || !out_copy) return status;
-  std::ifstream written(out_path, std::ios::binary);
-  if (!copy_stream(written, std::cout)) {
-    error("-: cannot write standard output");
-    return 1;
-  }
-  return 0;
+  return run_save(in, out, request.mode, request.sysvar_list, request.allow_loss);
 }
 
 // The output for an input under -o DIR: its name with the extension .trv.

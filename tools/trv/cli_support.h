@@ -9,6 +9,7 @@
 
 #include "kernel/zirida.h"
 #include "load/drawing_file.h"
+#include "load/load.h"
 
 namespace trv {
 
@@ -16,20 +17,16 @@ namespace trv {
 // warnings about damage, verbose adds the plug-in's notes (values it replaced).
 enum class Verbosity { quiet, normal, verbose };
 
-// Diagnostics of the plug-in: damage collected for the warnings, notes
-// printed with -v, and the last one kept for the one-line error a failed
-// command prints.
-void install_diagnostics(Verbosity verbosity);
-// The verbosity given to install_diagnostics.
+// How much the commands say on stderr.
+void set_verbosity(Verbosity verbosity);
 Verbosity current_verbosity();
-const std::string& last_diagnostic();
 
-// One line per section that stopped early during the last load (a block's
-// entity stream and its block section make one line).
-const std::vector<std::string>& load_damage();
+// One line per section that stopped early (a block's entity stream and its
+// block section make one line).
+std::vector<std::string> damage_lines(const kttrv::LoadResult& result);
 
-// "trv: warning: <path>: <line>" for each line of load_damage(), unless quiet.
-void print_damage(const std::string& path);
+// "trv: warning: <path>: <line>" for each line, unless quiet.
+void print_damage(const std::string& path, const std::vector<std::string>& lines);
 // "trv: warning: <path>: <line>", unless quiet.
 void warn(const std::string& path, const std::string& line);
 
@@ -45,29 +42,29 @@ void error(const std::string& message);
 // reads. Null after a one-line error naming the file and what is wrong.
 std::unique_ptr<DrawingFile> read_input(const std::string& path);
 
-// Makes path the system-variable list of the loads to come (nothing when it
-// is empty); false after a one-line error when it cannot be read.
-bool set_sysvar_list(const std::string& path);
+// The system-variable list of a --sysvars option: nothing when path is
+// empty (the loads use the installed list); false after a one-line error
+// when it cannot be read.
+bool read_sysvar_option(const std::string& path, std::optional<SysVarList>& list);
 
-// Loads path into drawing (made current) with the exported entry point;
-// prints a one-line error when the load returns false, and the damage
-// warnings when it succeeds.
-bool load_drawing(const std::string& path, int mode, KT_Drawing& drawing, bool quiet_error = false);
-
-// The reason a load failed, for the one-line error.
-std::string load_failure_reason(const std::string& path);
-
-// At most the first n bytes of the file (fewer when it is shorter), or
-// nullopt when it cannot be opened (the load that follows says why).
-std::optional<std::vector<unsigned char>> read_file_head(const std::string& path, std::size_t n);
-
-// The version text a file starts with (legacy files: their 20-byte text,
-// others: the header's 14-byte field), as UTF-8, and whether it is legacy.
-struct FileVersion {
-  std::string text;
-  bool legacy = false;
+struct LoadRequest {
+  int mode = -1;
+  const SysVarList* sysvar_list = nullptr;  // null: the installed list
+  bool count_records = false;
+  bool note_losses = false;
+  bool quiet_error = false;  // the caller reports the failure its own way
 };
-FileVersion file_version(const std::vector<unsigned char>& head);
+
+// Loads path into drawing: prints the notes (with -v), then the damage
+// warnings when it loaded, or a one-line error naming the file when it did
+// not (unless quiet_error).
+kttrv::LoadResult load_drawing(const std::string& path, KT_Drawing& drawing, const LoadRequest& request = {});
+// The same from any source, named `name` in what it prints.
+kttrv::LoadResult load_drawing(const std::string& name, const kttrv::LoadSource& source, KT_Drawing& drawing,
+                               const LoadRequest& request);
+
+// "<path>: <why it did not load>".
+std::string load_failure(const std::string& path, const kttrv::LoadResult& result);
 
 // Bytes as the characters of the same numbers, encoded as UTF-8.
 std::string bytes_to_utf8(const char* text);

@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "load/load_document.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 #include "tools/trv/dump_writer.h"
@@ -11,16 +10,18 @@
 namespace trv {
 
 int run_dump(const std::string& path, int mode, const std::string& sysvar_list) {
-  if (!set_sysvar_list(sysvar_list)) return 1;
+  std::optional<SysVarList> list;
+  if (!read_sysvar_option(sysvar_list, list)) return 1;
   KT_Drawing drawing;
-  g_trv_ver = -1;
-  if (!load_drawing(path, mode, drawing)) return 1;
+  LoadRequest request;
+  request.mode = mode;
+  request.sysvar_list = list ? &*list : nullptr;
+  const kttrv::LoadResult result = load_drawing(path, drawing, request);
+  if (!result.loaded) return 1;
   // The file's own version text; the generation the loader recognised
   // (null for legacy files, which have none).
-  const auto head = read_file_head(path, 88);
-  const FileVersion version = head ? file_version(*head) : FileVersion{};
   JsonOut out(stdout);
-  write_dump(drawing, DumpHeader{version.text, version.legacy ? -1 : g_trv_ver}, out);
+  write_dump(drawing, DumpHeader{bytes_to_utf8(result.file.version.c_str()), result.file.generation}, out);
   if (!out.flush()) {
     error(std::string("writing the dump: ") + std::strerror(errno));
     return 1;

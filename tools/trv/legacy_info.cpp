@@ -9,12 +9,20 @@
 #include "legacy/legacy_layout.h"
 #include "legacy/legacy_sysvars.h"
 #include "legacy/legacy_tables.h"
+#include "format/load_context.h"
 #include "format/record_reader.h"
 #include "tools/trv/cli_support.h"
 
 namespace trv {
 
 namespace {
+
+// What the readers report while this walks the file.
+struct Reports {
+  std::vector<kttrv::Diagnostic> list;
+  LoadContext context{{&list}};
+  std::string last() const { return list.empty() ? std::string() : list.back().text; }
+};
 
 const char* yes_no(bool b) { return b ? "yes" : "no"; }
 
@@ -46,14 +54,15 @@ void print_directory(const LegacyFixedPart& fixed, std::size_t file_size) {
 }
 
 // A load walks the table only with mode -1, and its outcome never fails the load.
-void print_sysvars(const LegacyFixedPart& fixed, std::span<const unsigned char> bytes) {
+void print_sysvars(const LegacyFixedPart& fixed, std::span<const unsigned char> bytes, Reports& reports) {
   const auto at = static_cast<std::size_t>(fixed.sysvars_offset);
   tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), fixed.sysvars_offset};
+  f.context = &reports.context;
   const int16_t count = RecordReader(&f).i16();  // 0 when cut
   file_seek(&f, fixed.sysvars_offset, 0);
   std::printf("system variables: at byte %zu, %d entr%s, ", at, int{count}, count == 1 ? "y" : "ies");
   if (walk_legacy_sysvar_table(&f)) std::printf("read to byte %d\n", f.position);
-  else std::printf("walk stops early (a mode -1 load goes on): %s\n", last_diagnostic().c_str());
+  else std::printf("walk stops early (a mode -1 load goes on): %s\n", reports.last().c_str());
 }
 
 void print_entities(const LegacyFixedPart& fixed, std::span<const unsigned char> bytes) {
@@ -82,6 +91,8 @@ void print_entities(const LegacyFixedPart& fixed, std::span<const unsigned char>
 int info_legacy(const std::string& path, const DrawingFile& file) {
   const std::span<const unsigned char> bytes(file.block.data(), file.read);
   tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), 0};
+  Reports reports;
+  f.context = &reports.context;
   LegacyFixedPart fixed;
   const LegacyFixedStatus status = read_legacy_fixed_part(&f, fixed);
   if (status == LegacyFixedStatus::short_header) {
@@ -105,10 +116,10 @@ int info_legacy(const std::string& path, const DrawingFile& file) {
   }
   print_fixed_blocks(fixed);
   print_directory(fixed, bytes.size());
-  if (status == LegacyFixedStatus::ok) print_sysvars(fixed, bytes);
+  if (status == LegacyFixedStatus::ok) print_sysvars(fixed, bytes, reports);
   print_entities(fixed, bytes);
   if (status != LegacyFixedStatus::ok) {
-    error(path + ": " + (last_diagnostic().empty() ? std::string("the fixed part is cut short") : last_diagnostic()) +
+    error(path + ": " + (reports.list.empty() ? std::string("the fixed part is cut short") : reports.last()) +
           "; the file cannot be loaded");
     return 1;
   }

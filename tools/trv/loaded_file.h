@@ -13,6 +13,12 @@
 
 namespace trv {
 
+// The version text a file starts with, as UTF-8, and whether it is legacy.
+struct FileVersion {
+  std::string text;
+  bool legacy = false;
+};
+
 struct LoadedFile {
   std::string path;
   std::size_t size = 0;

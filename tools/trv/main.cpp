@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
   }
 
   try {
-    trv::install_diagnostics(verbosity.quiet     ? trv::Verbosity::quiet
+    trv::set_verbosity(verbosity.quiet     ? trv::Verbosity::quiet
                              : verbosity.verbose ? trv::Verbosity::verbose
                                                  : trv::Verbosity::normal);
     if (*info) return trv::run_info(paths, as_json, directory);

@@ -1,8 +1,12 @@
 // trv new / trv save: write a drawing as a "HALD 2002" file.
 #include <cstdio>
+#include <vector>
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "format/loss_ledger.h"
-#include "load/load_document.h"
 #include "save/save_file.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
@@ -10,6 +14,16 @@
 namespace trv {
 
 namespace {
+
+bool read_standard_input(std::vector<unsigned char>& bytes) {
+#if defined(_WIN32)
+  _setmode(_fileno(stdin), _O_BINARY);  // drawings are bytes, not text
+#endif
+  unsigned char chunk[1 << 16];
+  std::size_t n;
+  while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
+  return std::ferror(stdin) == 0;
+}
 
 std::string counted(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
@@ -22,8 +36,19 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
   SaveOptions options;
   options.allow_loss = allow_loss;
   options.file_losses = dropped;
-  SaveReport report;
-  if (!save_drawing_file(drawing, out.c_str(), options, report)) {
+  kttrv::SaveResult report;
+  if (out == "-") {
+    // Made in memory and written in one go: no temporary file.
+    std::vector<unsigned char> bytes;
+    report = kttrv::save_drawing(drawing, bytes, options);
+    if (report.saved && (std::fwrite(bytes.data(), 1, bytes.size(), stdout) != bytes.size() || std::fflush(stdout) != 0)) {
+      error("-: cannot write standard output");
+      return 1;
+    }
+  } else {
+    report = kttrv::save_drawing(drawing, out, options);
+  }
+  if (!report.saved) {
     error(out + ": not saved: " + report.error + (report.lossless() ? "" : "; --allow-loss saves anyway"));
     return 1;
   }
@@ -49,16 +74,28 @@ int run_new(const std::string& out) {
 
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
              bool allow_loss) {
-  if (!set_sysvar_list(sysvar_list)) return 1;
+  std::optional<SysVarList> list;
+  if (!read_sysvar_option(sysvar_list, list)) return 1;
   KT_Drawing drawing;
   // What the load reads and does not keep is counted with what the writer
   // cannot store.
-  LossLedger dropped;
-  set_loss_ledger(&dropped);
-  const bool loaded = load_drawing(in, mode, drawing);
-  set_loss_ledger(nullptr);
-  if (!loaded) return 1;
-  return write_drawing_file(drawing, out, allow_loss, true, &dropped);
+  LoadRequest request;
+  request.mode = mode;
+  request.sysvar_list = list ? &*list : nullptr;
+  request.note_losses = true;
+  kttrv::LoadResult result;
+  if (in == "-") {
+    std::vector<unsigned char> bytes;
+    if (!read_standard_input(bytes)) {
+      error("-: cannot read standard input");
+      return 1;
+    }
+    result = load_drawing("-", kttrv::LoadSource::bytes(bytes), drawing, request);
+  } else {
+    result = load_drawing(in, drawing, request);
+  }
+  if (!result.loaded) return 1;
+  return write_drawing_file(drawing, out, allow_loss, true, &result.losses);
 }
 
 }  // namespace trv

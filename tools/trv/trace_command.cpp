@@ -3,7 +3,6 @@
 #include <string_view>
 
 #include "host/zirida_host.h"
-#include "load/load_document.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 
@@ -17,15 +16,21 @@ void print_line(std::string_view line, void*) {
 }  // namespace
 
 int run_trace(const std::string& path, int mode, const std::string& sysvar_list) {
-  if (!set_sysvar_list(sysvar_list)) return 1;
+  std::optional<SysVarList> list;
+  if (!read_sysvar_option(sysvar_list, list)) return 1;
   KT_Drawing drawing;
   zirida_set_trace(print_line, nullptr);
-  const bool ok = load_drawing(path, mode, drawing, /*quiet_error=*/true);
+  LoadRequest request;
+  request.mode = mode;
+  request.sysvar_list = list ? &*list : nullptr;
+  request.quiet_error = true;
+  const kttrv::LoadResult result = load_drawing(path, drawing, request);
   zirida_set_trace(nullptr, nullptr);
-  std::printf("{\"result\":%s,\"g_trv_ver\":%d}\n", ok ? "true" : "false", g_trv_ver);
+  // The generation the loader recognised, as the exported g_trv_ver says it.
+  std::printf("{\"result\":%s,\"g_trv_ver\":%d}\n", result.loaded ? "true" : "false", result.file.generation);
   std::fflush(stdout);
-  if (!ok) error(load_failure_reason(path));
-  return ok ? 0 : 1;
+  if (!result.loaded) error(load_failure(path, result));
+  return result.loaded ? 0 : 1;
 }
 
 }  // namespace trv

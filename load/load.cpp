@@ -1,0 +1,186 @@
+#include "load/load.h"
+
+#include <cstdint>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "entities/entity_stream.h"
+#include "format/counted_section.h"
+#include "format/entry_lock.h"
+#include "format/file_window.h"
+#include "format/load_context.h"
+#include "format/torv_header.h"
+#include "kernel/afx.h"
+#include "kernel/collections.h"
+#include "legacy/legacy_loader.h"
+#include "load/drawing_file.h"
+#include "load/load_document.h"
+#include "load/sysvar_list_cache.h"
+#include "load/unread_bytes.h"
+#include "save/written_sections.h"
+#include "tables/block_section.h"
+#include "tables/table_readers.h"
+
+namespace kttrv {
+
+namespace {
+
+// The kernel creates into the current drawing; the load's drawing is made
+// current for the duration of the call.
+class CurrentDrawing {
+ public:
+  explicit CurrentDrawing(KT_Drawing& d) : saved_(g_current_drawing) { g_current_drawing = &d; }
+  ~CurrentDrawing() { g_current_drawing = saved_; }
+  CurrentDrawing(const CurrentDrawing&) = delete;
+  CurrentDrawing& operator=(const CurrentDrawing&) = delete;
+
+ private:
+  KT_Drawing* saved_;
+};
+
+bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing, LoadContext& context) {
+  TorvHeader header;
+  if (!read_torv_header(&f, header)) {
+    report_diagnostic(&f, {"header", 0}, "file of %d bytes is shorter than the 88-byte header", f.length);
+    return false;
+  }
+  const int generation = torv_generation(header.version);
+  if (generation < 0) {
+    report_diagnostic(&f, {"header", 2}, "unknown version string");
+    return false;
+  }
+  context.generation = generation;
+  if (generation == 2) {
+    report_diagnostic(&f, {"header", 2}, "version \"SELK 24.05.95\" is refused");
+    AfxMessageBox(kRefusedVersionMessage, MB_OK, 0);
+    return false;
+  }
+
+  LossLedger* const ledger = context.ledger;
+  // Where the sections read to their end stop: what lies behind one, up to
+  // the next section, no reader reads.
+  std::vector<SectionEnd> ends;
+  const auto ended = [&](int result, const char* section) {
+    if (ledger != nullptr && result == 1) ends.push_back({f.position, section});
+  };
+  if (mode == -1) {
+    const int walked = read_sysvar_section(&f, header_slot(header, kSlotSysVars),
+                                           ledger != nullptr ? written_sysvar_section() : std::string_view());
+    // Without a list the section's length is not known.
+    if (context.sysvars != nullptr && !context.sysvars->empty()) ended(walked, "system variables");
+  }
+
+  const BaseCounts base = take_base_counts(drawing);
+  ended(read_layer_table(&f, header_slot(header, kSlotLayers)), "layers");
+  ended(read_text_style_table(&f, header_slot(header, kSlotTextStyles)), "text styles");
+  read_dim_style_table(&f, header_slot(header, kSlotDimStyles));
+
+  const char mode_flag = mode == -1 ? 0 : 1;
+  const int32_t blocks = header_slot(header, kSlotBlocks);
+  if (blocks != -1) ended(read_block_section(&f, blocks, mode_flag, base, drawing), "block definitions");
+
+  const int32_t entities = header_slot(header, kSlotEntities);
+  int64_t entities_end = -1;
+  if (entities != -1) {
+    RecordReader r(&f);
+    if (const std::optional<uint32_t> count = open_counted_section(r, entities, "entities"))
+      if (read_entity_stream(r, -1, *count, &drawing)) entities_end = f.position;
+  }
+  if (ledger != nullptr)
+    note_unread_bytes(f, header, drawing, entities_end, ends, base.blocks == 0 && base.text_styles == 0, *ledger);
+  return true;
+}
+
+bool load_bytes(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing, LoadContext& context) {
+  tagFile f{data, static_cast<int32_t>(std::min<std::size_t>(size, INT32_MAX)), 0};
+  f.context = &context;
+  if (size == 0) {
+    report_diagnostic(&f, {"file", 0}, "the file is empty");
+    return false;
+  }
+  if (size > static_cast<std::size_t>(std::numeric_limits<int32_t>::max())) {
+    report_diagnostic(&f, {"file", 0}, "the file is too large for 32-bit positions");
+    return false;
+  }
+  CurrentDrawing current(drawing);
+  if (data[0] == 'T') return load_legacy_buffer(mode, data, size, drawing, context) != 0;
+  return load_current_generation(mode, f, drawing, context);
+}
+
+bool load_path(int mode, const char* path, KT_Drawing& drawing, std::size_t window_bytes, LoadContext& context,
+               LoadResult& result) {
+  tagFile reports;
+  reports.context = &context;
+  const auto fail = [&](const std::string& problem) {
+    report_diagnostic(&reports, {"file", 0}, "%s %s", path, problem.c_str());
+    return false;
+  };
+  InputFile input;
+  std::string problem;
+  if (!input.open(path, std::numeric_limits<int32_t>::max(), problem)) {
+    result.file.size = input.size();
+    result.failure = problem;
+    return fail(problem);
+  }
+  DrawingHead head;
+  if (!read_drawing_head(input, head, problem)) return fail(problem);
+  result.file = identify_file({head.bytes, head.size}, input.size());
+  if (head.size == 0 || head.bytes[0] == 'T' || !head.readable) {
+    // Legacy files are read whole; an empty or refused one is refused as a
+    // buffer is.
+    DrawingFile file;
+    if (!read_drawing_file(input, head, file, problem)) return fail(problem);
+    return load_bytes(mode, file.block.data(), file.read, drawing, context);
+  }
+  // The file's bytes are in memory only a window at a time, and none of them
+  // after the call returns.
+  tagFile f;
+  f.context = &context;
+  FileWindow window(input, f, window_bytes);
+  CurrentDrawing current(drawing);
+  const bool loaded = load_current_generation(mode, f, drawing, context);
+  if (window.failed() || window.out_of_memory())
+    return fail(window.failed() ? "cannot be read to its end (did it shrink?)" : "does not fit in memory");
+  return loaded;
+}
+
+}  // namespace
+
+LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, const LoadOptions& options,
+                               KtTrvDiagnosticSink sink, void* sink_context) {
+  LoadResult result;
+  LoadContext context;
+  context.diagnostics = {options.collect_diagnostics ? &result.diagnostics : nullptr, sink, sink_context};
+  context.tally = options.count_records ? &result.tally : nullptr;
+  context.ledger = options.note_losses ? &result.losses : nullptr;
+  // The module's list stays alive for this load even if another replaces it.
+  std::shared_ptr<const SysVarList> list;
+  if (options.sysvar_list != nullptr) {
+    context.sysvars = options.sysvar_list;
+  } else {
+    list = use_sysvar_list(sysvar_list_path(), context.diagnostics);
+    context.sysvars = list.get();
+  }
+  if (source.in_memory) {
+    result.file = identify_file(source.data.first(std::min<std::size_t>(source.data.size(), kTorvHeaderSize)),
+                                source.data.size());
+    result.loaded = load_bytes(options.mode, source.data.data(), source.data.size(), drawing, context);
+  } else {
+    result.loaded = load_path(options.mode, source.path.c_str(), drawing, options.window_bytes, context, result);
+  }
+  if (!result.loaded && result.failure.empty()) {
+    if (!result.diagnostics.empty()) result.failure = result.diagnostics.back().text;
+    else result.failure = "not a drawing this version can load";
+  }
+  return result;
+}
+
+LoadResult load_drawing(const LoadSource& source, KT_Drawing& drawing, const LoadOptions& options) {
+  const auto lock = lock_entry_points();
+  return load_drawing_locked(source, drawing, options);
+}
+
+}  // namespace kttrv
