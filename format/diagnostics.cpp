@@ -11,7 +11,7 @@ void report_diagnostic_v(const DiagnosticOutput& out, const DiagnosticPlace& pla
   char line[400];
   std::snprintf(line, sizeof line, "%s: %s at byte %" PRId64, place.section, what, place.offset);
   if (out.sink != nullptr) out.sink(line, out.sink_context);
-  if (out.list == nullptr) return;
+  if (out.list == nullptr && out.each == nullptr) return;
   kttrv::Diagnostic d;
   d.severity = place.offset == -1 ? kttrv::Severity::note : place.severity;
   d.section = place.section;
@@ -20,7 +20,8 @@ void report_diagnostic_v(const DiagnosticOutput& out, const DiagnosticPlace& pla
   if (subject != nullptr) d.subject = subject;
   d.block = place.block;
   d.text = line;
-  out.list->push_back(std::move(d));
+  if (out.each != nullptr) out.each(d, out.each_context);
+  if (out.list != nullptr) out.list->push_back(std::move(d));
 }
 
 void report_diagnostic(const DiagnosticOutput& out, const DiagnosticPlace& place, const char* format, ...) {

@@ -41,12 +41,18 @@ struct Diagnostic {
 
 }  // namespace kttrv
 
+namespace kttrv {
+using DiagnosticCallback = void (*)(const Diagnostic& diagnostic, void* context);
+}  // namespace kttrv
+
 struct DiagnosticOutput {
   std::vector<kttrv::Diagnostic>* list = nullptr;
-  KtTrvDiagnosticSink sink = nullptr;
+  KtTrvDiagnosticSink sink = nullptr;  // each entry's text
   void* sink_context = nullptr;
+  kttrv::DiagnosticCallback each = nullptr;  // each entry, as it is made
+  void* each_context = nullptr;
 
-  bool enabled() const { return list != nullptr || sink != nullptr; }
+  bool enabled() const { return list != nullptr || sink != nullptr || each != nullptr; }
 };
 
 struct DiagnosticPlace {

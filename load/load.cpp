@@ -153,7 +153,8 @@ LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, co
                                KtTrvDiagnosticSink sink, void* sink_context) {
   LoadResult result;
   LoadContext context;
-  context.diagnostics = {options.collect_diagnostics ? &result.diagnostics : nullptr, sink, sink_context};
+  context.diagnostics = {options.collect_diagnostics ? &result.diagnostics : nullptr, sink, sink_context,
+                         options.on_diagnostic, options.on_diagnostic_context};
   context.tally = options.count_records ? &result.tally : nullptr;
   context.ledger = options.note_losses ? &result.losses : nullptr;
   // The module's list stays alive for this load even if another replaces it.

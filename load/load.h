@@ -52,6 +52,10 @@ struct LoadOptions {
   bool count_records = false;  // fill LoadResult::tally
   bool note_losses = false;    // fill LoadResult::losses (a little slower)
   bool collect_diagnostics = true;
+  // Called with each diagnostic as it is made (a host that shows them while
+  // the load goes on); null: none.
+  DiagnosticCallback on_diagnostic = nullptr;
+  void* on_diagnostic_context = nullptr;
   // A file is held in memory this many bytes at a time (legacy files whole).
   std::size_t window_bytes = std::size_t{4} << 20;
   // Room for an observer of what the readers pass by; unused for now.

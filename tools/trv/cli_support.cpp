@@ -87,10 +87,12 @@ kttrv::LoadResult load_drawing(const std::string& path, const kttrv::LoadSource&
   options.sysvar_list = request.sysvar_list;
   options.count_records = request.count_records;
   options.note_losses = request.note_losses;
-  kttrv::LoadResult result = kttrv::load_drawing(source, drawing, options);
+  // Notes are shown as the load makes them, between the lines it traces.
   if (g_verbosity == Verbosity::verbose)
-    for (const kttrv::Diagnostic& d : result.diagnostics)
+    options.on_diagnostic = [](const kttrv::Diagnostic& d, void*) {
       if (d.severity == kttrv::Severity::note) std::fprintf(stderr, "trv: note: %s\n", d.text.c_str());
+    };
+  kttrv::LoadResult result = kttrv::load_drawing(source, drawing, options);
   if (!result.loaded && !request.quiet_error) error(load_failure(path, result));
   if (result.loaded) print_damage(path, damage_lines(result));
   return result;
