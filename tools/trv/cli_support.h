@@ -9,6 +9,7 @@
 
 #include "kernel/zirida.h"
 #include "load/drawing_file.h"
+#include "view/utf8.h"
 
 namespace trv {
 
@@ -70,6 +71,6 @@ struct FileVersion {
 FileVersion file_version(const std::vector<unsigned char>& head);
 
 // Bytes as the characters of the same numbers, encoded as UTF-8.
-std::string bytes_to_utf8(const char* text);
+using kttrv::view::bytes_to_utf8;
 
 }  // namespace trv

@@ -6,7 +6,7 @@
 #include "load/load_document.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
-#include "tools/trv/dump_writer.h"
+#include "view/dump_writer.h"
 
 namespace trv {
 
@@ -19,8 +19,8 @@ int run_dump(const std::string& path, int mode, const std::string& sysvar_list) 
   // (null for legacy files, which have none).
   const auto head = read_file_head(path, 88);
   const FileVersion version = head ? file_version(*head) : FileVersion{};
-  JsonOut out(stdout);
-  write_dump(drawing, DumpHeader{version.text, version.legacy ? -1 : g_trv_ver}, out);
+  kttrv::view::JsonOut out(stdout);
+  kttrv::view::write_dump(drawing, kttrv::view::DumpHeader{version.text, version.legacy ? -1 : g_trv_ver}, out);
   if (!out.flush()) {
     error(std::string("writing the dump: ") + std::strerror(errno));
     return 1;
