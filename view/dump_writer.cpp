@@ -31,29 +31,40 @@ void points(JsonOut& out, const Ge_Pt* values, long n) {
   out.end_array();
 }
 
-// The members that follow a drawable's kind.
+// The members that follow a drawable's common ones, its kind first.
 struct DrawableValues {
   JsonOut& out;
-  void operator()(const KT_Point_Entity& e) const { point(out.key("at"), e.at); }
+  // A constant for each type: its name is copied as one.
+  void kind(KT_Drawable_Kind k) const { out.key("kind").word(kind_name(k)); }
+
+  void operator()(const KT_Point_Entity& e) const {
+    kind(KT_Drawable_Kind::point);
+    point(out.key("at"), e.at);
+  }
   void operator()(const KT_Line_Entity& e) const {
+    kind(KT_Drawable_Kind::line);
     point(out.key("start"), e.start);
     point(out.key("end"), e.end);
   }
   void operator()(const KT_Solid_Entity& e) const {
+    kind(KT_Drawable_Kind::solid);
     points(out.key("corners"), e.corners, 4);
     out.key("count").integer(e.count);
   }
   void operator()(const KT_Circle_Entity& e) const {
+    kind(KT_Drawable_Kind::circle);
     point(out.key("centre"), e.centre);
     out.key("radius").real(e.radius);
   }
   void operator()(const KT_Arc_Entity& e) const {
+    kind(KT_Drawable_Kind::arc);
     point(out.key("centre"), e.centre);
     out.key("radius").real(e.radius);
     out.key("start_angle").real(e.start_angle);
     out.key("end_angle").real(e.end_angle);
   }
   void operator()(const KT_Text_Entity& e) const {
+    kind(KT_Drawable_Kind::text);
     out.key("text").text(e.text);
     out.key("style").text(e.style);
     point(out.key("at"), e.at);
@@ -62,18 +73,22 @@ struct DrawableValues {
     out.key("rotation").real(e.rotation);
   }
   void operator()(const KT_Insert_Entity& e) const {
+    kind(KT_Drawable_Kind::insert);
     point(out.key("at"), e.at);
     reals(out.key("scale"), e.scale, 3);
     out.key("rotation").real(e.rotation);
     out.key("block_name").text(e.block_name);
   }
   void operator()(const KT_Dimension_Entity& e) const {
+    kind(KT_Drawable_Kind::dimension);
     out.key("strings").begin_array().text(e.strings[0]).text(e.strings[1]).text(e.strings[2]).end_array();
     points(out.key("points"), e.points, 7);
     reals(out.key("reals"), e.reals, 6);
     out.key("value").integer(e.value);
   }
   void operator()(const KT_Vertex_Entity& e) const {
+    if (e.kind == KT_Drawable_Kind::polyline) kind(KT_Drawable_Kind::polyline);
+    else kind(KT_Drawable_Kind::point_set);
     out.key("closed").boolean(e.closed);
     points(out.key("vertices"), e.vertices, e.count);
   }
@@ -100,10 +115,7 @@ void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, cons
     out.key("layer").integer(d.layer);
     if (d.layer >= 0 && static_cast<std::size_t>(d.layer) < layer_names.size())
       if (const std::string& name = layer_names[static_cast<std::size_t>(d.layer)]; !name.empty()) out.member(name);
-    visit(d, [&out, kind = d.kind](const auto& e) {
-      out.key("kind").word(kind_name(kind));
-      DrawableValues{out}(e);
-    });
+    visit(d, DrawableValues{out});
     out.end_object();
   }
   out.end_array();

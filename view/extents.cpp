@@ -45,7 +45,7 @@ namespace {
 
 // Where a placed arc is added, in order: its ends, then the angles in
 // (start, start + sweep] where x or y is extreme. At most six.
-int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
+inline int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
   double sweep = remainder_of_turns(end - start);
   if (sweep <= 0) sweep += kTurn;
   int n = 0;
