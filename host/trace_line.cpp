@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
-#include "host/json_real.h"
+#include "format/json_real.h"
 
 void append_json_real(std::string& out, double value) {
   char text[kJsonRealRoom];

@@ -14,12 +14,12 @@
 #include <random>
 #include <string>
 
-#include "host/json_real.h"
+#include "format/json_real.h"
 #include "kernel/kt_drawables.h"
 #include "load/load_document.h"
 #include "tests/support/drawing_fixture.h"
 #include "tests/support/sample_drawing.h"
-#include "tools/trv/dump_writer.h"
+#include "view/dump_writer.h"
 
 namespace {
 
@@ -32,7 +32,7 @@ std::string written(F write) {
     return {};
   }
   {
-    trv::JsonOut out(f);
+    kttrv::view::JsonOut out(f);
     write(out);
     EXPECT_TRUE(out.flush());
   }
@@ -64,8 +64,8 @@ std::vector<long> ids(const nlohmann::json& array) {
 
 class DumpWriterTest : public DrawingTest {
  protected:
-  nlohmann::json dump(const KT_Drawing& d, const trv::DumpHeader& header = {"TORV \xc3\xa9", 9}) {
-    const std::string streamed = written([&](trv::JsonOut& out) { trv::write_dump(d, header, out); });
+  nlohmann::json dump(const KT_Drawing& d, const kttrv::view::DumpHeader& header = {"TORV \xc3\xa9", 9}) {
+    const std::string streamed = written([&](kttrv::view::JsonOut& out) { kttrv::view::write_dump(d, header, out); });
     return nlohmann::json::parse(streamed);
   }
 
@@ -194,7 +194,7 @@ TEST(JsonOutTest, RealsAreTheShortestTextThatReadsBack) {
     values.push_back(static_cast<double>(digits) / std::pow(10.0, static_cast<double>(rng() % 5)));
   }
   for (double v : values) {
-    const std::string text = written([v](trv::JsonOut& out) { out.real(v); });
+    const std::string text = written([v](kttrv::view::JsonOut& out) { out.real(v); });
     if (std::isinf(v)) {
       EXPECT_EQ(text, v > 0 ? "\"inf\"" : "\"-inf\"");
       continue;
@@ -219,7 +219,7 @@ TEST(JsonOutTest, IntegersAreTheirDecimalText) {
     for (long long v : {p - 1, p, p + 1, 7 * p, -p, -(p - 1)}) values.push_back(v);
     if (digits < 19) p *= 10;
   }
-  for (long long v : values) ASSERT_EQ(written([v](trv::JsonOut& out) { out.integer(v); }), std::to_string(v));
+  for (long long v : values) ASSERT_EQ(written([v](kttrv::view::JsonOut& out) { out.integer(v); }), std::to_string(v));
 }
 
 }  // namespace

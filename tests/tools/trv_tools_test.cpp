@@ -24,8 +24,8 @@
 #include "load/load_document.h"
 #include "tests/support/floor_plan.h"
 #include "tests/support/written_file.h"
-#include "tools/trv/drawing_walk.h"
-#include "tools/trv/render.h"
+#include "view/extents.h"
+#include "view/render.h"
 
 namespace fs = std::filesystem;
 using nlohmann::json;
@@ -113,12 +113,12 @@ class RenderTest : public DrawingTest {
   std::unique_ptr<Picture> render_png(const std::vector<unsigned char>& bytes, int width,
                                       std::set<std::string> layers = {}) {
     EXPECT_TRUE(load(bytes));
-    trv::RenderOptions options;
+    kttrv::view::RenderOptions options;
     options.width = width;
     options.layers = std::move(layers);
     const std::string out = (dir / "out.png").string();
     std::string error;
-    EXPECT_TRUE(trv::render_drawing(drawing, options, trv::PictureFormat::png, out, error)) << error;
+    EXPECT_TRUE(kttrv::view::render_drawing(drawing, options, kttrv::view::PictureFormat::png, out, error)) << error;
     auto picture = std::make_unique<Picture>(out);
     EXPECT_TRUE(picture->ok());
     return picture;
@@ -171,7 +171,7 @@ TEST_F(RenderTest, SelfInsertingBlocksTerminate) {
                                                insert(floor_plan::kLayer0, "SELF", 1, 1, 0.5, 0.5, 0)});
   const auto p = render_png(drawing_of({insert(floor_plan::kLayer0, "SELF", 0, 0, 1, 1, 0)}, blocks), 100);
   EXPECT_TRUE(p->red(50, p->height() / 2));  // the line of the first level
-  const trv::Extents e = trv::model_space_extents(drawing);
+  const kttrv::view::Extents e = kttrv::view::model_space_extents(drawing);
   EXPECT_EQ(e.max.x, 1.0);
 }
 
@@ -183,7 +183,7 @@ TEST_F(DrawingTest, EmptyDrawingsAndTheFloorPlanGiveValidSvgPngAndPdf) {
     for (const char* name : {"p.svg", "p.png", "p.pdf"}) {
       const std::string out = (dir / name).string();
       std::string error;
-      ASSERT_TRUE(trv::render_drawing(d, {}, *trv::picture_format(out), out, error)) << error;
+      ASSERT_TRUE(kttrv::view::render_drawing(d, {}, *kttrv::view::picture_format(out), out, error)) << error;
     }
     EXPECT_EQ(std::system(("xmllint --noout " + (dir / "p.svg").string()).c_str()), 0);
     EXPECT_EQ(std::system(("pdfinfo " + (dir / "p.pdf").string() + " >/dev/null").c_str()), 0);
@@ -213,7 +213,7 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
     KT_Drawing d;
     const auto bytes = drawing_of(c.model, c.blocks);
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d)) << c.what;
-    const trv::Extents e = trv::model_space_extents(d);
+    const kttrv::view::Extents e = kttrv::view::model_space_extents(d);
     ASSERT_FALSE(e.empty) << c.what;
     EXPECT_NEAR(e.min.x, c.min_x, 1e-9) << c.what;
     EXPECT_NEAR(e.min.y, c.min_y, 1e-9) << c.what;
@@ -231,14 +231,14 @@ TEST_F(DrawingTest, ExtentsFollowArcsAndPlacedBlocks) {
 // coordinates among them, the two agree to the bit (signs of zero
 // included), with and without drawables left out, and both say whether
 // the visit limit cut them. The visits of the sum's walk.
-long expect_walk_is_the_sum(const KT_Drawing& d, const trv::WalkOptions& options, const std::string& what) {
-  trv::Extents sum;
+long expect_walk_is_the_sum(const KT_Drawing& d, const kttrv::view::WalkOptions& options, const std::string& what) {
+  kttrv::view::Extents sum;
   long visits = 0;
-  const bool whole = trv::walk_model_space(d, options, [&](const KT_Drawable& e, const trv::Placement& p) {
+  const bool whole = kttrv::view::walk_model_space(d, options, [&](const KT_Drawable& e, const kttrv::view::Placement& p) {
     sum.add(e, p);
     ++visits;
   });
-  const trv::Extents walked = trv::model_space_extents(d, options);
+  const kttrv::view::Extents walked = kttrv::view::model_space_extents(d, options);
   EXPECT_EQ(walked.empty, sum.empty) << what;
   EXPECT_EQ(walked.cut, !whole) << what;  // the extents say when the limit cut them
   for (const auto& [a, b] : {std::pair{walked.min, sum.min}, {walked.max, sum.max}})
@@ -313,7 +313,7 @@ TEST_F(DrawingTest, ExtentsWalkMatchesTheDrawableByDrawableSum) {
     const auto bytes = drawing_of(model, blocks);
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
     expect_walk_is_the_sum(d, {}, "round " + std::to_string(round));
-    trv::WalkOptions on_layer_0;
+    kttrv::view::WalkOptions on_layer_0;
     on_layer_0.shown = [](const KT_Drawable& e) { return e.layer == 0; };
     expect_walk_is_the_sum(d, on_layer_0, "layer 0, round " + std::to_string(round));
   }
@@ -344,8 +344,8 @@ TEST_F(DrawingTest, ExtentsWalkStopsWhereTheSumStops) {
     KT_Drawing d;
     const auto bytes = drawing_of(model, blocks);
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
-    EXPECT_EQ(expect_walk_is_the_sum(d, {}, "ahead " + std::to_string(ahead)), trv::kMaxVisits);
-    EXPECT_LT(trv::model_space_extents(d).max.x, 1e15);  // the line after the limit is left out
+    EXPECT_EQ(expect_walk_is_the_sum(d, {}, "ahead " + std::to_string(ahead)), kttrv::view::kMaxVisits);
+    EXPECT_LT(kttrv::view::model_space_extents(d).max.x, 1e15);  // the line after the limit is left out
   }
 }
 
@@ -362,7 +362,7 @@ TEST(RemainderOfTurnsTest, IsFmodToTheBit) {
   std::mt19937_64 rng(16);
   for (int i = 0; i < 100000; ++i) xs.push_back(std::uniform_real_distribution<double>(-4 * turn, 4 * turn)(rng));
   for (double x : xs)
-    ASSERT_EQ(std::bit_cast<uint64_t>(trv::remainder_of_turns(x)), std::bit_cast<uint64_t>(std::fmod(x, turn))) << x;
+    ASSERT_EQ(std::bit_cast<uint64_t>(kttrv::view::remainder_of_turns(x)), std::bit_cast<uint64_t>(std::fmod(x, turn))) << x;
 }
 
 // trv itself, as a user runs it.

@@ -98,18 +98,4 @@ kttrv::LoadResult load_drawing(const std::string& path, const kttrv::LoadSource&
   return result;
 }
 
-std::string bytes_to_utf8(const char* text) {
-  std::string out;
-  if (text == nullptr) return out;
-  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-    if (*p < 0x80) {
-      out += static_cast<char>(*p);
-    } else {
-      out += static_cast<char>(0xC0 | (*p >> 6));
-      out += static_cast<char>(0x80 | (*p & 0x3F));
-    }
-  }
-  return out;
-}
-
 }  // namespace trv

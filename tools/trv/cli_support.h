@@ -10,6 +10,7 @@
 #include "kernel/zirida.h"
 #include "load/drawing_file.h"
 #include "load/load.h"
+#include "view/utf8.h"
 
 namespace trv {
 
@@ -67,6 +68,6 @@ kttrv::LoadResult load_drawing(const std::string& name, const kttrv::LoadSource&
 std::string load_failure(const std::string& path, const kttrv::LoadResult& result);
 
 // Bytes as the characters of the same numbers, encoded as UTF-8.
-std::string bytes_to_utf8(const char* text);
+using kttrv::view::bytes_to_utf8;
 
 }  // namespace trv

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/trv/render.h"
+#include "view/render_options.h"
 
 namespace trv {
 
@@ -22,6 +22,6 @@ int run_new(const std::string& out);
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
              bool allow_loss);
 // Draws the model space of path to out (SVG, PNG or PDF by its extension).
-int run_render(const std::string& path, const std::string& out, const RenderOptions& options);
+int run_render(const std::string& path, const std::string& out, const kttrv::view::RenderOptions& options);
 
 }  // namespace trv

@@ -5,7 +5,7 @@
 
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
-#include "tools/trv/dump_writer.h"
+#include "view/dump_writer.h"
 
 namespace trv {
 
@@ -20,8 +20,9 @@ int run_dump(const std::string& path, int mode, const std::string& sysvar_list) 
   if (!result.loaded) return 1;
   // The file's own version text; the generation the loader recognised
   // (null for legacy files, which have none).
-  JsonOut out(stdout);
-  write_dump(drawing, DumpHeader{bytes_to_utf8(result.file.version.c_str()), result.file.generation}, out);
+  kttrv::view::JsonOut out(stdout);
+  kttrv::view::write_dump(
+      drawing, kttrv::view::DumpHeader{bytes_to_utf8(result.file.version.c_str()), result.file.generation}, out);
   if (!out.flush()) {
     error(std::string("writing the dump: ") + std::strerror(errno));
     return 1;

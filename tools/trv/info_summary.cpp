@@ -8,34 +8,33 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "kernel/collections.h"
 #include "tools/trv/commands.h"
-#include "tools/trv/drawing_walk.h"
 #include "tools/trv/loaded_file.h"
+#include "view/extents.h"
+#include "view/kind_names.h"
+#include "view/ranges.h"
 
+using kttrv::view::Extents;
+using kttrv::view::kMaxVisits;
 using nlohmann::json;
 
 namespace trv {
 
 namespace {
 
-long count(const KT_Collection& c) {
-  long n = 0;
-  for (const KT_Object* o = c.first; o; o = o->next) ++n;
-  return n;
-}
-
 // Drawables counted by kind, then named: one map entry per kind present.
 constexpr int kDrawableKinds = static_cast<int>(KT_Drawable_Kind::point_set) + 1;
 using KindCounts = std::array<long, kDrawableKinds>;
 
 void count_kinds(const KT_Entity_List& list, KindCounts& into) {
-  for (const KT_Drawable* d = list.first; d; d = d->next) ++into[static_cast<int>(d->kind)];
+  for (const KT_Drawable& d : kttrv::view::drawables_of(list)) ++into[static_cast<int>(d.kind)];
 }
 
 std::map<std::string, long> by_kind_name(const KindCounts& counts) {
   std::map<std::string, long> named;
   for (int k = 0; k < kDrawableKinds; ++k)
-    if (counts[k] > 0) named[drawable_kind_name(static_cast<KT_Drawable_Kind>(k))] += counts[k];
+    if (counts[k] > 0) named[std::string(kttrv::view::kind_name(static_cast<KT_Drawable_Kind>(k)))] += counts[k];
   return named;
 }
 
@@ -47,7 +46,7 @@ std::map<std::string, long> drawables_by_kind(const KT_Entity_List& list) {
 
 std::map<std::string, long> block_drawables(const KT_Drawing& d) {
   KindCounts counts{};
-  for (const KT_Object* o = d.blocks.first; o; o = o->next) count_kinds(static_cast<const KT_Block&>(*o).entities, counts);
+  for (const KT_Block& block : kttrv::view::blocks_of(d)) count_kinds(block.entities, counts);
   return by_kind_name(counts);
 }
 
@@ -77,11 +76,11 @@ json info_json(const LoadedFile& f) {
             {"failure", f.loaded ? json(nullptr) : json(f.failure)}};
   if (!f.loaded) return j;
   const KT_Drawing& d = *f.drawing;
-  j["layers"] = count(d.layers);
-  j["text_styles"] = count(d.text_styles);
-  j["dim_styles"] = count(d.dim_styles);
-  j["line_types"] = count(d.line_types);
-  j["blocks"] = count(d.blocks);
+  j["layers"] = count_collection(d.layers);
+  j["text_styles"] = count_collection(d.text_styles);
+  j["dim_styles"] = count_collection(d.dim_styles);
+  j["line_types"] = count_collection(d.line_types);
+  j["blocks"] = count_collection(d.blocks);
   j["drawables"] = {{"model_space", drawables_by_kind(d.model_space)}, {"blocks", block_drawables(d)}};
   json records = json::object();
   for (int k = 0; k < LoadStats::kKinds; ++k) {
@@ -105,7 +104,7 @@ json info_json(const LoadedFile& f) {
                                  {"offset", at.offset}};
   }
   j["not_kept"] = not_kept;
-  const Extents extents = model_space_extents(d);
+  const Extents extents = kttrv::view::model_space_extents(d);
   j["extents"] = extents_json(extents);
   j["extents_complete"] = !extents.cut;
   return j;

@@ -23,22 +23,6 @@ std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses)
   return f;
 }
 
-const char* drawable_kind_name(KT_Drawable_Kind kind) {
-  switch (kind) {
-    case KT_Drawable_Kind::point: return "point";
-    case KT_Drawable_Kind::line: return "line";
-    case KT_Drawable_Kind::solid: return "solid";
-    case KT_Drawable_Kind::circle: return "circle";
-    case KT_Drawable_Kind::arc: return "arc";
-    case KT_Drawable_Kind::text: return "text";
-    case KT_Drawable_Kind::insert: return "insert";
-    case KT_Drawable_Kind::dimension: return "dimension";
-    case KT_Drawable_Kind::polyline: return "polyline";
-    case KT_Drawable_Kind::point_set: return "point_set";
-  }
-  return "unknown";
-}
-
 const char* record_kind_name(int kind) { return entity_kind_name(kind); }
 
 }  // namespace trv

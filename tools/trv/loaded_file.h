@@ -41,8 +41,8 @@ struct LoadedFile {
 // `losses` (trv info); the load is cheaper without (trv check, render).
 std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses = false);
 
-// "line", "text", ... for a drawable kind; the record kind names trv info uses.
-const char* drawable_kind_name(KT_Drawable_Kind kind);
+// The name of an entity record kind, as trv info gives it (the drawables'
+// kinds have theirs in view/kind_names.h).
 const char* record_kind_name(int kind);
 
 }  // namespace trv

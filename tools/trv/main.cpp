@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
   dump->add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
 
   std::string out;
-  trv::RenderOptions render_options;
+  kttrv::view::RenderOptions render_options;
   std::string background;
   auto* render = app.add_subcommand("render", "Draw the model space to an SVG, PNG or PDF picture "
                                               "(docs/RENDER.md)");
@@ -123,7 +123,7 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
     if (verbosity.verbose && verbosity.quiet) throw CLI::ValidationError("-v and -q", "choose one of them");
-    if (!background.empty() && !trv::parse_background(background, render_options.background))
+    if (!background.empty() && !kttrv::view::parse_background(background, render_options.background))
       throw CLI::ValidationError("--background", "expected #RRGGBB, white, black or none, got " + background);
   } catch (const CLI::ParseError& e) {
     const int status = app.exit(e);

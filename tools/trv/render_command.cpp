@@ -1,13 +1,13 @@
 // trv render: the model space of a file as a picture.
 #include "tools/trv/commands.h"
-#include "tools/trv/drawing_walk.h"
 #include "tools/trv/loaded_file.h"
-#include "tools/trv/render.h"
+#include "view/render.h"
+#include "view/walk.h"
 
 namespace trv {
 
-int run_render(const std::string& path, const std::string& out, const RenderOptions& options) {
-  const auto format = picture_format(out);
+int run_render(const std::string& path, const std::string& out, const kttrv::view::RenderOptions& options) {
+  const auto format = kttrv::view::picture_format(out);
   if (!format) {
     error(out + ": the picture's name must end in .svg, .png or .pdf");
     return 2;
@@ -19,11 +19,11 @@ int run_render(const std::string& path, const std::string& out, const RenderOpti
   }
   std::string why;
   bool cut = false;
-  if (!render_drawing(*f->drawing, options, *format, out, why, &cut)) {
+  if (!kttrv::view::render_drawing(*f->drawing, options, *format, out, why, &cut)) {
     error(out + ": cannot write the picture (" + why + ")");
     return 1;
   }
-  if (cut) warn(path, "the picture stops after " + std::to_string(kMaxVisits) + " drawables (inserts through their blocks)");
+  if (cut) warn(path, "the picture stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables (inserts through their blocks)");
   return 0;
 }
 

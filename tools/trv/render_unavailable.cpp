@@ -4,7 +4,7 @@
 
 namespace trv {
 
-int run_render(const std::string&, const std::string&, const RenderOptions&) {
+int run_render(const std::string&, const std::string&, const kttrv::view::RenderOptions&) {
   error("render: this trv was built without cairo");
   return 1;
 }

@@ -1,4 +1,4 @@
-#include "host/json_real.h"
+#include "format/json_real.h"
 
 #include <array>
 #include <charconv>

@@ -11,9 +11,9 @@
 #include <string>
 #include <string_view>
 
-#include "host/json_real.h"
+#include "format/json_real.h"
 
-namespace trv {
+namespace kttrv::view {
 
 class JsonOut {
  public:
@@ -176,4 +176,4 @@ class JsonOut {
   char buffer_[kSize];
 };
 
-}  // namespace trv
+}  // namespace kttrv::view

@@ -5,9 +5,9 @@
 #include <string>
 
 #include "kernel/zirida.h"
-#include "tools/trv/json_out.h"
+#include "view/json_writer.h"
 
-namespace trv {
+namespace kttrv::view {
 
 // What the dump says of the file before the drawing.
 struct DumpHeader {
@@ -18,4 +18,4 @@ struct DumpHeader {
 // The drawing as one JSON object, each collection element on a line of its own.
 void write_dump(const KT_Drawing& drawing, const DumpHeader& header, JsonOut& out);
 
-}  // namespace trv
+}  // namespace kttrv::view

@@ -1,12 +1,12 @@
-#include "tools/trv/json_out.h"
+#include "view/json_writer.h"
 
 #include <algorithm>
 #include <array>
 #include <cstring>
 
-#include "host/json_real.h"
+#include "format/json_real.h"
 
-namespace trv {
+namespace kttrv::view {
 
 JsonOut& JsonOut::line_break() {
   separate();
@@ -134,4 +134,4 @@ bool JsonOut::flush() {
   return !failed_;
 }
 
-}  // namespace trv
+}  // namespace kttrv::view

@@ -1,4 +1,4 @@
-#include "tools/trv/drawing_walk.h"
+#include "view/extents.h"
 
 #include <bit>
 #include <cfloat>
@@ -15,78 +15,12 @@
 #include <emmintrin.h>
 #endif
 
-namespace trv {
+#include "view/drawables.h"
+#include "view/ranges.h"
 
-Placement Placement::then_inner(const Placement& in) const {
-  Placement r;
-  r.xx = xx * in.xx + xy * in.yx;
-  r.yx = yx * in.xx + yy * in.yx;
-  r.xy = xx * in.xy + xy * in.yy;
-  r.yy = yx * in.xy + yy * in.yy;
-  r.x0 = xx * in.x0 + xy * in.y0 + x0;
-  r.y0 = yx * in.x0 + yy * in.y0 + y0;
-  return r;
-}
-
-Placement Placement::of_insert(const KT_Insert_Entity& insert, const Ge_Pt& base) {
-  const double c = std::cos(insert.rotation);
-  const double s = std::sin(insert.rotation);
-  const double sx = insert.scale[0];
-  const double sy = insert.scale[1];
-  Placement p;
-  p.xx = c * sx;
-  p.yx = s * sx;
-  p.xy = -s * sy;
-  p.yy = c * sy;
-  p.x0 = insert.at.x - (p.xx * base.x + p.xy * base.y);
-  p.y0 = insert.at.y - (p.yx * base.x + p.yy * base.y);
-  return p;
-}
+namespace kttrv::view {
 
 namespace {
-
-// The walk, for any visitor: extents call theirs directly, render through
-// a std::function.
-template <class Visit>
-class Walker {
- public:
-  Walker(const KT_Drawing& drawing, const WalkOptions& options, Visit& visit) : options_(options), visit_(visit) {
-    for (const KT_Object* o = drawing.blocks.first; o; o = o->next) {
-      const auto& block = static_cast<const KT_Block&>(*o);
-      blocks_.try_emplace(std::string_view(block.name ? block.name : ""), &block);
-    }
-  }
-
-  bool walk(const KT_Entity_List& list, const Placement& placement) {
-    for (const KT_Drawable* d = list.first; d; d = d->next) {
-      if (options_.shown && !options_.shown(*d)) continue;
-      if (++visits_ > kMaxVisits) return false;
-      visit_(*d, placement);
-      if (d->kind == KT_Drawable_Kind::insert && !enter(static_cast<const KT_Insert_Entity&>(*d), placement))
-        return false;
-    }
-    return true;
-  }
-
- private:
-  bool enter(const KT_Insert_Entity& insert, const Placement& placement) {
-    const auto found = blocks_.find(insert.block_name ? insert.block_name : "");
-    if (found == blocks_.end() || open_.size() >= kMaxInsertDepth) return true;
-    const KT_Block* block = found->second;
-    for (const KT_Block* b : open_)
-      if (b == block) return true;
-    open_.push_back(block);
-    const bool ok = walk(block->entities, placement.then_inner(Placement::of_insert(insert, block->base)));
-    open_.pop_back();
-    return ok;
-  }
-
-  const WalkOptions& options_;
-  Visit& visit_;
-  std::unordered_map<std::string_view, const KT_Block*> blocks_;
-  std::vector<const KT_Block*> open_;
-  long visits_ = 0;
-};
 
 constexpr double kTurn = 2 * std::numbers::pi;
 
@@ -111,7 +45,7 @@ namespace {
 
 // Where a placed arc is added, in order: its ends, then the angles in
 // (start, start + sweep] where x or y is extreme. At most six.
-int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
+inline int arc_angles(double start, double end, const ArcExtremes& extremes, double* out) {
   double sweep = remainder_of_turns(end - start);
   if (sweep <= 0) sweep += kTurn;
   int n = 0;
@@ -167,44 +101,31 @@ struct CircleTurns {
 // What a drawable covers once placed, point by point into the sink (add a
 // point under a placement; circle and arc).
 template <class Sink>
-void add_drawable(Sink& sink, const KT_Drawable& d, const Placement& p) {
-  switch (d.kind) {
-    case KT_Drawable_Kind::point: sink.add(static_cast<const KT_Point_Entity&>(d).at, p); break;
-    case KT_Drawable_Kind::line: {
-      auto& e = static_cast<const KT_Line_Entity&>(d);
-      sink.add(e.start, p);
-      sink.add(e.end, p);
-      break;
-    }
-    case KT_Drawable_Kind::solid: {
-      auto& e = static_cast<const KT_Solid_Entity&>(d);
-      for (int i = 0; i < e.count && i < 4; ++i) sink.add(e.corners[i], p);
-      break;
-    }
-    case KT_Drawable_Kind::circle: {
-      auto& e = static_cast<const KT_Circle_Entity&>(d);
-      sink.circle(e.centre, e.radius, p);
-      break;
-    }
-    case KT_Drawable_Kind::arc: {
-      auto& e = static_cast<const KT_Arc_Entity&>(d);
-      sink.arc(e.centre, e.radius, e.start_angle, e.end_angle, p);
-      break;
-    }
-    case KT_Drawable_Kind::text: sink.add(static_cast<const KT_Text_Entity&>(d).at, p); break;
-    case KT_Drawable_Kind::insert: break;  // its block's drawables are visited
-    case KT_Drawable_Kind::dimension: {
-      const DimensionLines l = dimension_lines(static_cast<const KT_Dimension_Entity&>(d));
-      for (const Ge_Pt& q : {l.a, l.b, l.a_on_line, l.b_on_line}) sink.add(q, p);
-      break;
-    }
-    case KT_Drawable_Kind::polyline:
-    case KT_Drawable_Kind::point_set: {
-      auto& e = static_cast<const KT_Vertex_Entity&>(d);
-      sink.add_all(e.vertices, e.count, p);
-      break;
-    }
+struct CoveredPoints {
+  Sink& sink;
+  const Placement& p;
+  void operator()(const KT_Point_Entity& e) const { sink.add(e.at, p); }
+  void operator()(const KT_Line_Entity& e) const {
+    sink.add(e.start, p);
+    sink.add(e.end, p);
   }
+  void operator()(const KT_Solid_Entity& e) const {
+    for (int i = 0; i < e.count && i < 4; ++i) sink.add(e.corners[i], p);
+  }
+  void operator()(const KT_Circle_Entity& e) const { sink.circle(e.centre, e.radius, p); }
+  void operator()(const KT_Arc_Entity& e) const { sink.arc(e.centre, e.radius, e.start_angle, e.end_angle, p); }
+  void operator()(const KT_Text_Entity& e) const { sink.add(e.at, p); }
+  void operator()(const KT_Insert_Entity&) const {}  // its block's drawables are visited
+  void operator()(const KT_Dimension_Entity& e) const {
+    const DimensionLines l = dimension_lines(e);
+    for (const Ge_Pt& q : {l.a, l.b, l.a_on_line, l.b_on_line}) sink.add(q, p);
+  }
+  void operator()(const KT_Vertex_Entity& e) const { sink.add_all(e.vertices, e.count, p); }
+};
+
+template <class Sink>
+void add_drawable(Sink& sink, const KT_Drawable& d, const Placement& p) {
+  visit(d, CoveredPoints<Sink>{sink, p});
 }
 
 // Extents::add, point by point, everything worked out afresh.
@@ -546,8 +467,7 @@ struct PreparedBlock {
 class ExtentsWalk {
  public:
   ExtentsWalk(const KT_Drawing& drawing, const WalkOptions& options) : options_(options) {
-    for (const KT_Object* o = drawing.blocks.first; o; o = o->next) {
-      const auto& block = static_cast<const KT_Block&>(*o);
+    for (const KT_Block& block : blocks_of(drawing)) {
       if (blocks_by_name_.try_emplace(std::string_view(block.name ? block.name : ""), long(prepared_.size())).second)
         prepared_.emplace_back().block = &block;
     }
@@ -557,16 +477,16 @@ class ExtentsWalk {
   bool walk_model_space(const KT_Entity_List& list) {
     const Placement identity;
     ModelSpaceSink sink(box_);
-    for (const KT_Drawable* d = list.first; d; d = d->next) {
-      if (!shown(*d)) continue;
+    for (const KT_Drawable& d : drawables_of(list)) {
+      if (!shown(d)) continue;
       if (++visits_ > kMaxVisits) return false;
-      add_drawable(sink, *d, identity);
-      if (d->kind != KT_Drawable_Kind::insert) continue;
-      const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
-      const long block = block_named(insert.block_name);
+      add_drawable(sink, d, identity);
+      const KT_Insert_Entity* insert = as_insert(d);
+      if (!insert) continue;
+      const long block = block_named(insert->block_name);
       if (block < 0) continue;
       // Through the identity as the plain walk goes: it turns -0 into +0 here and there.
-      const Placement p = identity.then_inner(Placement::of_insert(insert, prepared_[std::size_t(block)].block->base));
+      const Placement p = identity.then_inner(Placement::of_insert(*insert, prepared_[std::size_t(block)].block->base));
       if (!walk_insert(block, p)) return false;
     }
     return true;
@@ -672,19 +592,18 @@ class ExtentsWalk {
     StretchBuilder stretch;
     PointGatherer<StretchBuilder> gather{stretch, extremes};
     long drawables = 0, run_first = 0;
-    for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
-      if (!shown(*d)) continue;
-      if (d->kind == KT_Drawable_Kind::insert) {
-        const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
+    for (const KT_Drawable& d : drawables_of(b.block->entities)) {
+      if (!shown(d)) continue;
+      if (const KT_Insert_Entity* insert = as_insert(d)) {
         PreparedBlock::Insert& in = b.inserts.emplace_back();
-        in.block = block_named(insert.block_name);
-        if (in.block >= 0) in.placement = Placement::of_insert(insert, prepared_[std::size_t(in.block)].block->base);
+        in.block = block_named(insert->block_name);
+        if (in.block >= 0) in.placement = Placement::of_insert(*insert, prepared_[std::size_t(in.block)].block->base);
         b.runs.push_back({run_first, drawables, 0, 0, stretch.take()});
         run_first = drawables;
         continue;
       }
-      b.turns = b.turns || d->kind == KT_Drawable_Kind::arc || d->kind == KT_Drawable_Kind::circle;
-      add_drawable(gather, *d, p);
+      b.turns = b.turns || d.kind == KT_Drawable_Kind::arc || d.kind == KT_Drawable_Kind::circle;
+      add_drawable(gather, d, p);
       ++drawables;
     }
     b.runs.push_back({run_first, drawables, 0, 0, stretch.take()});
@@ -717,14 +636,14 @@ class ExtentsWalk {
     PointList list{b.points};
     PointGatherer<PointList> gather{list, extremes};
     std::size_t run = 0;
-    for (const KT_Drawable* d = b.block->entities.first; d; d = d->next) {
-      if (!shown(*d)) continue;
-      if (d->kind == KT_Drawable_Kind::insert) {
+    for (const KT_Drawable& d : drawables_of(b.block->entities)) {
+      if (!shown(d)) continue;
+      if (as_insert(d)) {
         b.runs[run].end_point = b.runs[run + 1].first_point = long(b.points.size());
         ++run;
         continue;
       }
-      add_drawable(gather, *d, p);
+      add_drawable(gather, d, p);
       b.point_ends.push_back(long(b.points.size()));
     }
     b.runs[run].end_point = long(b.points.size());
@@ -740,25 +659,6 @@ class ExtentsWalk {
 };
 }  // namespace
 
-DimensionLines dimension_lines(const KT_Dimension_Entity& e) {
-  const Ge_Pt& a = e.points[1];
-  const Ge_Pt& b = e.points[2];
-  const Ge_Pt& through = e.points[0];
-  const double dx = b.x - a.x, dy = b.y - a.y;
-  const double length2 = dx * dx + dy * dy;
-  if (!(length2 > 0) || !std::isfinite(length2)) return {a, b, a, b};
-  // The offset of the line through `through` along the normal of a-b.
-  const double k = ((through.x - a.x) * -dy + (through.y - a.y) * dx) / length2;
-  const double ox = -dy * k, oy = dx * k;
-  return {a, b, {a.x + ox, a.y + oy, a.z}, {b.x + ox, b.y + oy, b.z}};
-}
-
-bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
-                      const std::function<void(const KT_Drawable&, const Placement&)>& visit) {
-  Walker walker(drawing, options, visit);
-  return walker.walk(drawing.model_space, Placement{});
-}
-
 void Extents::add(const KT_Drawable& d, const Placement& p) {
   PlainSink sink{*this};
   add_drawable(sink, d, p);
@@ -773,4 +673,4 @@ Extents model_space_extents(const KT_Drawing& drawing, const WalkOptions& option
   return e;
 }
 
-}  // namespace trv
+}  // namespace kttrv::view

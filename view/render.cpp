@@ -1,23 +1,22 @@
-#include "tools/trv/render.h"
-
-#include "host/kt_drawing_store.h"
+#include "view/render.h"
 
 #include <cairo-pdf.h>
 #include <cairo-svg.h>
 #include <cairo.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 #include <numbers>
 #include <vector>
 
-#include "tools/trv/cli_support.h"
-#include "tools/trv/drawing_walk.h"
+#include "view/drawables.h"
+#include "view/extents.h"
+#include "view/layer_index.h"
+#include "view/utf8.h"
 
-namespace trv {
+namespace kttrv::view {
 
 namespace {
 
@@ -83,64 +82,52 @@ class Painter {
   void draw(const KT_Drawable& d, const Placement& p) {
     const Rgb c = drawable_rgb(d.color, options_.background);
     cairo_set_source_rgb(cr_, c.r, c.g, c.b);
-    switch (d.kind) {
-      case KT_Drawable_Kind::point: return mark(p.apply(static_cast<const KT_Point_Entity&>(d).at));
-      case KT_Drawable_Kind::line: {
-        auto& e = static_cast<const KT_Line_Entity&>(d);
-        return stroke({p.apply(e.start), p.apply(e.end)}, false);
-      }
-      case KT_Drawable_Kind::solid: {
-        auto& e = static_cast<const KT_Solid_Entity&>(d);
-        std::vector<Ge_Pt> corners;
-        for (int i = 0; i < e.count && i < 4; ++i) corners.push_back(p.apply(e.corners[i]));
-        return fill(corners);
-      }
-      case KT_Drawable_Kind::circle: {
-        auto& e = static_cast<const KT_Circle_Entity&>(d);
-        return arc(e.centre, e.radius, 0, 2 * std::numbers::pi, p);
-      }
-      case KT_Drawable_Kind::arc: {
-        auto& e = static_cast<const KT_Arc_Entity&>(d);
-        double sweep = std::fmod(e.end_angle - e.start_angle, 2 * std::numbers::pi);
-        if (sweep <= 0) sweep += 2 * std::numbers::pi;
-        return arc(e.centre, e.radius, e.start_angle, sweep, p);
-      }
-      case KT_Drawable_Kind::text: {
-        auto& e = static_cast<const KT_Text_Entity&>(d);
-        return text(e.text, e.at, e.height, e.rotation, e.width_factor, p, false);
-      }
-      case KT_Drawable_Kind::insert: return;  // its block's drawables follow
-      case KT_Drawable_Kind::dimension: {
-        // Extension lines, the dimension line, and the first string (or
-        // the measured length) above its middle.
-        auto& e = static_cast<const KT_Dimension_Entity&>(d);
-        const DimensionLines l = dimension_lines(e);
-        stroke({p.apply(l.a), p.apply(l.a_on_line)}, false);
-        stroke({p.apply(l.b), p.apply(l.b_on_line)}, false);
-        stroke({p.apply(l.a_on_line), p.apply(l.b_on_line)}, false);
-        const double dx = l.b.x - l.a.x, dy = l.b.y - l.a.y;
-        const double length = std::hypot(dx, dy);
-        if (!(length > 0)) return;
-        char measured[32];
-        std::snprintf(measured, sizeof measured, "%.2f", length);
-        const char* label = e.strings[0] && *e.strings[0] ? e.strings[0] : measured;
-        const double h = 0.018 * view_.width_px / view_.scale;  // one size for every dimension
-        const double angle = std::atan2(dy, dx);
-        const Ge_Pt mid{(l.a_on_line.x + l.b_on_line.x) / 2 - std::sin(angle) * h * 0.3,
-                        (l.a_on_line.y + l.b_on_line.y) / 2 + std::cos(angle) * h * 0.3, 0};
-        return text(label, mid, h, angle, 1.0, p, /*centred=*/true);
-      }
-      case KT_Drawable_Kind::polyline:
-      case KT_Drawable_Kind::point_set: {
-        auto& e = static_cast<const KT_Vertex_Entity&>(d);
-        std::vector<Ge_Pt> v;
-        for (long i = 0; i < e.count; ++i) v.push_back(p.apply(e.vertices[i]));
-        return stroke(v, e.closed);
-      }
-    }
+    visit(d, [this, &p](const auto& e) { paint(e, p); });
   }
 
  private:
+  void paint(const KT_Point_Entity& e, const Placement& p) { mark(p.apply(e.at)); }
+  void paint(const KT_Line_Entity& e, const Placement& p) { stroke({p.apply(e.start), p.apply(e.end)}, false); }
+  void paint(const KT_Solid_Entity& e, const Placement& p) {
+    std::vector<Ge_Pt> corners;
+    for (int i = 0; i < e.count && i < 4; ++i) corners.push_back(p.apply(e.corners[i]));
+    fill(corners);
+  }
+  void paint(const KT_Circle_Entity& e, const Placement& p) { arc(e.centre, e.radius, 0, 2 * std::numbers::pi, p); }
+  void paint(const KT_Arc_Entity& e, const Placement& p) {
+    double sweep = std::fmod(e.end_angle - e.start_angle, 2 * std::numbers::pi);
+    if (sweep <= 0) sweep += 2 * std::numbers::pi;
+    arc(e.centre, e.radius, e.start_angle, sweep, p);
+  }
+  void paint(const KT_Text_Entity& e, const Placement& p) {
+    text(e.text, e.at, e.height, e.rotation, e.width_factor, p, false);
+  }
+  void paint(const KT_Insert_Entity&, const Placement&) {}  // its block's drawables follow
+  // Extension lines, the dimension line, and the first string (or the
+  // measured length) above its middle.
+  void paint(const KT_Dimension_Entity& e, const Placement& p) {
+    const DimensionLines l = dimension_lines(e);
+    stroke({p.apply(l.a), p.apply(l.a_on_line)}, false);
+    stroke({p.apply(l.b), p.apply(l.b_on_line)}, false);
+    stroke({p.apply(l.a_on_line), p.apply(l.b_on_line)}, false);
+    const double dx = l.b.x - l.a.x, dy = l.b.y - l.a.y;
+    const double length = std::hypot(dx, dy);
+    if (!(length > 0)) return;
+    char measured[32];
+    std::snprintf(measured, sizeof measured, "%.2f", length);
+    const char* label = e.strings[0] && *e.strings[0] ? e.strings[0] : measured;
+    const double h = 0.018 * view_.width_px / view_.scale;  // one size for every dimension
+    const double angle = std::atan2(dy, dx);
+    const Ge_Pt mid{(l.a_on_line.x + l.b_on_line.x) / 2 - std::sin(angle) * h * 0.3,
+                    (l.a_on_line.y + l.b_on_line.y) / 2 + std::cos(angle) * h * 0.3, 0};
+    text(label, mid, h, angle, 1.0, p, /*centred=*/true);
+  }
+  void paint(const KT_Vertex_Entity& e, const Placement& p) {
+    std::vector<Ge_Pt> v;
+    for (long i = 0; i < e.count; ++i) v.push_back(p.apply(e.vertices[i]));
+    stroke(v, e.closed);
+  }
+
   // Device coordinates, or false when they are not finite or far outside.
   bool device(const Ge_Pt& w, double& x, double& y) const {
     x = view_.px(w.x);
@@ -253,13 +240,13 @@ struct ContextCloser {
 
 bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format,
                     const std::string& out_path, std::string& error, bool* cut) {
+  const LayerIndex layers(drawing);
   WalkOptions walk;
   walk.shown = [&](const KT_Drawable& d) {
-    if (d.layer < 0 || static_cast<std::size_t>(d.layer) >= drawing.store().layer_index.size())
-      return options.layers.empty();
-    const KT_Layer& layer = *drawing.store().layer_index[static_cast<std::size_t>(d.layer)];
-    if (!options.layers.empty()) return options.layers.count(bytes_to_utf8(layer.name)) != 0;
-    return layer.on;
+    const KT_Layer* layer = layers.find(d.layer);
+    if (!layer) return options.layers.empty();
+    if (!options.layers.empty()) return options.layers.count(bytes_to_utf8(layer->name)) != 0;
+    return layer->on;
   };
   const View view = View::fit(model_space_extents(drawing, walk), options.width);
 
@@ -299,4 +286,4 @@ bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, Pic
   return true;
 }
 
-}  // namespace trv
+}  // namespace kttrv::view

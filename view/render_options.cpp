@@ -1,12 +1,11 @@
-// The picture options of trv render, which every build understands (also
-// one without cairo, which then refuses to draw).
+#include "view/render_options.h"
+
 #include <algorithm>
 #include <cctype>
 
 #include "format/names.h"
-#include "tools/trv/render.h"
 
-namespace trv {
+namespace kttrv::view {
 
 std::optional<PictureFormat> picture_format(const std::string& path) {
   const auto dot = path.rfind('.');
@@ -30,4 +29,4 @@ bool parse_background(const std::string& text, std::optional<uint32_t>& out) {
   return true;
 }
 
-}  // namespace trv
+}  // namespace kttrv::view

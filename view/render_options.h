@@ -1,4 +1,5 @@
-// Drawing a loaded model space to SVG, PNG or PDF through cairo.
+// What a picture of the model space is asked to be; every build knows these,
+// also one without cairo (render.h), which then draws nothing.
 #pragma once
 
 #include <cstdint>
@@ -6,9 +7,7 @@
 #include <set>
 #include <string>
 
-#include "kernel/zirida.h"
-
-namespace trv {
+namespace kttrv::view {
 
 enum class PictureFormat { svg, png, pdf };
 
@@ -24,10 +23,4 @@ struct RenderOptions {
 // "#RRGGBB", "white", "black" or "none" (transparent); false when unknown.
 bool parse_background(const std::string& text, std::optional<uint32_t>& out);
 
-// Writes the picture; on failure false with the reason in error. cut, when
-// given, tells whether the walk stopped at its limit (kMaxVisits): the
-// picture then lacks what comes after.
-bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format,
-                    const std::string& out_path, std::string& error, bool* cut = nullptr);
-
-}  // namespace trv
+}  // namespace kttrv::view

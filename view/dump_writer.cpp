@@ -1,0 +1,180 @@
+#include "view/dump_writer.h"
+
+#include <string>
+#include <vector>
+
+#include "view/drawables.h"
+#include "view/kind_names.h"
+#include "view/ranges.h"
+
+namespace kttrv::view {
+
+namespace {
+
+void point(JsonOut& out, const Ge_Pt& p) {
+  const double xyz[3] = {p.x, p.y, p.z};
+  out.reals(xyz, 3);
+}
+
+void reals(JsonOut& out, const double* values, int n) { out.reals(values, n); }
+
+template <class T>
+void integers(JsonOut& out, const T* values, int n) {
+  out.begin_array();
+  for (int i = 0; i < n; ++i) out.integer(values[i]);
+  out.end_array();
+}
+
+void points(JsonOut& out, const Ge_Pt* values, long n) {
+  out.begin_array();
+  for (long i = 0; i < n; ++i) point(out, values[i]);
+  out.end_array();
+}
+
+// The members that follow a drawable's common ones, its kind first.
+struct DrawableValues {
+  JsonOut& out;
+  // A constant for each type: its name is copied as one.
+  void kind(KT_Drawable_Kind k) const { out.key("kind").word(kind_name(k)); }
+
+  void operator()(const KT_Point_Entity& e) const {
+    kind(KT_Drawable_Kind::point);
+    point(out.key("at"), e.at);
+  }
+  void operator()(const KT_Line_Entity& e) const {
+    kind(KT_Drawable_Kind::line);
+    point(out.key("start"), e.start);
+    point(out.key("end"), e.end);
+  }
+  void operator()(const KT_Solid_Entity& e) const {
+    kind(KT_Drawable_Kind::solid);
+    points(out.key("corners"), e.corners, 4);
+    out.key("count").integer(e.count);
+  }
+  void operator()(const KT_Circle_Entity& e) const {
+    kind(KT_Drawable_Kind::circle);
+    point(out.key("centre"), e.centre);
+    out.key("radius").real(e.radius);
+  }
+  void operator()(const KT_Arc_Entity& e) const {
+    kind(KT_Drawable_Kind::arc);
+    point(out.key("centre"), e.centre);
+    out.key("radius").real(e.radius);
+    out.key("start_angle").real(e.start_angle);
+    out.key("end_angle").real(e.end_angle);
+  }
+  void operator()(const KT_Text_Entity& e) const {
+    kind(KT_Drawable_Kind::text);
+    out.key("text").text(e.text);
+    out.key("style").text(e.style);
+    point(out.key("at"), e.at);
+    out.key("height").real(e.height);
+    out.key("width_factor").real(e.width_factor);
+    out.key("rotation").real(e.rotation);
+  }
+  void operator()(const KT_Insert_Entity& e) const {
+    kind(KT_Drawable_Kind::insert);
+    point(out.key("at"), e.at);
+    reals(out.key("scale"), e.scale, 3);
+    out.key("rotation").real(e.rotation);
+    out.key("block_name").text(e.block_name);
+  }
+  void operator()(const KT_Dimension_Entity& e) const {
+    kind(KT_Drawable_Kind::dimension);
+    out.key("strings").begin_array().text(e.strings[0]).text(e.strings[1]).text(e.strings[2]).end_array();
+    points(out.key("points"), e.points, 7);
+    reals(out.key("reals"), e.reals, 6);
+    out.key("value").integer(e.value);
+  }
+  void operator()(const KT_Vertex_Entity& e) const {
+    if (e.kind == KT_Drawable_Kind::polyline) kind(KT_Drawable_Kind::polyline);
+    else kind(KT_Drawable_Kind::point_set);
+    out.key("closed").boolean(e.closed);
+    points(out.key("vertices"), e.vertices, e.count);
+  }
+};
+
+// The "layer_name" member of each layer number that names a layer with a
+// name (empty where there is none), written once for the whole dump.
+std::vector<std::string> layer_name_members(const KT_Drawing& drawing) {
+  std::vector<std::string> members;
+  for (const KT_Layer& layer : layers_of(drawing)) {
+    std::string& member = members.emplace_back();
+    if (layer.name) JsonOut(member).key("layer_name").text(layer.name);
+  }
+  return members;
+}
+
+void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, const KT_Entity_List& list) {
+  out.begin_array();
+  for (const KT_Drawable& d : drawables_of(list)) {
+    out.line_break().begin_object();
+    out.key("id").integer(d.id);
+    out.key("color").integer(d.color);
+    out.key("third").integer(d.third);
+    out.key("layer").integer(d.layer);
+    if (d.layer >= 0 && static_cast<std::size_t>(d.layer) < layer_names.size())
+      if (const std::string& name = layer_names[static_cast<std::size_t>(d.layer)]; !name.empty()) out.member(name);
+    visit(d, DrawableValues{out});
+    out.end_object();
+  }
+  out.end_array();
+}
+
+// One collection under its key: each object on a line, its id first.
+template <class T, class F>
+void collection(JsonOut& out, const char* name, CollectionRange<T> objects, F members) {
+  out.line_break().key(name).begin_array();
+  for (const T& o : objects) {
+    out.line_break().begin_object().key("id").integer(o.id);
+    members(o);
+    out.end_object();
+  }
+  out.end_array();
+}
+
+}  // namespace
+
+void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
+  const std::vector<std::string> layer_names = layer_name_members(d);
+  out.begin_object();
+  out.key("version").utf8(header.version);
+  if (header.generation < 0) out.key("generation").null();
+  else out.key("generation").integer(header.generation);
+  collection(out, "layers", layers_of(d), [&out](const KT_Layer& l) {
+    out.key("name").text(l.name);
+    out.key("color").integer(l.color);
+    out.key("line_type").integer(l.line_type);
+    out.key("on").boolean(l.on);
+    out.key("flag2").boolean(l.flag2);
+    out.key("flag3").boolean(l.flag3);
+  });
+  collection(out, "text_styles", text_styles_of(d), [&out](const KT_Text_Style& s) {
+    out.key("name").text(s.name);
+    out.key("font_file").text(s.font_file);
+    out.key("big_font_file").text(s.big_font_file);
+    reals(out.key("reals"), s.reals, 4);
+    out.key("flags").integer(s.flags);
+    out.key("last").integer(s.last);
+    out.key("mark").integer(s.mark);
+  });
+  collection(out, "dim_styles", dim_styles_of(d), [&out](const KT_Dim_Style& s) {
+    out.key("name").text(s.name);
+    out.key("second_name").text(s.second_name);
+    integers(out.key("longs"), s.longs, KT_Dim_Style::kLongs);
+    integers(out.key("shorts"), s.shorts, KT_Dim_Style::kShorts);
+    reals(out.key("reals"), s.reals, KT_Dim_Style::kReals);
+  });
+  collection(out, "line_types", line_types_of(d), [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
+  collection(out, "blocks", blocks_of(d), [&out, &layer_names](const KT_Block& b) {
+    out.key("name").text(b.name);
+    out.key("description").text(b.description);
+    point(out.key("base"), b.base);
+    reals(out.key("bounds"), b.bounds, 4);
+    entity_list(out.key("entities"), layer_names, b.entities);
+  });
+  entity_list(out.line_break().key("model_space"), layer_names, d.model_space);
+  out.newline().end_object().newline();
+}
+
+}  // namespace kttrv::view

@@ -1,0 +1,62 @@
+#include "view/walk.h"
+
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "view/drawables.h"
+#include "view/ranges.h"
+
+namespace kttrv::view {
+
+namespace {
+
+class Walker {
+ public:
+  using Visit = std::function<void(const KT_Drawable&, const Placement&)>;
+
+  Walker(const KT_Drawing& drawing, const WalkOptions& options, const Visit& visit)
+      : options_(options), visit_(visit) {
+    for (const KT_Block& block : blocks_of(drawing))
+      blocks_.try_emplace(std::string_view(block.name ? block.name : ""), &block);
+  }
+
+  bool walk(const KT_Entity_List& list, const Placement& placement) {
+    for (const KT_Drawable& d : drawables_of(list)) {
+      if (options_.shown && !options_.shown(d)) continue;
+      if (++visits_ > kMaxVisits) return false;
+      visit_(d, placement);
+      if (const KT_Insert_Entity* insert = as_insert(d); insert && !enter(*insert, placement)) return false;
+    }
+    return true;
+  }
+
+ private:
+  bool enter(const KT_Insert_Entity& insert, const Placement& placement) {
+    const auto found = blocks_.find(insert.block_name ? insert.block_name : "");
+    if (found == blocks_.end() || open_.size() >= kMaxInsertDepth) return true;
+    const KT_Block* block = found->second;
+    for (const KT_Block* b : open_)
+      if (b == block) return true;
+    open_.push_back(block);
+    const bool ok = walk(block->entities, placement.then_inner(Placement::of_insert(insert, block->base)));
+    open_.pop_back();
+    return ok;
+  }
+
+  const WalkOptions& options_;
+  const Visit& visit_;
+  std::unordered_map<std::string_view, const KT_Block*> blocks_;
+  std::vector<const KT_Block*> open_;
+  long visits_ = 0;
+};
+
+}  // namespace
+
+bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
+                      const std::function<void(const KT_Drawable&, const Placement&)>& visit) {
+  Walker walker(drawing, options, visit);
+  return walker.walk(drawing.model_space, Placement{});
+}
+
+}  // namespace kttrv::view
