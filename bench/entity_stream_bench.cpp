@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "kttrv/kttrv.h"
 #include "bench/synthetic_drawing.h"
 #include "entities/entity_stream.h"
 #include "host/zirida_host.h"
