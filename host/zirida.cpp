@@ -407,3 +407,5 @@ KT_Text_Style* kt_append_text_style(KT_Drawing& d) {
 KT_Block* kt_append_block(KT_Drawing& d) {
   return append_default<KT_Block>(d, d.blocks, "append_block");
 }
+
+std::size_t zirida_reserved_bytes(const KT_Drawing& drawing) { return drawing.store().arena.reserved(); }

@@ -2,6 +2,7 @@
 // kernel beyond the plug-in's operations: tracing and refusals.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 #include "kernel/zirida.h"
@@ -29,3 +30,6 @@ void afx_set_message_sink(AfxMessageSink sink, void* context);
 // colour table, -1 (by layer) through the layer of that number (0-based, in
 // the drawing's layer order), anything else colour 7.
 long zirida_color_value(const KT_Drawing& drawing, short color, short layer);
+
+// The bytes the drawing's storage holds from the system (its arena).
+std::size_t zirida_reserved_bytes(const KT_Drawing& drawing);

@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "host/kt_drawing_store.h"
+#include "host/zirida_host.h"
 #include "load/load_document.h"
 
 namespace {
@@ -59,7 +59,7 @@ bool load_once(double* kept) {
   g_current_drawing = drawing;
   CString path(g_drawing.c_str());
   const bool ok = LoadTORVDocument(-1, path, target);
-  if (kept) *kept = static_cast<double>(drawing->store().arena.reserved());
+  if (kept) *kept = static_cast<double>(zirida_reserved_bytes(*drawing));
   g_current_drawing = nullptr;
   delete drawing;
   return ok;
