@@ -1,21 +1,59 @@
 # Installing the plug-in for other hosts: versioned libraries, the public
 # headers, a CMake package (find_package(KtTrv) -> KtTrv::KtTrv, KtTrv::ZiRida)
 # and a pkg-config file. Everything is relative to the prefix, which may move.
+# What goes in is the list at the end: one line per library, one line per
+# folder of headers.
 include(CMakePackageConfigHelpers)
 
 set(KTTRV_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/KtTrv)
+# The installed headers under their installed names in the build tree too,
+# one forwarding header each, so that a project that adds this one as a
+# subdirectory includes <kttrv/...> as an installed package's user does.
+set(KTTRV_BUILD_INCLUDE_DIR ${PROJECT_BINARY_DIR}/include)
+set(KTTRV_PACKAGE_LIBRARIES "")
 
-install(TARGETS KtTrv ZiRida EXPORT KtTrvTargets
-  RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
-  LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
-  ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-target_include_directories(KtTrv INTERFACE
-  $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+# kttrv_package_library(TARGET): installs the library TARGET (shared or
+# static) and exports it as KtTrv::TARGET, a name the build tree gives it
+# too; its users get the installed headers, and kttrv.pc links it. Name a
+# library before the libraries it links. Whatever it links must be in the
+# package as well, or be an imported target its users find themselves.
+function(kttrv_package_library target)
+  add_library(KtTrv::${target} ALIAS ${target})
+  target_include_directories(${target} INTERFACE
+    $<BUILD_INTERFACE:${KTTRV_BUILD_INCLUDE_DIR}>
+    $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
+  install(TARGETS ${target} EXPORT KtTrvTargets
+    RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
+    LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR} NAMELINK_COMPONENT Development
+    ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
+  get_target_property(name ${target} OUTPUT_NAME)
+  if(NOT name)
+    set(name ${target})
+  endif()
+  set(KTTRV_PACKAGE_LIBRARIES ${KTTRV_PACKAGE_LIBRARIES} ${name} PARENT_SCOPE)
+endfunction()
 
-# The public headers: the entry points, the kernel interface and the
-# framework shims it uses. <kttrv/kttrv.h> finds the other two beside it.
-install(FILES include/kttrv/kttrv.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kttrv)
-install(FILES kernel/zirida.h kernel/afx.h kernel/kt_drawables.h DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/kttrv/kernel)
+# kttrv_package_headers(FOLDER FILE...): installs each FILE (a path from the
+# source root) as include/FOLDER/<its name>, which users include as
+# <FOLDER/name>; the build tree offers it under that name too.
+function(kttrv_package_headers folder)
+  install(FILES ${ARGN} DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/${folder})
+  foreach(header ${ARGN})
+    get_filename_component(name ${header} NAME)
+    get_filename_component(path ${header} ABSOLUTE BASE_DIR ${PROJECT_SOURCE_DIR})
+    file(CONFIGURE OUTPUT ${KTTRV_BUILD_INCLUDE_DIR}/${folder}/${name} @ONLY
+      CONTENT "// The build tree's <${folder}/${name}>: the installed header is this one.\n#include \"${path}\"\n")
+  endforeach()
+endfunction()
+
+# The package.
+kttrv_package_library(KtTrv)
+kttrv_package_library(ZiRida)
+# The entry points, the kernel interface and the framework shims it uses.
+# Installed, the kernel headers sit in kttrv/kernel/ beside <kttrv/kttrv.h>,
+# which finds them there, and include each other by their bare names.
+kttrv_package_headers(kttrv include/kttrv/kttrv.h)
+kttrv_package_headers(kttrv/kernel kernel/zirida.h kernel/afx.h kernel/kt_drawables.h)
 
 install(EXPORT KtTrvTargets NAMESPACE KtTrv:: DESTINATION ${KTTRV_CMAKE_DIR})
 configure_package_config_file(cmake/KtTrvConfig.cmake.in
@@ -27,5 +65,7 @@ install(FILES ${CMAKE_CURRENT_BINARY_DIR}/KtTrvConfig.cmake
 
 file(RELATIVE_PATH KTTRV_PC_PREFIX_FROM_PCDIR
   ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+list(TRANSFORM KTTRV_PACKAGE_LIBRARIES PREPEND "-l" OUTPUT_VARIABLE KTTRV_PC_LIBS)
+list(JOIN KTTRV_PC_LIBS " " KTTRV_PC_LIBS)
 configure_file(cmake/kttrv.pc.in ${CMAKE_CURRENT_BINARY_DIR}/kttrv.pc @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/kttrv.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)

@@ -1,7 +1,8 @@
 // The stand-in kernel's drawables: each keeps every value it was created with.
 #pragma once
 
-#include "kernel/zirida.h"
+// Beside it both here and installed (include/kttrv/kernel/).
+#include "zirida.h"
 
 struct KT_Point_Entity : KT_Drawable {
   Ge_Pt at;

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "format/angles.h"
+#include "format/dim_style_layout.h"
 
 namespace {
 
@@ -62,18 +63,18 @@ double stored_factor(double product, double scale, bool& exact) {
   // zeros, infinities and NaNs (a zero, infinite or NaN scale).
   const double guess = product / scale;
   if (std::isfinite(guess)) {
-    if (same_bits(guess * scale, product)) return guess;
+    if (same_bits(scaled_real(guess, scale), product)) return guess;
     double up = guess;
     double down = guess;
     for (int i = 0; i < kSteps; ++i) {
       up = std::nextafter(up, kInf);
       down = std::nextafter(down, -kInf);
-      if (same_bits(up * scale, product)) return up;
-      if (same_bits(down * scale, product)) return down;
+      if (same_bits(scaled_real(up, scale), product)) return up;
+      if (same_bits(scaled_real(down, scale), product)) return down;
     }
   }
   for (double v : {product, -product, 0.0, -0.0, 1.0, -1.0, kInf, -kInf}) {
-    if (same_bits(v * scale, product)) return v;
+    if (same_bits(scaled_real(v, scale), product)) return v;
   }
   exact = false;
   return std::isfinite(guess) ? guess : product;

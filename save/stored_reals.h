@@ -20,7 +20,8 @@ inline double oblique_degrees(double radians) {
   return stored_degrees(radians, exact);
 }
 
-// The value v to store so that v * scale gives back `product` bit for bit;
+// The value v to store so that the loaded scaled_real(v, scale)
+// (format/dim_style_layout.h) gives back `product` bit for bit;
 // exact says whether one was found (else v is the nearest tried).
 double stored_factor(double product, double scale, bool& exact);
 

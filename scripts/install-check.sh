@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The installed package as another project uses it: installs a build into a
 # temporary prefix, builds examples/host and the counting kernel against it
-# with find_package and with pkg-config, moves the prefix, then runs the
-# installed trv and the hosts from the new place.
+# with find_package and with pkg-config, compiles every installed header
+# alone and all together both ways, moves the prefix, then runs the
+# installed trv and the hosts from the new place. Last, a project that adds
+# the source tree as a subdirectory builds the same headers and the host.
 #   scripts/install-check.sh [BUILD_DIR]   (default build/debug)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,16 +15,26 @@ trap 'rm -rf "$tmp"' EXIT
 prefix=$tmp/first/prefix
 moved=$tmp/second/place
 sample=$src/examples/sample.trv
+# Runs a command silently; shows its output when it fails.
+quiet() { "$@" >"$tmp/output" 2>&1 || { cat "$tmp/output"; return 1; }; }
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 libdir=$(cd "$prefix" && dirname "$(find . -name libKtTrv.so | head -1)")
 readelf -d "$prefix/$libdir/libKtTrv.so" | grep -q 'SONAME.*libKtTrv\.so\.0' || { echo "libKtTrv: no versioned SONAME"; exit 1; }
 
+# Every header the package installs, as its users include it.
+headers=$tmp/headers.txt
+(cd "$prefix/include" && find . -type f -name '*.h' | sed 's|^\./||' | sort) > "$headers"
+grep -qx 'kttrv/kttrv.h' "$headers" || { echo "kttrv/kttrv.h is not installed"; exit 1; }
+
 echo "== find_package"
 for example in host counting_kernel; do
-  cmake -S examples/$example -B "$tmp/$example" -G Ninja -DCMAKE_PREFIX_PATH="$prefix" >/dev/null
-  cmake --build "$tmp/$example" >/dev/null
+  quiet cmake -S examples/$example -B "$tmp/$example" -G Ninja -DCMAKE_PREFIX_PATH="$prefix"
+  quiet cmake --build "$tmp/$example"
 done
+consumer=(-S tests/package -G Ninja -DKTTRV_HEADERS="$headers")
+quiet cmake "${consumer[@]}" -B "$tmp/consumer" -DCMAKE_PREFIX_PATH="$prefix"
+quiet cmake --build "$tmp/consumer"
 
 echo "== pkg-config"
 export PKG_CONFIG_PATH=$prefix/$libdir/pkgconfig
@@ -34,6 +46,13 @@ c++ -std=c++20 -shared -fPIC "${cflags[@]}" examples/counting_kernel/counting_ke
   -Wl,-soname,libZiRida.so.0 -o "$tmp/pc/libZiRida.so.0"
 c++ -std=c++20 "${cflags[@]}" examples/counting_kernel/count_host.cpp "$tmp/pc/libZiRida.so.0" \
   "$(pkg-config --variable=libdir kttrv)/libKtTrv.so" -Wl,-rpath,"$tmp/pc" -o "$tmp/pc/count_host"
+# The consumer's translation units: one per header, and all of them with main.
+objects=()
+for unit in "$tmp"/consumer/headers/*.cpp; do
+  c++ -std=c++17 -Wall -Wextra -Wpedantic -Werror "${cflags[@]}" -c "$unit" -o "$tmp/pc/$(basename "$unit" .cpp).o"
+  objects+=("$tmp/pc/$(basename "$unit" .cpp).o")
+done
+c++ "${objects[@]}" "${flags[@]}" -o "$tmp/pc/kttrv_headers"
 
 echo "== moved prefix"
 mkdir -p "$(dirname "$moved")"
@@ -52,4 +71,16 @@ done
 for kernel in "$tmp/counting_kernel" "$tmp/pc"; do
   LD_LIBRARY_PATH=$kernel:$moved/$libdir "$kernel/count_host" "$sample" "$tmp/counted.trv"
 done
+for program in "$tmp/consumer/kttrv_headers" "$tmp/pc/kttrv_headers"; do
+  LD_LIBRARY_PATH=$moved/$libdir "$program"
+done
+
+echo "== add_subdirectory"
+# The same consumer with this source tree as its subdirectory: the libraries
+# only (tests/package/CMakeLists.txt refuses more), under the same names.
+quiet cmake "${consumer[@]}" -B "$tmp/subdir" -DKTTRV_SOURCE_DIR="$src"
+quiet cmake --build "$tmp/subdir" -j2
+"$tmp/subdir/kttrv_headers"
+"$tmp/subdir/kttrv_host" "$sample" "$tmp/by_subdir.trv"
+cmp "$tmp/by_trv.trv" "$tmp/by_subdir.trv"
 echo "install check: passed"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds and runs every test twice: a normal build and an AddressSanitizer +
-# UndefinedBehaviorSanitizer build; runs the multi-threaded load test under
+# Builds and runs every test three times: a debug build, an optimised
+# release build (-O3, NDEBUG; the benchmarks are built too) and an
+# AddressSanitizer + UndefinedBehaviorSanitizer build; runs the multi-threaded load test under
 # ThreadSanitizer (clang); then runs every fuzz target for a short,
 # fixed time on its seeds (KTTRV_FUZZ_SECONDS each, default 30); then builds
 # the Windows DLLs and programs and runs their tests under Wine, comparing
@@ -8,7 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-for preset in debug asan-ubsan; do
+for preset in debug release asan-ubsan; do
   echo "== $preset"
   cmake --preset "$preset" >/dev/null
   cmake --build --preset "$preset"

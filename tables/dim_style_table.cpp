@@ -68,7 +68,7 @@ void fill_arrays(const tagFile* f, const DimStyleRecord& rec, int32_t record_at,
   const double scale = rec.get<double, 26>();
   for (const DimStyleReal& rf : kDimStyleReals) {
     const double v = rec.at<double>(rf.offset);
-    a.reals[rf.entry] = rf.scaled ? v * scale : v;
+    a.reals[rf.entry] = rf.scaled ? scaled_real(v, scale) : v;
   }
   a.reals[10] = scale;
 }

@@ -17,6 +17,7 @@
 #include "load/sysvar_list_cache.h"
 #include "tests/support/random_drawing.h"
 #include "tests/support/sample_drawing.h"
+#include "tests/support/temp_path.h"
 
 namespace {
 
@@ -51,7 +52,7 @@ class FileWindowLoad : public ::testing::Test {
   void SetUp() override {
     read_sysvar_list(sysvar_list_path());
     const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-    dir_ = fs::temp_directory_path() / (std::string("kttrv_window_") + info->name());
+    dir_ = test_temp_path(std::string("kttrv_window_") + info->name());
     fs::create_directories(dir_);
     path_ = (dir_ / "d.trv").string();
   }

@@ -19,6 +19,7 @@
 #include "save/written_sections.h"
 #include "tests/support/bytes.h"
 #include "tests/support/legacy_builder.h"
+#include "tests/support/temp_path.h"
 #include "tests/support/torv_builder.h"
 
 namespace {
@@ -250,7 +251,9 @@ const std::vector<Case>& cases() {
 
 class LossLedgerTest : public ::testing::Test {
  protected:
-  fs::path dir = fs::temp_directory_path() / ("kttrv-loss-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+  // One folder per test: ctest runs the tests of this fixture side by side.
+  fs::path dir = test_temp_path(std::string("kttrv-loss-") +
+                                ::testing::UnitTest::GetInstance()->current_test_info()->name());
   void SetUp() override { fs::create_directories(dir); }
   void TearDown() override { fs::remove_all(dir); }
 

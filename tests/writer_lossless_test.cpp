@@ -19,6 +19,7 @@
 #include <random>
 
 #include "bench/synthetic_drawing.h"
+#include "format/dim_style_layout.h"
 #include "load/load_document.h"
 #include "load/sysvar_list_cache.h"
 #include "save/save_document.h"
@@ -145,12 +146,24 @@ TEST(StoredReals, EveryScaledProductHasItsFactor) {
   for (int i = 0; i < 100000; ++i) {
     const double v = i % 7 == 0 ? odd[rng() % 9] : std::bit_cast<double>(rng());
     const double scale = i % 5 == 0 ? odd[rng() % 9] : std::bit_cast<double>(rng());
-    const double product = v * scale;
+    const double product = scaled_real(v, scale);
     bool exact = false;
     const double stored = stored_factor(product, scale, exact);
     ASSERT_TRUE(exact) << std::hexfloat << v << " * " << scale;
-    ASSERT_TRUE(same_bits(stored * scale, product));
+    ASSERT_TRUE(same_bits(scaled_real(stored, scale), product)) << std::hexfloat << v << " * " << scale;
   }
+}
+
+// Which NaN a scaled real keeps does not depend on how the compiler ordered
+// a multiplication: the value's, else the scale's, made quiet.
+TEST(StoredReals, AScaledNaNKeepsTheValuesPayloadFirst) {
+  const double quiet_value = std::bit_cast<double>(0x7FF8000000000123ull);
+  const double signalling_scale = std::bit_cast<double>(0xFFF0000000000456ull);
+  EXPECT_EQ(std::bit_cast<uint64_t>(scaled_real(quiet_value, signalling_scale)), 0x7FF8000000000123ull);
+  EXPECT_EQ(std::bit_cast<uint64_t>(scaled_real(2.0, signalling_scale)), 0xFFF8000000000456ull);
+  EXPECT_EQ(std::bit_cast<uint64_t>(scaled_real(std::bit_cast<double>(0x7FF0000000000789ull), 1.0)),
+            0x7FF8000000000789ull);
+  EXPECT_EQ(scaled_real(2.5, 4.0), 10.0);
 }
 
 // What the file cannot carry is named, and without allow_loss the old file

@@ -9,12 +9,14 @@
 #include "entities/entity_stream.h"
 #include "load/load_document.h"
 #include "save/save_document.h"
+#include "tests/support/temp_path.h"
 
 TEST(PluginAbi, LoadsHeaderOnlyFileThroughExportedEntryPoint) {
   std::string bytes(88, '\0');
   bytes.replace(2, 9, "HALD 2002");
   for (int off = 40; off < 88; off += 4) bytes.replace(off, 4, "\xff\xff\xff\xff");
-  const auto path = std::filesystem::temp_directory_path() / "kttrv_plugin_abi.trv";
+  auto path = test_temp_path("kttrv_plugin_abi");
+  path += ".trv";
   std::ofstream(path, std::ios::binary) << bytes;
 
   KT_Drawing drawing;

@@ -5,6 +5,7 @@
 #include "kernel/collections.h"
 #include "load/load_document.h"
 #include "load/sysvar_list_cache.h"
+#include "tests/support/temp_path.h"
 
 namespace {
 void capture(std::string_view line, void* context) {
@@ -17,8 +18,7 @@ void DrawingTest::SetUp() {
   zirida_refuse_none();
   zirida_set_trace(capture, &trace);
   const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-  dir = std::filesystem::temp_directory_path() /
-        (std::string("kttrv_") + info->test_suite_name() + "_" + info->name());
+  dir = test_temp_path(std::string("kttrv_") + info->test_suite_name() + "_" + info->name());
   std::filesystem::create_directories(dir);
 }
 

@@ -14,6 +14,7 @@
 #include "kernel/afx.h"
 #include "load/load_document.h"
 #include "tests/support/sample_drawing.h"
+#include "tests/support/temp_path.h"
 
 namespace {
 
@@ -63,7 +64,7 @@ Result load(const std::string& path) {
 }
 
 TEST(LoadThreads, FourThreadsLoadLikeOneAfterAnother) {
-  const auto dir = std::filesystem::temp_directory_path() / "kttrv_load_threads";
+  const auto dir = test_temp_path("kttrv_load_threads");
   std::filesystem::create_directories(dir);
   std::vector<std::string> paths;
   for (const char* version : {"SELK 97", "TORV 98", "TORV 2000", "HALD 2002"}) {
