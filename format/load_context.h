@@ -16,7 +16,7 @@ struct SysVarEntry;
 
 struct LoadContext {
   DiagnosticOutput diagnostics;
-  // 0, 1, 3 to 6 once the header named a version; -1 before that and for
+  // 3, 6, 9 or 11 once the header named a version; -1 before that and for
   // legacy files.
   int generation = -1;
   LoadStats* tally = nullptr;    // null: nothing counted

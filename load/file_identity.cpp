@@ -19,7 +19,9 @@ FileIdentity identify_file(std::span<const unsigned char> head, std::uint64_t si
   id.legacy = bytes[0] == 'T';
   const std::size_t from = id.legacy ? 0 : 2;
   const std::size_t field = id.legacy ? 20 : 14;
-  for (std::size_t i = from; i < from + field && i < n && bytes[i] != 0; ++i) id.version += static_cast<char>(bytes[i]);
+  std::size_t i = from;
+  for (; i < from + field && i < n && bytes[i] != 0; ++i) id.version += static_cast<char>(bytes[i]);
+  id.version_terminated = i < from + field && i < n;
   // The header's fields as the readers take them, zeros past a short file.
   tagFile f{bytes, kTorvHeaderSize, 0};
   if (id.legacy) {

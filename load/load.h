@@ -32,7 +32,10 @@ struct LoadSource {
 struct FileIdentity {
   bool legacy = false;   // a "Torv 1.x" file (its first byte is 'T')
   std::string version;   // the version text as stored: up to 20 bytes (legacy) or 14, to the first zero
-  // 0, 1, 3 to 6: a current-generation version the loader reads; 2: the
+  // Whether a zero ends the version text inside its field (in the bytes the
+  // file holds); false when the text fills the field or the file ends in it.
+  bool version_terminated = false;
+  // 3, 6, 9 or 11: a current-generation version the loader reads; 2: the
   // refused "SELK 24.05.95"; -1: none (legacy files, unknown or cut headers).
   int generation = -1;
   std::uint64_t size = 0;  // bytes

@@ -15,9 +15,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <stdexcept>
+#include <string>
 
 #include "tools/trv/cli_support.h"
-#include "tools/trv/commands.h"
+#include "tools/trv/save_command.h"
 
 namespace trv {
 

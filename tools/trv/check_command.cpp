@@ -1,10 +1,15 @@
 // trv check: whether each file loads whole.
 #include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "tools/trv/commands.h"
 #include "tools/trv/loaded_file.h"
 
 namespace trv {
+
+namespace {
 
 int run_check(const std::vector<std::string>& paths) {
   int status = 0;
@@ -23,6 +28,16 @@ int run_check(const std::vector<std::string>& paths) {
     }
   }
   return status;
+}
+
+}  // namespace
+
+void setup_check(CLI::App& app, int& status) {
+  auto paths = std::make_shared<std::vector<std::string>>();
+  auto* sub = app.add_subcommand("check", "Load each file; exit 0 when all are whole, 1 when any is "
+                                          "damaged or unreadable");
+  sub->add_option("FILE", *paths, "Drawing files")->required();
+  sub->callback([paths, &status] { status = run_check(*paths); });
 }
 
 }  // namespace trv

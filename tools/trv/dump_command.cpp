@@ -2,6 +2,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <optional>
+#include <string>
 
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
@@ -9,14 +12,22 @@
 
 namespace trv {
 
-int run_dump(const std::string& path, int mode, const std::string& sysvar_list) {
+namespace {
+
+struct DumpOptions {
+  std::string path;
+  int mode = -1;
+  std::string sysvar_list;
+};
+
+int run_dump(const DumpOptions& o) {
   std::optional<SysVarList> list;
-  if (!read_sysvar_option(sysvar_list, list)) return 1;
+  if (!read_sysvar_option(o.sysvar_list, list)) return 1;
   KT_Drawing drawing;
   LoadRequest request;
-  request.mode = mode;
+  request.mode = o.mode;
   request.sysvar_list = list ? &*list : nullptr;
-  const kttrv::LoadResult result = load_drawing(path, drawing, request);
+  const kttrv::LoadResult result = load_drawing(o.path, drawing, request);
   if (!result.loaded) return 1;
   // The file's own version text; the generation the loader recognised
   // (null for legacy files, which have none).
@@ -28,6 +39,17 @@ int run_dump(const std::string& path, int mode, const std::string& sysvar_list) 
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+void setup_dump(CLI::App& app, int& status) {
+  auto o = std::make_shared<DumpOptions>();
+  auto* sub = app.add_subcommand("dump", "Load a file and print the drawing as JSON (docs/DUMP.md)");
+  sub->add_option("FILE", o->path, "Drawing file")->required();
+  sub->add_option("--mode", o->mode, "Load mode (-1 also reads the system variables)");
+  sub->add_option("--sysvar-list", o->sysvar_list, "System-variable list file to use");
+  sub->callback([o, &status] { status = run_dump(*o); });
 }
 
 }  // namespace trv

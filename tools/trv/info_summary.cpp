@@ -1,16 +1,14 @@
-// trv info: what each file's loaded drawing holds, as a block of text or one
-// JSON object a line (schema in docs/INFO.md).
+// trv info: what a loaded file holds, as one value (schema in docs/INFO.md);
+// the text is written from that value.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <iostream>
 #include <map>
 #include <nlohmann/json.hpp>
 
 #include "kernel/collections.h"
-#include "tools/trv/commands.h"
-#include "tools/trv/loaded_file.h"
+#include "tools/trv/info.h"
 #include "view/extents.h"
 #include "view/kind_names.h"
 #include "view/ranges.h"
@@ -64,12 +62,13 @@ json extents_json(const Extents& e) {
 
 }  // namespace
 
-json info_json(const LoadedFile& f) {
+json info_summary(const LoadedFile& f) {
+  // Legacy files have no generation (-1).
   json j = {{"file", f.path},
-            {"bytes", f.size},
-            {"version", f.version.text},
-            {"legacy", f.version.legacy},
-            {"generation", f.generation >= 0 ? json(f.generation) : json(nullptr)},
+            {"bytes", f.file.size},
+            {"version", bytes_to_utf8(f.file.version.c_str())},
+            {"legacy", f.file.legacy},
+            {"generation", f.file.generation >= 0 ? json(f.file.generation) : json(nullptr)},
             {"loaded", f.loaded},
             {"complete", f.complete()},
             {"damage", f.damage},
@@ -122,7 +121,9 @@ std::string list_text(const std::map<std::string, long>& by_kind) {
   return std::to_string(total) + (s.empty() ? "" : " (" + s + ")");
 }
 
-void print_text(const json& j) {
+}  // namespace
+
+void print_info_text(const json& j) {
   std::printf("file:        %s (%s bytes)\n", j["file"].get<std::string>().c_str(), j["bytes"].dump().c_str());
   const std::string generation = j["legacy"].get<bool>() ? "legacy"
                                  : j["generation"].is_null() ? "unknown"
@@ -178,36 +179,6 @@ void print_text(const json& j) {
   if (!j["extents_complete"].get<bool>())
     std::printf("             of the first %ld drawables only: the walk stops there (inserts through their blocks)\n",
                 kMaxVisits);
-}
-
-}  // namespace
-
-int run_info(const std::vector<std::string>& paths, bool as_json, bool directory) {
-  int status = 0;
-  bool first = true;
-  for (const std::string& path : paths) {
-    if (directory) {
-      if (!first) std::printf("\n");
-      if (run_directory(path) != 0) status = 1;
-      first = false;
-      continue;
-    }
-    const auto f = load_file(path, /*note_losses=*/true);
-    if (!f->loaded) {
-      error(f->failure);
-      status = 1;
-    }
-    const json j = info_json(*f);
-    if (as_json) {
-      std::cout << j.dump() << '\n';
-    } else if (f->loaded) {
-      if (!first) std::printf("\n");
-      print_text(j);
-      first = false;
-    }
-    std::fflush(stdout);
-  }
-  return status;
 }
 
 }  // namespace trv

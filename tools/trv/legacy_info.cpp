@@ -88,7 +88,7 @@ void print_entities(const LegacyFixedPart& fixed, std::span<const unsigned char>
 
 }  // namespace
 
-int info_legacy(const std::string& path, const DrawingFile& file) {
+int info_legacy(const std::string& path, const kttrv::FileIdentity& id, const DrawingFile& file) {
   const std::span<const unsigned char> bytes(file.block.data(), file.read);
   tagFile f{bytes.data(), static_cast<int32_t>(bytes.size()), 0};
   Reports reports;
@@ -99,11 +99,9 @@ int info_legacy(const std::string& path, const DrawingFile& file) {
     error(path + ": shorter than the 22-byte legacy header (" + std::to_string(bytes.size()) + " bytes)");
     return 1;
   }
-  const char* v = fixed.header.version;
-  const bool terminated = std::memchr(v, 0, sizeof fixed.header.version) != nullptr;
-  const std::string text(v, terminated ? std::strlen(v) : sizeof fixed.header.version);
   std::printf("file:       %s (%llu bytes)\n", path.c_str(), static_cast<unsigned long long>(file.size));
-  std::printf("version:    \"%s\"%s\n", bytes_to_utf8(text.c_str()).c_str(), terminated ? "" : " (no terminator)");
+  std::printf("version:    \"%s\"%s\n", bytes_to_utf8(id.version.c_str()).c_str(),
+              id.version_terminated ? "" : " (no terminator)");
   if (status == LegacyFixedStatus::unknown_version) {
     std::printf("generation: unknown legacy version (not loaded)\n");
     error(path + ": version text is neither \"Torv 1.0\" nor \"Torv 1.5\"; the file cannot be loaded");

@@ -12,9 +12,7 @@ std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses)
   request.note_losses = note_losses;
   request.quiet_error = true;
   kttrv::LoadResult result = load_drawing(path, *f->drawing, request);
-  f->size = static_cast<std::size_t>(result.file.size);
-  f->version = {bytes_to_utf8(result.file.version.c_str()), result.file.legacy};
-  f->generation = result.file.legacy ? -1 : result.file.generation;
+  f->file = std::move(result.file);
   f->loaded = result.loaded;
   f->stats = result.tally;
   f->losses = std::move(result.losses);

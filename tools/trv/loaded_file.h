@@ -9,21 +9,14 @@
 #include "kernel/zirida.h"
 #include "format/load_stats.h"
 #include "format/loss_ledger.h"
+#include "load/load.h"
 #include "tools/trv/cli_support.h"
 
 namespace trv {
 
-// The version text a file starts with, as UTF-8, and whether it is legacy.
-struct FileVersion {
-  std::string text;
-  bool legacy = false;
-};
-
 struct LoadedFile {
   std::string path;
-  std::size_t size = 0;
-  FileVersion version;
-  int generation = -1;  // of a current-generation file the loader recognised
+  kttrv::FileIdentity file;  // what the file says it is, as the load found it
   bool loaded = false;
   std::string failure;               // why it did not load
   std::vector<std::string> damage;   // one line per section that stopped early

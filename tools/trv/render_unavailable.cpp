@@ -1,6 +1,6 @@
 // trv render in a build without cairo (the Windows build): it says so.
 #include "tools/trv/cli_support.h"
-#include "tools/trv/commands.h"
+#include "tools/trv/render_picture.h"
 
 namespace trv {
 

@@ -1,5 +1,9 @@
-// trv new / trv save: write a drawing as a "HALD 2002" file.
+// trv save: load a drawing and write it again as a "HALD 2002" file; the
+// writing trv new shares.
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -8,8 +12,10 @@
 
 #include "format/loss_ledger.h"
 #include "save/save_file.h"
+#include "tools/trv/batch_convert.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
+#include "tools/trv/save_command.h"
 
 namespace trv {
 
@@ -29,10 +35,10 @@ std::string counted(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
-// Writes the drawing; one line on stderr says what was kept, or why
-// nothing was written.
+}  // namespace
+
 int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
-                       const LossLedger* dropped = nullptr) {
+                       const LossLedger* dropped) {
   SaveOptions options;
   options.allow_loss = allow_loss;
   options.file_losses = dropped;
@@ -65,13 +71,6 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
   return 0;
 }
 
-}  // namespace
-
-int run_new(const std::string& out) {
-  KT_Drawing drawing;
-  return write_drawing_file(drawing, out, false, false);
-}
-
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
              bool allow_loss) {
   std::optional<SysVarList> list;
@@ -96,6 +95,24 @@ int run_save(const std::string& in, const std::string& out, int mode, const std:
   }
   if (!result.loaded) return 1;
   return write_drawing_file(drawing, out, allow_loss, true, &result.losses);
+}
+
+void setup_save(CLI::App& app, int& status) {
+  auto request = std::make_shared<SaveRequest>();
+  auto* sub = app.add_subcommand("save", "Load files and write them again as HALD 2002 files");
+  sub->add_option("FILES", request->files,
+                  "IN OUT, or IN... with -o DIR; - is standard input (as OUT: standard output)")
+      ->required();
+  sub->add_option("-o,--output-dir", request->out_dir,
+                  "Write each IN to DIR/<name>.trv, with a progress line and a summary");
+  sub->add_option("-j,--jobs", request->jobs, "Convert in N worker processes (with -o)")
+      ->check(CLI::PositiveNumber);
+  sub->add_option("--mode", request->mode, "Load mode (-1 also reads the system variables)");
+  sub->add_option("--sysvar-list", request->sysvar_list, "System-variable list file to use");
+  sub->add_flag("--allow-loss", request->allow_loss,
+                "Save even when the saved file would not give back everything IN holds (what is lost is named; "
+                "without it such a file is not written)");
+  sub->callback([request, &status] { status = run_save_request(*request); });
 }
 
 }  // namespace trv

@@ -1,5 +1,8 @@
 // trv trace: every kernel operation of a load, one JSON object a line.
 #include <cstdio>
+#include <memory>
+#include <optional>
+#include <string>
 #include <string_view>
 
 #include "host/zirida_host.h"
@@ -9,19 +12,26 @@
 namespace trv {
 
 namespace {
+
 void print_line(std::string_view line, void*) {
   std::fwrite(line.data(), 1, line.size(), stdout);
   std::fputc('\n', stdout);
 }
-}  // namespace
 
-int run_trace(const std::string& path, int mode, const std::string& sysvar_list) {
+struct TraceOptions {
+  std::string path;
+  int mode = -1;
+  std::string sysvar_list;
+};
+
+int run_trace(const TraceOptions& o) {
+  const std::string& path = o.path;
   std::optional<SysVarList> list;
-  if (!read_sysvar_option(sysvar_list, list)) return 1;
+  if (!read_sysvar_option(o.sysvar_list, list)) return 1;
   KT_Drawing drawing;
   zirida_set_trace(print_line, nullptr);
   LoadRequest request;
-  request.mode = mode;
+  request.mode = o.mode;
   request.sysvar_list = list ? &*list : nullptr;
   request.quiet_error = true;
   const kttrv::LoadResult result = load_drawing(path, drawing, request);
@@ -31,6 +41,17 @@ int run_trace(const std::string& path, int mode, const std::string& sysvar_list)
   std::fflush(stdout);
   if (!result.loaded) error(load_failure(path, result));
   return result.loaded ? 0 : 1;
+}
+
+}  // namespace
+
+void setup_trace(CLI::App& app, int& status) {
+  auto o = std::make_shared<TraceOptions>();
+  auto* sub = app.add_subcommand("trace", "Print every kernel call a load makes, as JSON lines");
+  sub->add_option("FILE", o->path, "Drawing file")->required();
+  sub->add_option("--mode", o->mode, "Load mode (-1 also reads the system variables)");
+  sub->add_option("--sysvar-list", o->sysvar_list, "System-variable list file to use");
+  sub->callback([o, &status] { status = run_trace(*o); });
 }
 
 }  // namespace trv

@@ -1,0 +1,30 @@
+// trv render: the model space of a file as a picture.
+#include "tools/trv/loaded_file.h"
+#include "tools/trv/render_picture.h"
+#include "view/render.h"
+#include "view/walk.h"
+
+namespace trv {
+
+int run_render(const std::string& path, const std::string& out, const kttrv::view::RenderOptions& options) {
+  const auto format = kttrv::view::picture_format(out);
+  if (!format) {
+    error(out + ": the picture's name must end in .svg, .png or .pdf");
+    return 2;
+  }
+  const auto f = load_file(path);
+  if (!f->loaded) {
+    error(f->failure);
+    return 1;
+  }
+  std::string why;
+  bool cut = false;
+  if (!kttrv::view::render_drawing(*f->drawing, options, *format, out, why, &cut)) {
+    error(out + ": cannot write the picture (" + why + ")");
+    return 1;
+  }
+  if (cut) warn(path, "the picture stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables (inserts through their blocks)");
+  return 0;
+}
+
+}  // namespace trv

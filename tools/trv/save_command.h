@@ -1,0 +1,23 @@
+// What trv save does for one file, and the writing it shares with trv new.
+#pragma once
+
+#include <string>
+
+#include "format/loss_ledger.h"
+#include "kernel/zirida.h"
+
+namespace trv {
+
+// Loads in into a new drawing and writes it to out; "-" as in reads standard
+// input, as out writes standard output. The exit status.
+int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
+             bool allow_loss);
+
+// Writes the drawing to out ("-": standard output). With summary, one line
+// on stderr says what was kept; a line says why when nothing was written.
+// dropped: what the load read and did not keep, counted with what the file
+// cannot store. The exit status.
+int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
+                       const LossLedger* dropped = nullptr);
+
+}  // namespace trv
