@@ -18,7 +18,12 @@ set(KTTRV_PACKAGE_LIBRARIES "")
 # library before the libraries it links. Whatever it links must be in the
 # package as well, or be an imported target its users find themselves.
 function(kttrv_package_library target)
-  add_library(KtTrv::${target} ALIAS ${target})
+  cmake_parse_arguments(PARSE_ARGV 1 LIB "" "PC" "")
+  get_target_property(export_name ${target} EXPORT_NAME)
+  if(NOT export_name)
+    set(export_name ${target})
+  endif()
+  add_library(KtTrv::${export_name} ALIAS ${target})
   target_include_directories(${target} INTERFACE
     $<BUILD_INTERFACE:${KTTRV_BUILD_INCLUDE_DIR}>
     $<INSTALL_INTERFACE:${CMAKE_INSTALL_INCLUDEDIR}>)
@@ -30,7 +35,28 @@ function(kttrv_package_library target)
   if(NOT name)
     set(name ${target})
   endif()
-  set(KTTRV_PACKAGE_LIBRARIES ${KTTRV_PACKAGE_LIBRARIES} ${name} PARENT_SCOPE)
+  if(LIB_PC)
+    # A library of its own pkg-config file (PC NAME: NAME.pc), with ZiRida.
+    file(RELATIVE_PATH prefix_from_pcdir ${CMAKE_INSTALL_FULL_LIBDIR}/pkgconfig ${CMAKE_INSTALL_PREFIX})
+    set(libs "-l${name} -lZiRida")
+    foreach(lib ${CMAKE_DL_LIBS})
+      string(APPEND libs " -l${lib}")
+    endforeach()
+    file(CONFIGURE OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/${LIB_PC}.pc @ONLY CONTENT
+"prefix=\${pcfiledir}/${prefix_from_pcdir}
+libdir=\${prefix}/${CMAKE_INSTALL_LIBDIR}
+includedir=\${prefix}/${CMAKE_INSTALL_INCLUDEDIR}
+
+Name: ${LIB_PC}
+Description: The C++ API of KtTrv: load and save calls with their results, the views of a drawing
+Version: ${PROJECT_VERSION}
+Libs: -L\${libdir} ${libs}
+Cflags: -I\${includedir} -I\${includedir}/kttrv
+")
+    install(FILES ${CMAKE_CURRENT_BINARY_DIR}/${LIB_PC}.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
+  else()
+    set(KTTRV_PACKAGE_LIBRARIES ${KTTRV_PACKAGE_LIBRARIES} ${name} PARENT_SCOPE)
+  endif()
 endfunction()
 
 # kttrv_package_headers(FOLDER FILE...): installs each FILE (a path from the
@@ -53,7 +79,17 @@ kttrv_package_library(ZiRida)
 # Installed, the kernel headers sit in kttrv/kernel/ beside <kttrv/kttrv.h>,
 # which finds them there, and include each other by their bare names.
 kttrv_package_headers(kttrv include/kttrv/kttrv.h)
-kttrv_package_headers(kttrv/kernel kernel/zirida.h kernel/afx.h kernel/kt_drawables.h)
+kttrv_package_headers(kttrv/kernel kernel/zirida.h kernel/afx.h kernel/kt_drawables.h kernel/collections.h)
+# The C++ API (KtTrv::Api, its own kttrv-api.pc): the load and save calls,
+# their results, the views, and the headers these include.
+kttrv_package_library(KtTrvApi PC kttrv-api)
+kttrv_package_headers(kttrv/load load/load.h)
+kttrv_package_headers(kttrv/save save/save_file.h save/save_report.h)
+kttrv_package_headers(kttrv/format format/diagnostics.h format/load_stats.h format/loss_ledger.h
+  format/tag_file.h format/json_real.h)
+kttrv_package_headers(kttrv/tables tables/sysvar_list.h)
+kttrv_package_headers(kttrv/view view/drawables.h view/ranges.h view/geometry.h view/walk.h view/extents.h
+  view/layer_index.h view/kind_names.h view/utf8.h view/json_writer.h view/dump_writer.h view/render_options.h)
 
 install(EXPORT KtTrvTargets NAMESPACE KtTrv:: DESTINATION ${KTTRV_CMAKE_DIR})
 configure_package_config_file(cmake/KtTrvConfig.cmake.in

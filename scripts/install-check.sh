@@ -47,12 +47,17 @@ c++ -std=c++20 -shared -fPIC "${cflags[@]}" examples/counting_kernel/counting_ke
 c++ -std=c++20 "${cflags[@]}" examples/counting_kernel/count_host.cpp "$tmp/pc/libZiRida.so.0" \
   "$(pkg-config --variable=libdir kttrv)/libKtTrv.so" -Wl,-rpath,"$tmp/pc" -o "$tmp/pc/count_host"
 # The consumer's translation units: one per header, and all of them with main.
+# The entry points' header asks for C++17 only; the C++ API's for C++20.
+echo '#include <kttrv/kttrv.h>' | c++ -x c++ -std=c++17 -Wall -Wextra -Wpedantic -Werror "${cflags[@]}" -c - -o /dev/null
+read -r -a api_flags <<< "$(pkg-config --cflags --libs kttrv-api)"
+read -r -a api_cflags <<< "$(pkg-config --cflags kttrv-api)"
 objects=()
 for unit in "$tmp"/consumer/headers/*.cpp; do
-  c++ -std=c++17 -Wall -Wextra -Wpedantic -Werror "${cflags[@]}" -c "$unit" -o "$tmp/pc/$(basename "$unit" .cpp).o"
+  c++ -std=c++20 -Wall -Wextra -Wpedantic -Werror "${api_cflags[@]}" -c "$unit" -o "$tmp/pc/$(basename "$unit" .cpp).o"
   objects+=("$tmp/pc/$(basename "$unit" .cpp).o")
 done
-c++ "${objects[@]}" "${flags[@]}" -o "$tmp/pc/kttrv_headers"
+c++ "${objects[@]}" "${api_flags[@]}" -o "$tmp/pc/kttrv_headers"
+c++ -std=c++20 examples/cpp_api/cpp_api.cpp "${api_flags[@]}" -o "$tmp/pc/kttrv_cpp_api"
 
 echo "== moved prefix"
 mkdir -p "$(dirname "$moved")"
@@ -73,6 +78,11 @@ for kernel in "$tmp/counting_kernel" "$tmp/pc"; do
 done
 for program in "$tmp/consumer/kttrv_headers" "$tmp/pc/kttrv_headers"; do
   LD_LIBRARY_PATH=$moved/$libdir "$program"
+done
+# The C++ API loads, walks and saves as the entry points do.
+for program in "$tmp/consumer/kttrv_cpp_api" "$tmp/pc/kttrv_cpp_api"; do
+  LD_LIBRARY_PATH=$moved/$libdir "$program" "$sample" "$tmp/by_api.trv" >/dev/null
+  cmp "$tmp/by_trv.trv" "$tmp/by_api.trv"
 done
 
 echo "== add_subdirectory"

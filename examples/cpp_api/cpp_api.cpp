@@ -4,10 +4,10 @@
 #include <map>
 #include <string_view>
 
-#include "load/load.h"
-#include "save/save_file.h"
-#include "view/extents.h"
-#include "view/kind_names.h"
+#include <kttrv/load/load.h>
+#include <kttrv/save/save_file.h>
+#include <kttrv/view/extents.h>
+#include <kttrv/view/kind_names.h>
 
 int main(int argc, char** argv) {
   if (argc != 3) return 2;
