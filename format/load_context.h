@@ -22,6 +22,9 @@ struct LoadContext {
   LoadStats* tally = nullptr;    // null: nothing counted
   LossLedger* ledger = nullptr;  // null: nothing noted
   const std::vector<SysVarEntry>* sysvars = nullptr;  // null: no list
+  // Where the driver also puts the generation the moment the header names
+  // it (the entry points' exported g_trv_ver); null: nowhere.
+  int* announce_generation = nullptr;
 };
 
 // The context of the load that reads f. A stream no load set up (a host's

@@ -35,10 +35,7 @@ kttrv::LoadOptions with_module_list(int mode) {
 }
 
 bool load_from(const kttrv::LoadSource& source, const kttrv::LoadOptions& options, KT_Drawing& drawing) {
-  const kttrv::LoadResult result =
-      kttrv::load_drawing_locked(source, drawing, options, g_sink.sink, g_sink.sink_context);
-  if (result.file.generation >= 0) g_trv_ver = result.file.generation;
-  return result.loaded;
+  return kttrv::load_drawing_locked(source, drawing, options, g_sink.sink, g_sink.sink_context, &g_trv_ver).loaded;
 }
 
 }  // namespace
@@ -84,9 +81,10 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   // An empty drawing has no past: what a drawing once at its address lost is
   // not its own.
   if (is_empty(*drawing)) forget_drawing_losses(drawing);
+  // g_trv_ver is set the moment the header names a version, before the
+  // readers behind it run.
   const kttrv::LoadResult result = kttrv::load_drawing_locked(kttrv::LoadSource::file(path.GetString()), *drawing,
-                                                              options, g_sink.sink, g_sink.sink_context);
-  if (result.file.generation >= 0) g_trv_ver = result.file.generation;
+                                                              options, g_sink.sink, g_sink.sink_context, &g_trv_ver);
   if (!result.losses.empty()) remember_drawing_losses(drawing, result.losses);
   return result.loaded;
 }

@@ -53,6 +53,7 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing, LoadCont
     return false;
   }
   context.generation = generation;
+  if (context.announce_generation != nullptr) *context.announce_generation = generation;
   if (generation == 2) {
     report_diagnostic(&f, {"header", 2}, "version \"SELK 24.05.95\" is refused");
     AfxMessageBox(kRefusedVersionMessage, MB_OK, 0);
@@ -150,11 +151,12 @@ bool load_path(int mode, const char* path, KT_Drawing& drawing, std::size_t wind
 }  // namespace
 
 LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, const LoadOptions& options,
-                               KtTrvDiagnosticSink sink, void* sink_context) {
+                               KtTrvDiagnosticSink sink, void* sink_context, int* announce_generation) {
   LoadResult result;
   LoadContext context;
   context.diagnostics = {options.collect_diagnostics ? &result.diagnostics : nullptr, sink, sink_context,
                          options.on_diagnostic, options.on_diagnostic_context};
+  context.announce_generation = announce_generation;
   context.tally = options.count_records ? &result.tally : nullptr;
   context.ledger = options.note_losses ? &result.losses : nullptr;
   // The module's list stays alive for this load even if another replaces it.

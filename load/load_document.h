@@ -11,9 +11,11 @@
 namespace kttrv {
 
 // load_drawing without the entry lock (the caller holds it); each
-// diagnostic's text also goes to `sink` when it is set.
+// diagnostic's text also goes to `sink` when it is set, and the generation to
+// *announce_generation as soon as the header names it.
 LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, const LoadOptions& options,
-                               KtTrvDiagnosticSink sink = nullptr, void* sink_context = nullptr);
+                               KtTrvDiagnosticSink sink = nullptr, void* sink_context = nullptr,
+                               int* announce_generation = nullptr);
 
 }  // namespace kttrv
 
