@@ -3,6 +3,7 @@
 // layers by number stop at the collection's ends.
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <string>
 #include <string_view>
 
@@ -75,7 +76,7 @@ TEST_F(DrawingTest, LayersByNumberAreTheCollectionsOrderAndStopAtItsEnds) {
   EXPECT_EQ(layers.size(), 2u);
   EXPECT_EQ(layers.find(0), a);
   EXPECT_EQ(layers.find(1), b);
-  for (long outside : {-1L, 2L, -2147483648L}) EXPECT_EQ(layers.find(outside), nullptr) << outside;
+  for (long outside : {-1L, 2L, static_cast<long>(INT32_MIN)}) EXPECT_EQ(layers.find(outside), nullptr) << outside;
 }
 
 }  // namespace
