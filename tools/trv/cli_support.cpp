@@ -1,5 +1,7 @@
 #include "tools/trv/cli_support.h"
 
+#include <CLI/CLI.hpp>
+
 #include <algorithm>
 #include <cstdint>
 #if defined(_WIN32)
@@ -9,6 +11,12 @@
 
 
 namespace trv {
+
+void add_load_options(CLI::App& command, int& mode, std::string& sysvar_list) {
+  command.add_option("--mode", mode, "Load mode (-1 also reads the system variables)");
+  command.add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
+}
+
 
 namespace {
 Verbosity g_verbosity = Verbosity::normal;

@@ -12,7 +12,15 @@
 #include "load/load.h"
 #include "view/utf8.h"
 
+namespace CLI {
+class App;
+}  // namespace CLI
+
 namespace trv {
+
+// --mode and --sysvar-list, as the commands that load one file take them.
+void add_load_options(CLI::App& command, int& mode, std::string& sysvar_list);
+
 
 // How much a command says on stderr besides its errors: quiet drops the
 // warnings about damage, verbose adds the plug-in's notes (values it replaced).

@@ -107,8 +107,7 @@ void setup_save(CLI::App& app, int& status) {
                   "Write each IN to DIR/<name>.trv, with a progress line and a summary");
   sub->add_option("-j,--jobs", request->jobs, "Convert in N worker processes (with -o)")
       ->check(CLI::PositiveNumber);
-  sub->add_option("--mode", request->mode, "Load mode (-1 also reads the system variables)");
-  sub->add_option("--sysvar-list", request->sysvar_list, "System-variable list file to use");
+  add_load_options(*sub, request->mode, request->sysvar_list);
   sub->add_flag("--allow-loss", request->allow_loss,
                 "Save even when the saved file would not give back everything IN holds (what is lost is named; "
                 "without it such a file is not written)");

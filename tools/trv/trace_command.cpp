@@ -49,8 +49,7 @@ void setup_trace(CLI::App& app, int& status) {
   auto o = std::make_shared<TraceOptions>();
   auto* sub = app.add_subcommand("trace", "Print every kernel call a load makes, as JSON lines");
   sub->add_option("FILE", o->path, "Drawing file")->required();
-  sub->add_option("--mode", o->mode, "Load mode (-1 also reads the system variables)");
-  sub->add_option("--sysvar-list", o->sysvar_list, "System-variable list file to use");
+  add_load_options(*sub, o->mode, o->sysvar_list);
   sub->callback([o, &status] { status = run_trace(*o); });
 }
 
