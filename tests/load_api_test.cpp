@@ -14,6 +14,7 @@
 #include "load/load.h"
 #include "save/save_file.h"
 #include "tests/support/drawing_image.h"
+#include "tests/support/temp_path.h"
 
 namespace fs = std::filesystem;
 
@@ -48,7 +49,8 @@ class LoadApi : public ::testing::Test {
     KtTrvSetDiagnosticSink(nullptr, nullptr);
     fs::remove(path);
   }
-  fs::path path = fs::temp_directory_path() / ("kttrv-load-api-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + ".trv");
+  // The process's own: ctest runs the two tests side by side.
+  fs::path path = test_temp_path("kttrv-load-api.trv");
 };
 
 TEST_F(LoadApi, FileBytesAndEntryPointAgree) {
