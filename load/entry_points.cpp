@@ -25,16 +25,12 @@ bool is_empty(const KT_Drawing& d) {
          d.line_types.first == nullptr && d.blocks.first == nullptr && d.model_space.first == nullptr;
 }
 
-// The module's list as it stands, for the loads that do not read it again.
-kttrv::LoadOptions with_module_list(int mode) {
-  kttrv::LoadOptions options;
-  options.mode = mode;
-  options.sysvar_list = &sysvar_list();
+// With the module's list as it stands (not read again), under the entry lock.
+bool load_with_module_list(const kttrv::LoadSource& source, kttrv::LoadOptions options, KT_Drawing& drawing) {
+  const auto lock = lock_entry_points();
+  const std::shared_ptr<const SysVarList> list = current_sysvar_list();  // held for the call
+  options.sysvar_list = list.get();
   options.collect_diagnostics = false;
-  return options;
-}
-
-bool load_from(const kttrv::LoadSource& source, const kttrv::LoadOptions& options, KT_Drawing& drawing) {
   return kttrv::load_drawing_locked(source, drawing, options, g_sink.sink, g_sink.sink_context, &g_trv_ver).loaded;
 }
 
@@ -58,13 +54,16 @@ void set_losses_kept_for_exported_save(bool on) {
 }
 
 bool load_torv_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing) {
-  return load_from(kttrv::LoadSource::bytes({data, size}), with_module_list(mode), drawing);
+  kttrv::LoadOptions options;
+  options.mode = mode;
+  return load_with_module_list(kttrv::LoadSource::bytes({data, size}), options, drawing);
 }
 
 bool load_torv_file(int mode, const char* path, KT_Drawing& drawing, std::size_t window_bytes) {
-  kttrv::LoadOptions options = with_module_list(mode);
+  kttrv::LoadOptions options;
+  options.mode = mode;
   options.window_bytes = window_bytes;
-  return load_from(kttrv::LoadSource::file(path), options, drawing);
+  return load_with_module_list(kttrv::LoadSource::file(path), options, drawing);
 }
 
 bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
@@ -98,8 +97,9 @@ int LoadTORVEntities(tagFile* file, char /*mode_flag*/, int block_index, unsigne
   LoadContext context;
   context.diagnostics = g_sink;
   context.generation = g_trv_ver;
+  // Whatever the host's stream holds in that field, the call uses its own.
   const LoadContext* const before = file->context;
-  if (before == nullptr) file->context = &context;
+  file->context = &context;
   read_entity_stream(file, block_index, record_count, g_current_drawing);
   file->context = before;
   return 1;

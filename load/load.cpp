@@ -115,8 +115,11 @@ bool load_path(int mode, const char* path, KT_Drawing& drawing, std::size_t wind
                LoadResult& result) {
   tagFile reports;
   reports.context = &context;
+  // The reason is the report's line, also when no list collects reports.
   const auto fail = [&](const std::string& problem) {
     report_diagnostic(&reports, {"file", 0}, "%s %s", path, problem.c_str());
+    if (result.failure.empty() && context.diagnostics.list == nullptr)
+      result.failure = "file: " + std::string(path) + " " + problem + " at byte 0";
     return false;
   };
   InputFile input;
@@ -127,6 +130,7 @@ bool load_path(int mode, const char* path, KT_Drawing& drawing, std::size_t wind
     return fail(problem);
   }
   DrawingHead head;
+  result.file.size = input.size();
   if (!read_drawing_head(input, head, problem)) return fail(problem);
   result.file = identify_file({head.bytes, head.size}, input.size());
   if (head.size == 0 || head.bytes[0] == 'T' || !head.readable) {

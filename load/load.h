@@ -81,7 +81,8 @@ struct LoadResult {
       if (d.severity == Severity::damage) return true;
     return false;
   }
-  // Loaded, nothing stopped early and no record left unread.
+  // Loaded, nothing stopped early and no record left unread (known only
+  // with collect_diagnostics and count_records).
   bool complete() const { return loaded && !damaged() && tally.not_reached == 0; }
 };
 

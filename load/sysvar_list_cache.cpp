@@ -34,15 +34,18 @@ bool load_list(const char* path, bool cached, std::string& problem) {
   if (cached && g_source.path == now.path && g_source.modified == now.modified && g_source.size == now.size)
     return true;
   SysVarList list;
-  if (!read_sysvar_list_file(path, list, problem)) return false;
+  ListSource read{path};
+  if (!read_sysvar_list_file(path, list, problem, &read.modified, &read.size)) return false;
   g_list = std::make_shared<const SysVarList>(std::move(list));
-  g_source = now;
+  g_source = read;
   return true;
 }
 
 }  // namespace
 
 const SysVarList& sysvar_list() { return *g_list; }
+
+std::shared_ptr<const SysVarList> current_sysvar_list() { return g_list; }
 
 void set_sysvar_list_path(const char* path) { g_path_override = path ? path : ""; }
 

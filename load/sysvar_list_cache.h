@@ -21,3 +21,5 @@ void read_sysvar_list(const char* path);
 std::shared_ptr<const SysVarList> use_sysvar_list(const char* path, const DiagnosticOutput& out);
 // The module's list as last read.
 const SysVarList& sysvar_list();
+// The same, held: it stays alive while the holder keeps it.
+std::shared_ptr<const SysVarList> current_sysvar_list();

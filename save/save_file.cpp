@@ -1,5 +1,6 @@
 #include "save/save_file.h"
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -46,11 +47,11 @@ fs::path destination_of(const fs::path& path) {
 
 // A file of a new name beside `target`; an existing file is never opened.
 std::FILE* create_beside(const fs::path& target, fs::path& temp, int& error) {
-  static unsigned serial = 0;
+  static std::atomic<unsigned> serial = 0;  // saves may run side by side
   const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
   for (int attempt = 0; attempt < 100; ++attempt) {
     char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%llx-%u.tmp", stamp & 0xFFFFFFFFFFull, ++serial);
+    std::snprintf(suffix, sizeof suffix, ".%llx-%u.tmp", stamp & 0xFFFFFFFFFFull, serial.fetch_add(1) + 1);
     temp = target;
     temp += suffix;
     errno = 0;
