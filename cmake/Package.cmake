@@ -79,14 +79,15 @@ kttrv_package_library(ZiRida)
 # Installed, the kernel headers sit in kttrv/kernel/ beside <kttrv/kttrv.h>,
 # which finds them there, and include each other by their bare names.
 kttrv_package_headers(kttrv include/kttrv/kttrv.h)
-kttrv_package_headers(kttrv/kernel kernel/zirida.h kernel/afx.h kernel/kt_drawables.h kernel/collections.h)
+kttrv_package_headers(kttrv/kernel kernel/zirida.h kernel/afx.h kernel/kt_drawables.h kernel/collections.h
+  kernel/kt_carried.h kernel/kt_digest.h)
 # The C++ API (KtTrv::Api, its own kttrv-api.pc): the load and save calls,
 # their results, the views, and the headers these include.
 kttrv_package_library(KtTrvApi PC kttrv-api)
 kttrv_package_headers(kttrv/load load/load.h)
 kttrv_package_headers(kttrv/save save/save_file.h save/save_report.h)
 kttrv_package_headers(kttrv/format format/diagnostics.h format/load_stats.h format/loss_ledger.h
-  format/tag_file.h format/json_real.h)
+  format/tag_file.h format/json_real.h format/load_observer.h)
 kttrv_package_headers(kttrv/tables tables/sysvar_list.h)
 kttrv_package_headers(kttrv/view view/drawables.h view/ranges.h view/geometry.h view/walk.h view/extents.h
   view/layer_index.h view/kind_names.h view/utf8.h view/json_writer.h view/dump_writer.h view/render_options.h)

@@ -20,7 +20,7 @@
 struct EntityContext {
   EntityContext(RecordReader reader, int block, const KT_Drawing* into)
       : r(reader), model_space(block == -1), block_index(block), drawing(into),
-        ledger(load_context(reader.file()).ledger) {
+        ledger(load_context(reader.file()).ledger), observer(load_context(reader.file()).observer) {
     if (ledger != nullptr && !model_space) section = "entities of block " + std::to_string(block_index);
   }
   RecordReader r;
@@ -32,6 +32,7 @@ struct EntityContext {
   // Where the readers note what they read and drop; null (the common case)
   // notes nothing, and the readers test it before they look.
   LossLedger* ledger;
+  kttrv::LoadObserver* observer;  // hears of every record read whole
   std::string section = "entities";
   uint64_t record = 0;     // the current record's number and first byte, kept while a ledger notes
   int32_t record_at = 0;

@@ -38,8 +38,28 @@ CreationMark creation_mark(const KT_Drawing* drawing) {
   return {drawing->model_space.last, block != nullptr ? block->entities.last : nullptr};
 }
 
-// The stream loop, once counting (a tally, a ledger) and once not, so that
-// a load no host counts runs the loop it always ran.
+// The drawable a record created: the new last one of the list that grew.
+const KT_Drawable* made(const KT_Drawing* drawing, const CreationMark& before) {
+  const CreationMark now = creation_mark(drawing);
+  return now.block != before.block ? now.block : now.model;
+}
+
+void observe_record(const EntityContext& c, unsigned long i, int32_t start, int32_t payload, int16_t kind,
+                    const KT_Drawable* object) {
+  kttrv::StoredRecord record;
+  record.kind = kttrv::StoredKind::entity;
+  record.section = c.block_index == -1 ? "entities" : "block definitions";
+  record.index = static_cast<uint32_t>(i);
+  record.block_index = c.block_index;
+  record.object = object;
+  record.entity_kind = kind;
+  record.payload = static_cast<uint32_t>(payload - start);
+  record.mirrored = is_mirrored(c.props);
+  report_stored(c.r.file(), record, start, c.r.offset());
+}
+
+// The stream loop, once counting (a tally, a ledger, an observer) and once
+// not, so that a load nobody watches runs the loop it always ran.
 template <bool kCounted>
 bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats) {
   for (unsigned long i = 0; i < record_count; ++i) {
@@ -55,12 +75,17 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
       }
     }
     int16_t kind;
-    if (read_kind_and_props(c.r, c.props, kind)) read_payload(c, kind);
+    [[maybe_unused]] int32_t payload = 0;
+    if (read_kind_and_props(c.r, c.props, kind)) {
+      if constexpr (kCounted) payload = c.r.offset();
+      read_payload(c, kind);
+    }
     if constexpr (kCounted) {
       const bool created = creation_mark(c.drawing) != before;
       if (stats != nullptr) tally(*stats, kind, created, c.r.ok());
       // A cut record is damage, said by the warning below, not a loss.
       if (c.ledger != nullptr && c.r.ok()) note_record_losses(c, kind, created);
+      if (c.observer != nullptr && c.r.ok()) observe_record(c, i, start, payload, kind, created ? made(c.drawing, before) : nullptr);
     }
     if (!c.r.ok()) {
       if constexpr (kCounted) {
@@ -75,7 +100,7 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
 
 bool read_stream(EntityContext& c, unsigned long record_count) {
   LoadStats* const stats = load_context(c.r.file()).tally;
-  return stats != nullptr || c.ledger != nullptr ? read_records<true>(c, record_count, stats)
+  return stats != nullptr || c.ledger != nullptr || c.observer != nullptr ? read_records<true>(c, record_count, stats)
                                                  : read_records<false>(c, record_count, nullptr);
 }
 

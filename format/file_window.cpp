@@ -56,6 +56,16 @@ const unsigned char* FileWindow::bring_in(int32_t position, std::size_t n) {
   return buffer_->data();
 }
 
+bool FileWindow::copy(int64_t from, std::size_t n, unsigned char* dst) {
+  if (from < 0 || from + static_cast<int64_t>(n) > f_.length) return false;
+  if (n == 0) return true;
+  if (!file_.read_at(static_cast<uint64_t>(from), dst, n)) {
+    failed_ = true;
+    return false;
+  }
+  return true;
+}
+
 int64_t FileWindow::find_zero(int64_t from, int64_t to) {
   unsigned char chunk[16 * 1024];
   while (from < to) {

@@ -38,6 +38,9 @@ class FileWindow {
   // position never lies before the window's start.
   void moved();
 
+  // Copies the n bytes at `from` out of the file itself (the window may no
+  // longer hold them); false when they cannot be read.
+  bool copy(int64_t from, std::size_t n, unsigned char* dst);
   // The offset of the first zero byte in [from, to), or -1 (also when the
   // file cannot be read there); the bytes are looked at, not kept.
   int64_t find_zero(int64_t from, int64_t to);

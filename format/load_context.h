@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "format/diagnostics.h"
+#include "format/load_observer.h"
 #include "format/tag_file.h"
 
 struct LoadStats;
@@ -25,6 +26,8 @@ struct LoadContext {
   // Where the driver also puts the generation the moment the header names
   // it (the entry points' exported g_trv_ver); null: nowhere.
   int* announce_generation = nullptr;
+  kttrv::LoadObserver* observer = nullptr;  // null: nothing reported beside the kernel calls
+  bool sysvars_whole = false;  // the observer heard of a system-variable section walked to its end
 };
 
 // The context of the load that reads f. A stream no load set up (a host's
@@ -37,3 +40,20 @@ inline const LoadContext& load_context(const tagFile* f) {
 // "<section>: <what> at byte <offset>" into the load's diagnostics.
 void report_diagnostic(const tagFile* f, const DiagnosticPlace& place, const char* format, ...)
     __attribute__((format(KTTRV_PRINTF_FORMAT, 3, 4)));
+
+// A record's place, its bytes to be added by report_stored.
+inline kttrv::StoredRecord stored_record(kttrv::StoredKind kind, const char* section, int slot, uint32_t index = 0,
+                                         const void* object = nullptr) {
+  kttrv::StoredRecord r;
+  r.kind = kind;
+  r.section = section;
+  r.slot = slot;
+  r.index = index;
+  r.object = object;
+  return r;
+}
+
+// Hands record (its bytes those of the file from `from` up to `to`) to the
+// load's observer. Only a reader that saw `observing(f)` calls it.
+void report_stored(const tagFile* f, kttrv::StoredRecord record, int64_t from, int64_t to);
+inline kttrv::LoadObserver* observing(const tagFile* f) { return load_context(f).observer; }

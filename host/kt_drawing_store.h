@@ -2,9 +2,11 @@
 // and the state the creation operations keep.
 #pragma once
 
+#include <memory>
 #include <memory_resource>
 #include <vector>
 
+#include "host/carried_store.h"
 #include "host/kt_arena.h"
 #include "kernel/zirida.h"
 
@@ -16,4 +18,7 @@ struct KT_Drawing_Store {
   long next_id = 1;
   // Layers by number (their place in `layers`), for colour look-ups.
   std::pmr::vector<KT_Layer*> layer_index{&arena};
+  // What loads carried into the drawing beside the kernel calls; made when a
+  // load first asks for it.
+  std::unique_ptr<CarriedStore> carried;
 };

@@ -409,3 +409,11 @@ KT_Block* kt_append_block(KT_Drawing& d) {
 }
 
 std::size_t zirida_reserved_bytes(const KT_Drawing& drawing) { return drawing.store().arena.reserved(); }
+
+kttrv::LoadObserver* zirida_carry(KT_Drawing& drawing) {
+  auto& carried = drawing.store().carried;
+  if (carried == nullptr) carried = std::make_unique<CarriedStore>(drawing);
+  return carried.get();
+}
+
+const KT_Carried* zirida_carried(const KT_Drawing& drawing) { return drawing.store().carried.get(); }

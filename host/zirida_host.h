@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string_view>
 
+#include "format/load_observer.h"
+#include "kernel/kt_carried.h"
 #include "kernel/zirida.h"
 
 // The creation operations a test can make yield nothing.
@@ -33,3 +35,9 @@ long zirida_color_value(const KT_Drawing& drawing, short color, short layer);
 
 // The bytes the drawing's storage holds from the system (its arena).
 std::size_t zirida_reserved_bytes(const KT_Drawing& drawing);
+
+// What the stand-in kernel keeps of the files loaded into a drawing: hand
+// zirida_carry(drawing) to a load as its observer, and zirida_carried(drawing)
+// to a save. zirida_carried is null while no load carried into the drawing.
+kttrv::LoadObserver* zirida_carry(KT_Drawing& drawing);
+const KT_Carried* zirida_carried(const KT_Drawing& drawing);

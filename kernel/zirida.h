@@ -66,10 +66,16 @@ enum class KT_Drawable_Kind : uint8_t {
 
 // A drawable keeps every value it was created with. Concrete layouts are in
 // kt_drawables.h; the plug-in handles drawables only by pointer.
+// A drawable's colour number when its record is not known.
+inline constexpr int16_t KT_NO_COLOR_NUMBER = INT16_MIN;
+
 struct KT_Drawable {
   KT_Drawable* next = nullptr;
   long id = 0;
   KT_Drawable_Kind kind{};
+  // The colour number its record stored (256: by layer, also when the
+  // record stored none; 0: by block), kept by a host that carries the file.
+  int16_t color_number = KT_NO_COLOR_NUMBER;
   long color = 0;  // colour value (0x00BBGGRR)
   long third = 0;
   long layer = 0;

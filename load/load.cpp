@@ -60,28 +60,35 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing, LoadCont
     return false;
   }
 
+  if (context.observer != nullptr) context.observer->file(generation);
+
   LossLedger* const ledger = context.ledger;
+  const bool watched = ledger != nullptr || context.observer != nullptr;
   // Where the sections read to their end stop: what lies behind one, up to
   // the next section, no reader reads.
   std::vector<SectionEnd> ends;
-  const auto ended = [&](int result, const char* section) {
-    if (ledger != nullptr && result == 1) ends.push_back({f.position, section});
+  const auto ended = [&](int result, const char* section, int slot) {
+    if (watched && result == 1) ends.push_back({f.position, section, slot});
   };
+  int64_t sysvars_end = -1;
   if (mode == -1) {
     const int walked = read_sysvar_section(&f, header_slot(header, kSlotSysVars),
                                            ledger != nullptr ? written_sysvar_section() : std::string_view());
     // Without a list the section's length is not known.
-    if (context.sysvars != nullptr && !context.sysvars->empty()) ended(walked, "system variables");
+    if (context.sysvars != nullptr && !context.sysvars->empty()) {
+      ended(walked, "system variables", 0);
+      if (walked == 1) sysvars_end = f.position;
+    }
   }
 
   const BaseCounts base = take_base_counts(drawing);
-  ended(read_layer_table(&f, header_slot(header, kSlotLayers)), "layers");
-  ended(read_text_style_table(&f, header_slot(header, kSlotTextStyles)), "text styles");
-  read_dim_style_table(&f, header_slot(header, kSlotDimStyles));
+  ended(read_layer_table(&f, header_slot(header, kSlotLayers)), "layers", kSlotLayers);
+  ended(read_text_style_table(&f, header_slot(header, kSlotTextStyles)), "text styles", kSlotTextStyles);
+  ended(read_dim_style_table(&f, header_slot(header, kSlotDimStyles)), "dimension styles", kSlotDimStyles);
 
   const char mode_flag = mode == -1 ? 0 : 1;
   const int32_t blocks = header_slot(header, kSlotBlocks);
-  if (blocks != -1) ended(read_block_section(&f, blocks, mode_flag, base, drawing), "block definitions");
+  if (blocks != -1) ended(read_block_section(&f, blocks, mode_flag, base, drawing), "block definitions", kSlotBlocks);
 
   const int32_t entities = header_slot(header, kSlotEntities);
   int64_t entities_end = -1;
@@ -90,8 +97,13 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing, LoadCont
     if (const std::optional<uint32_t> count = open_counted_section(r, entities, "entities"))
       if (read_entity_stream(r, -1, *count, &drawing)) entities_end = f.position;
   }
-  if (ledger != nullptr)
-    note_unread_bytes(f, header, drawing, entities_end, ends, base.blocks == 0 && base.text_styles == 0, *ledger);
+  if (ledger != nullptr) {
+    std::vector<SectionEnd> noted;  // the dimension styles' tail was never a loss of its own
+    for (const SectionEnd& end : ends)
+      if (end.slot != kSlotDimStyles) noted.push_back(end);
+    note_unread_bytes(f, header, drawing, entities_end, noted, base.blocks == 0 && base.text_styles == 0, *ledger);
+  }
+  context.sysvars_whole = report_unread_runs(f, header, sysvars_end, entities_end, ends);
   return true;
 }
 
@@ -154,6 +166,32 @@ bool load_path(int mode, const char* path, KT_Drawing& drawing, std::size_t wind
 
 }  // namespace
 
+namespace {
+
+// A host that carries the file gets back at a save all a current-generation
+// file held but the records whose layout the writer does not write: the text
+// styles of other generations, and their system variables.
+void keep_uncarried_losses(LossLedger& ledger, int generation, bool sysvars_whole) {
+  if (generation < 0) return;  // legacy files are not carried
+  LossLedger kept;
+  const auto keep = [&](Loss what) {
+    const auto i = static_cast<std::size_t>(what);
+    kept.counts[i] = ledger.counts[i];
+    kept.first[i] = ledger.first[i];
+  };
+  // The writer's own kinds, but a record's z, which goes back with it.
+  for (std::size_t i = 0; i < static_cast<std::size_t>(Loss::passed_record); ++i)
+    if (static_cast<Loss>(i) != Loss::flat_z) keep(static_cast<Loss>(i));
+  if (generation != 11) {
+    keep(Loss::text_style_field);
+    keep(Loss::font_name);
+  }
+  if (generation != 11 || !sysvars_whole) keep(Loss::system_variable);
+  ledger = kept;
+}
+
+}  // namespace
+
 LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, const LoadOptions& options,
                                KtTrvDiagnosticSink sink, void* sink_context, int* announce_generation) {
   LoadResult result;
@@ -163,6 +201,7 @@ LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, co
   context.announce_generation = announce_generation;
   context.tally = options.count_records ? &result.tally : nullptr;
   context.ledger = options.note_losses ? &result.losses : nullptr;
+  context.observer = options.observer;
   // The module's list stays alive for this load even if another replaces it.
   std::shared_ptr<const SysVarList> list;
   if (options.sysvar_list != nullptr) {
@@ -178,6 +217,8 @@ LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, co
   } else {
     result.loaded = load_path(options.mode, source.path.c_str(), drawing, options.window_bytes, context, result);
   }
+  if (options.observer != nullptr && options.observer->carries() && context.ledger != nullptr)
+    keep_uncarried_losses(result.losses, context.generation, context.sysvars_whole);
   if (!result.loaded && result.failure.empty()) {
     if (!result.diagnostics.empty()) result.failure = result.diagnostics.back().text;
     else result.failure = "not a drawing this version can load";

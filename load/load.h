@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "format/diagnostics.h"
+#include "format/load_observer.h"
 #include "format/load_stats.h"
 #include "format/loss_ledger.h"
 #include "kernel/zirida.h"
@@ -61,8 +62,9 @@ struct LoadOptions {
   void* on_diagnostic_context = nullptr;
   // A file is held in memory this many bytes at a time (legacy files whole).
   std::size_t window_bytes = std::size_t{4} << 20;
-  // Room for an observer of what the readers pass by; unused for now.
-  void* observer = nullptr;
+  // Hears of every stored record and section beside the kernel calls
+  // (format/load_observer.h); null: the load reports nothing more.
+  LoadObserver* observer = nullptr;
 };
 
 struct LoadResult {

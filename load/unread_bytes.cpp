@@ -6,6 +6,7 @@
 #include <string_view>
 #include <vector>
 
+#include "format/load_context.h"
 #include "format/record_reader.h"
 #include "save/written_sections.h"
 
@@ -57,6 +58,29 @@ std::vector<std::string_view> tags_before(const TorvHeader& header, int64_t to, 
     if (*slot.tag != '\0' && (at == to || at == -1)) tags.emplace_back(slot.tag);
   }
   return tags;
+}
+
+// Where the run from `from` up to `to` ends once the tags in front of `to`
+// are taken off its end.
+int64_t untagged_end(tagFile& f, const TorvHeader& header, int64_t from, int64_t to) {
+  std::vector<std::string_view> tags = tags_before(header, to, f.length);
+  std::size_t most = 0;
+  for (std::string_view tag : tags) most += tag.size();
+  const int64_t look = std::max(from, to - static_cast<int64_t>(most));
+  const std::string tail = bytes_at(f, look, static_cast<std::size_t>(to - look));
+  std::string_view run(tail);
+  for (bool stripped = true; stripped;) {
+    stripped = false;
+    for (auto it = tags.begin(); it != tags.end(); ++it) {
+      if (run.size() >= it->size() && run.substr(run.size() - it->size()) == *it) {
+        run.remove_suffix(it->size());
+        tags.erase(it);
+        stripped = true;
+        break;
+      }
+    }
+  }
+  return look + static_cast<int64_t>(run.size());
 }
 
 // Whether the bytes from `from` up to `to` (the tags in front of the section
@@ -128,4 +152,49 @@ void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& d
     if (!holds_only(f, header, entities_end, end, written_closing(), true))
       ledger.note(Loss::unread_section, "closing dictionaries", 0, entities_end);
   }
+}
+
+namespace {
+
+void report_run(tagFile& f, const TorvHeader& header, const SectionStarts& starts, kttrv::StoredRecord record,
+                int64_t from) {
+  if (from < 0 || from >= starts.size()) return;
+  const int64_t to = untagged_end(f, header, from, starts.from(from + 1));
+  // The runs are read with the cursor's seek; what the window held for the
+  // readers is not needed again.
+  const std::string bytes = bytes_at(f, from, static_cast<std::size_t>(to - from));
+  if (static_cast<int64_t>(bytes.size()) != to - from) return;
+  record.offset = static_cast<int32_t>(from);
+  record.bytes = {reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()};
+  observing(&f)->stored(record);
+}
+
+}  // namespace
+
+bool report_unread_runs(tagFile& f, const TorvHeader& header, int64_t sysvars_end, int64_t entities_end,
+                        const std::vector<SectionEnd>& ends) {
+  if (observing(&f) == nullptr) return false;
+  bool sysvars_whole = false;
+  const SectionStarts starts(header, f.length);
+  report_run(f, header, starts, stored_record(kttrv::StoredKind::header, "header", 0), 0);
+  const int32_t sysvars = header_slot(header, kSlotSysVars);
+  if (sysvars >= kDirectoryEnd && sysvars < starts.size()) {
+    const int64_t to = untagged_end(f, header, sysvars, starts.from(int64_t{sysvars} + 1));
+    kttrv::StoredRecord record = stored_record(kttrv::StoredKind::system_variables, "system variables", kSlotSysVars);
+    record.complete = sysvars_whole = sysvars_end == to;
+    report_run(f, header, starts, record, sysvars);
+  }
+  for (TorvSlot slot : kUnreadTables) {
+    const int64_t at = header_slot(header, slot);
+    if (at < kDirectoryEnd) continue;
+    report_run(f, header, starts, stored_record(kttrv::StoredKind::section, kTorvSlots[(slot - 40) / 4].name, slot), at);
+  }
+  for (const SectionEnd& end : ends) {
+    if (end.at < kDirectoryEnd || end.at >= starts.size() || end.slot == 0) continue;
+    report_run(f, header, starts, stored_record(kttrv::StoredKind::section_tail, end.section, end.slot), end.at);
+  }
+  if (entities_end >= kDirectoryEnd)
+    report_run(f, header, starts, stored_record(kttrv::StoredKind::closing, "closing dictionaries", kSlotEntities),
+               entities_end);
+  return sysvars_whole;
 }

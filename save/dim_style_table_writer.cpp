@@ -9,6 +9,7 @@
 #include <limits>
 
 #include "format/dim_style_layout.h"
+#include "save/carried_writes.h"
 #include "save/section_writers.h"
 #include "save/stored_reals.h"
 #include "save/table_writers.h"
@@ -81,6 +82,11 @@ void write_dim_style_table(TorvWriter& w, const KT_Drawing& drawing, SaveReport&
   write_int32(w, table_count(drawing.dim_styles));
   for (const KT_Object* o = drawing.dim_styles.first; o != nullptr && w.ok; o = o->next) {
     const auto& style = static_cast<const KT_Dim_Style&>(*o);
+    ++report.dim_styles;
+    if (const KT_Stored* s = unchanged(w, style)) {
+      write_stored(w, *s);
+      continue;
+    }
     const char* name = style.name != nullptr ? style.name : "";
     const char* second = style.second_name != nullptr ? style.second_name : "";
     Record r;
@@ -91,6 +97,6 @@ void write_dim_style_table(TorvWriter& w, const KT_Drawing& drawing, SaveReport&
     writer_put(w, r.bytes, kRecordSize);
     write_counted_string(w, name);
     write_counted_string(w, second);
-    ++report.dim_styles;
   }
+  write_run(w, KT_Carried_Run::dim_styles_tail);
 }

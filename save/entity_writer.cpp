@@ -1,8 +1,14 @@
 #include "save/entity_writer.h"
 
 #include <cstdint>
+#include <cstring>
 #include <limits>
+#include <span>
+#include <unordered_map>
+#include <vector>
 
+#include "format/stored_props.h"
+#include "save/carried_writes.h"
 #include "save/entity_records.h"
 #include "save/write_primitives.h"
 
@@ -31,21 +37,143 @@ void write_record(TorvWriter& w, const KT_Drawable& d, SaveReport& report) {
   }
 }
 
+// The payload bytes the kernel's values own in the records of fixed size
+// (x and y of each point, radius, angles); the rest of a stored payload
+// (the z values the kernel never receives, the fields nobody reads) stays.
+struct OwnedRange {
+  uint8_t from, to;
+};
+std::span<const OwnedRange> kernel_owned(int16_t kind) {
+  static constexpr OwnedRange kPoint[] = {{0, 16}};
+  static constexpr OwnedRange kLine[] = {{0, 16}, {24, 40}};
+  static constexpr OwnedRange kCircle[] = {{0, 16}, {24, 32}};
+  static constexpr OwnedRange kArc[] = {{0, 16}, {24, 48}};
+  static constexpr OwnedRange kSolid[] = {{0, 16}, {24, 40}, {48, 64}, {72, 88}};
+  switch (kind) {
+    case 1: return kPoint;
+    case 2: return kLine;
+    case 3: return kCircle;
+    case 4: return kArc;
+    case 6: return kSolid;
+    default: return {};
+  }
+}
+
+int16_t kind_of(std::span<const unsigned char> record) {
+  int16_t kind = 0;
+  if (record.size() >= 2) std::memcpy(&kind, record.data(), 2);
+  return kind;
+}
+
+// A drawable changed after the load: its values in a record that keeps the
+// stored property block (line type, extrusion, xdata, ...; its layer and
+// colour numbers replaced when those changed) and, for records of fixed
+// size, the stored payload's fields the kernel does not hold. A record whose
+// kind the writer writes otherwise, or a mirrored one, is written afresh.
+void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, SaveReport& report) {
+  std::vector<unsigned char> fresh;
+  TorvWriter scratch;
+  scratch.memory = &fresh;
+  write_record(scratch, d, report);
+  writer_flush(scratch);
+  const std::span<const unsigned char> stored = s.bytes();
+  const StoredPropsFields have = stored_props_fields(stored);
+  const StoredPropsFields made = stored_props_fields(fresh);
+  const std::size_t fresh_payload = made.flags == 0 ? 12 : 16;
+  const bool layer_changed = d.layer != s.layer, color_changed = d.color != s.color;
+  const bool keeps = scratch.ok && fresh.size() >= fresh_payload && kind_of(fresh) == kind_of(stored) &&
+                     !s.mirrored && s.payload <= stored.size() && (!layer_changed || have.layer_at >= 0) &&
+                     (!color_changed || (have.color_at >= 0 && made.color_at >= 0));
+  if (!keeps) {
+    if (s.mirrored) report.lose(Loss::extrusion);
+    writer_put(w, fresh.data(), fresh.size());
+    return;
+  }
+  std::vector<unsigned char> record(stored.begin(), stored.begin() + s.payload);
+  const auto patch = [&](int at, int16_t value) { std::memcpy(record.data() + at, &value, 2); };
+  if (layer_changed) patch(have.layer_at, static_cast<int16_t>(d.layer));
+  if (color_changed) {
+    int16_t number;
+    std::memcpy(&number, fresh.data() + made.color_at, 2);
+    patch(have.color_at, number);
+  }
+  const std::span<const unsigned char> payload = std::span<const unsigned char>(fresh).subspan(fresh_payload);
+  const std::span<const OwnedRange> owned = kernel_owned(kind_of(stored));
+  if (!owned.empty() && stored.size() - s.payload == payload.size()) {
+    record.insert(record.end(), stored.begin() + s.payload, stored.end());
+    for (const OwnedRange& r : owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
+  } else {
+    record.insert(record.end(), payload.begin(), payload.end());
+  }
+  writer_put(w, record.data(), record.size());
+}
+
+void write_drawable(TorvWriter& w, const KT_Drawable& d, SaveReport& report) {
+  const KT_Stored* s = w.carried != nullptr ? w.carried->stored(d) : nullptr;
+  if (s == nullptr) return write_record(w, d, report);
+  if (s->digest == kt_digest(d)) return write_stored(w, *s);
+  write_changed(w, d, *s, report);
+}
+
+// The carried records that made nothing, each written behind the drawable
+// it followed (those whose drawable is gone at the end).
+class PassedRecords {
+ public:
+  PassedRecords(const TorvWriter& w, const KT_Block* block)
+      : records_(w.carried != nullptr ? w.carried->passed(block) : std::span<const KT_Stored>()) {
+    written_.resize(records_.size());
+    for (std::size_t i = records_.size(); i-- > 0;) first_after_[records_[i].after] = i;
+  }
+  std::size_t size() const { return records_.size(); }
+  void behind(TorvWriter& w, const KT_Drawable* d) {
+    const auto it = first_after_.find(d);
+    if (it == first_after_.end()) return;
+    for (std::size_t i = it->second; i < records_.size() && records_[i].after == d; ++i) put(w, i);
+  }
+  void rest(TorvWriter& w) {
+    for (std::size_t i = 0; i < records_.size(); ++i) put(w, i);
+  }
+
+ private:
+  void put(TorvWriter& w, std::size_t i) {
+    if (written_[i]) return;
+    written_[i] = true;
+    write_stored(w, records_[i]);
+  }
+  std::span<const KT_Stored> records_;
+  std::vector<bool> written_;
+  std::unordered_map<const KT_Drawable*, std::size_t> first_after_;
+};
+
 }  // namespace
 
-void write_entity_stream(TorvWriter& w, const KT_Entity_List& list, bool model_space, SaveReport& report) {
-  uint32_t count = 0;
+void write_entity_stream(TorvWriter& w, const KT_Entity_List& list, const KT_Block* block, SaveReport& report) {
+  const bool model_space = block == nullptr;
+  PassedRecords passed(w, block);
+  // A drawable read from a record goes back to one (a four-string text in
+  // a block included: its record made it).
+  const auto written_as_record = [&](const KT_Drawable& d) {
+    return loader_creates(d, model_space) || (w.carried != nullptr && w.carried->stored(d) != nullptr);
+  };
+  uint64_t count = passed.size();
   for (const KT_Drawable* d = list.first; d != nullptr; d = d->next)
-    if (loader_creates(*d, model_space) && count < std::numeric_limits<uint32_t>::max()) ++count;
-  write_int32(w, static_cast<int32_t>(count));
-  uint32_t written = 0;
-  for (const KT_Drawable* d = list.first; d != nullptr && w.ok; d = d->next) {
-    if (!loader_creates(*d, model_space) || written == count) {
-      report.lose(Loss::hidden_text);
-      continue;
-    }
-    write_record(w, *d, report);
-    ++written;
+    if (written_as_record(*d)) ++count;
+  if (count > std::numeric_limits<uint32_t>::max()) {
+    w.ok = false;  // more records than a stream counts
+    return;
   }
+  write_int32(w, static_cast<int32_t>(static_cast<uint32_t>(count)));
+  uint32_t written = 0;
+  passed.behind(w, nullptr);
+  for (const KT_Drawable* d = list.first; d != nullptr && w.ok; d = d->next) {
+    if (!written_as_record(*d)) {
+      report.lose(Loss::hidden_text);
+    } else {
+      write_drawable(w, *d, report);
+      ++written;
+    }
+    passed.behind(w, d);
+  }
+  passed.rest(w);
   report.entities += written;
 }

@@ -11,4 +11,5 @@
 // Writes the stream of `list`; a block's stream when model_space is false.
 // Drawables the loader could not create there are left out; they and every
 // value the file cannot carry are counted in report.
-void write_entity_stream(TorvWriter& w, const KT_Entity_List& list, bool model_space, SaveReport& report);
+// block: the block whose list it is; null for the model space.
+void write_entity_stream(TorvWriter& w, const KT_Entity_List& list, const KT_Block* block, SaveReport& report);

@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "kernel/collections.h"
+#include "save/carried_writes.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
 
@@ -13,6 +14,7 @@ int32_t table_count(const KT_Collection& collection) {
 }
 
 void write_viewport_table(TorvWriter& w) {
+  if (write_run(w, KT_Carried_Run::viewports)) return;
   write_int32(w, 1);
   // The 226-byte record.
   write_int32(w, 1);  // name flag
@@ -42,7 +44,7 @@ bool has_own_line_types(const KT_Drawing& drawing) {
 }
 
 void write_line_type_table(TorvWriter& w, const KT_Drawing& drawing) {
-  if (has_own_line_types(drawing)) return;
+  if (write_run(w, KT_Carried_Run::line_types) || has_own_line_types(drawing)) return;
   write_int32(w, 1);
   // The 92-byte record.
   write_int32(w, 1);  // name flag
@@ -55,12 +57,16 @@ void write_line_type_table(TorvWriter& w, const KT_Drawing& drawing) {
 }
 
 void write_view_table(TorvWriter& w, const KT_Drawing& drawing) {
+  if (write_run(w, KT_Carried_Run::views)) return;
   // The styles written: "STANDARD" stands in for none.
   write_int32(w, drawing.text_styles.first != nullptr ? table_count(drawing.text_styles) : 1);
 }
 
-void write_ucs_table(TorvWriter& w) { write_int32(w, 0); }
+void write_ucs_table(TorvWriter& w) {
+  if (!write_run(w, KT_Carried_Run::ucs)) write_int32(w, 0);
+}
 
 void write_block_table(TorvWriter& w, const KT_Drawing& drawing) {
+  if (write_run(w, KT_Carried_Run::block_table)) return;
   write_int32(w, table_count(drawing.blocks));
 }

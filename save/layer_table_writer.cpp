@@ -1,6 +1,7 @@
 // Layer records are 12 bytes, each followed by the layer's name: name flag,
 // flags byte (4: second flag, 1: third flag), a spare byte, colour number
 // (negative: off), line type number, two spare bytes.
+#include "save/carried_writes.h"
 #include "save/palette_numbers.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
@@ -38,8 +39,13 @@ void write_layer_table(TorvWriter& w, const KT_Drawing& drawing) {
   write_int32(w, table_count(drawing.layers));
   for (const KT_Object* o = drawing.layers.first; o != nullptr; o = o->next) {
     const auto& layer = static_cast<const KT_Layer&>(*o);
+    if (const KT_Stored* s = unchanged(w, layer)) {
+      write_stored(w, *s);
+      continue;
+    }
     const auto flags = static_cast<int16_t>((layer.flag2 ? kFlag2Bit : 0) | (layer.flag3 ? kFlag3Bit : 0));
     write_layer_record(w, layer.name, flags, layer_colour_number(layer),
                        static_cast<uint16_t>(layer.line_type));
   }
+  write_run(w, KT_Carried_Run::layers_tail);
 }

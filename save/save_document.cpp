@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "format/loss_ledger.h"
 #include "format/torv_header.h"
+#include "save/carried_writes.h"
 #include "save/drawing_writer.h"
 #include "save/entity_writer.h"
 #include "save/save_file.h"
@@ -20,7 +22,7 @@ constexpr int32_t kAbsent = -1;
 constexpr int32_t kHeaderDate = 20050101;
 
 struct HeaderRecord {
-  unsigned char bytes[kWrittenHeaderSize] = {};
+  std::vector<unsigned char> bytes = std::vector<unsigned char>(kWrittenHeaderSize);
 };
 
 void store_int32(HeaderRecord& h, int offset, int32_t value) {
@@ -32,7 +34,7 @@ HeaderRecord initial_header() {
   HeaderRecord h;
   h.bytes[0] = 0;   // never 'T': that marks a legacy file
   h.bytes[1] = 11;  // the generation of "HALD 2002"
-  std::memcpy(h.bytes + 2, "HALD 2002", 9);
+  std::memcpy(h.bytes.data() + 2, "HALD 2002", 9);
   // A file cut short before the final rewrite leads the loader nowhere.
   for (const TorvSlotInfo& slot : kTorvSlots) store_int32(h, slot.slot, kAbsent);
   store_int32(h, 88, kWrittenHeaderSize);
@@ -41,13 +43,36 @@ HeaderRecord initial_header() {
   return h;
 }
 
-// The header goes out as the 88 bytes the loader reads and the rest.
-void write_header(TorvWriter& w, const HeaderRecord& h) {
-  writer_put(w, h.bytes, kTorvHeaderSize);
-  writer_put(w, h.bytes + kTorvHeaderSize, kWrittenHeaderSize - kTorvHeaderSize);
+// A carried header keeps what it held beyond the version and the
+// directory (and the position behind it, at 88, which is the header's own).
+HeaderRecord carried_header(const KT_Stored& stored) {
+  HeaderRecord h = initial_header();
+  if (stored.size < kTorvHeaderSize) return h;
+  h.bytes.assign(stored.data, stored.data + stored.size);
+  const HeaderRecord fresh = initial_header();
+  std::memcpy(h.bytes.data(), fresh.bytes.data(), kTorvHeaderSize);
+  std::memcpy(h.bytes.data() + 16, stored.data + 16, 24);  // six words before the directory
+  if (h.bytes.size() >= 92) store_int32(h, 88, static_cast<int32_t>(h.bytes.size()));
+  return h;
 }
 
-void rewrite_header(TorvWriter& w, const HeaderRecord& h) { writer_rewrite_start(w, h.bytes, kWrittenHeaderSize); }
+// The header goes out as the 88 bytes the loader reads and the rest.
+void write_header(TorvWriter& w, const HeaderRecord& h) {
+  writer_put(w, h.bytes.data(), kTorvHeaderSize);
+  writer_put(w, h.bytes.data() + kTorvHeaderSize, h.bytes.size() - kTorvHeaderSize);
+}
+
+void rewrite_header(TorvWriter& w, const HeaderRecord& h) { writer_rewrite_start(w, h.bytes.data(), h.bytes.size()); }
+
+// The system variables go back as read when the file's list and this
+// writer's agree: a "HALD 2002" file walked to exactly the section's end.
+void write_system_variables(TorvWriter& w) {
+  const KT_Carried* c = w.carried;
+  if (c != nullptr && c->generation() == 11 && c->system_variables_whole() &&
+      write_run(w, KT_Carried_Run::system_variables))
+    return;
+  write_system_variables(w);
+}
 
 // Writes the tag and notes in the slot where the section's data begins.
 void begin_section(TorvWriter& w, HeaderRecord& h, TorvSlot slot) {
@@ -59,12 +84,13 @@ void begin_section(TorvWriter& w, HeaderRecord& h, TorvSlot slot) {
 
 std::string written_header_rest() {
   const HeaderRecord h = initial_header();
-  return std::string(reinterpret_cast<const char*>(h.bytes) + kTorvHeaderSize, kWrittenHeaderSize - kTorvHeaderSize);
+  return std::string(reinterpret_cast<const char*>(h.bytes.data()) + kTorvHeaderSize, kWrittenHeaderSize - kTorvHeaderSize);
 }
 
 bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report) {
-  note_table_losses(drawing, report);
-  HeaderRecord h = initial_header();
+  note_table_losses(w, drawing, report);
+  const KT_Stored* stored_header = w.carried != nullptr ? w.carried->run(KT_Carried_Run::header) : nullptr;
+  HeaderRecord h = stored_header != nullptr ? carried_header(*stored_header) : initial_header();
   write_header(w, h);
 
   begin_section(w, h, kSlotSysVars);
@@ -81,7 +107,12 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
   write_view_table(w, drawing);
   begin_section(w, h, kSlotUcs);
   write_ucs_table(w);
-  write_tag(w, section_tag(kSlotAppIds));  // no application ids: the slot stays -1
+  if (w.carried != nullptr && w.carried->run(KT_Carried_Run::app_ids) != nullptr) {
+    begin_section(w, h, kSlotAppIds);
+    write_run(w, KT_Carried_Run::app_ids);
+  } else {
+    write_tag(w, section_tag(kSlotAppIds));  // no application ids: the slot stays -1
+  }
 
   // Without dimension styles the slot stays -1.
   if (drawing.dim_styles.first != nullptr) {
@@ -97,13 +128,16 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
   if (drawing.blocks.first != nullptr) {
     store_int32(h, kSlotBlocks, w.position);
     write_block_section(w, drawing, report);
+    write_run(w, KT_Carried_Run::blocks_tail);
   }
 
   begin_section(w, h, kSlotEntities);
-  write_entity_stream(w, drawing.model_space, true, report);
+  write_entity_stream(w, drawing.model_space, nullptr, report);
 
-  const std::string& closing = written_closing();
-  writer_put(w, closing.data(), closing.size());
+  if (!write_run(w, KT_Carried_Run::closing)) {
+    const std::string& closing = written_closing();
+    writer_put(w, closing.data(), closing.size());
+  }
 
   rewrite_header(w, h);
   return w.ok;

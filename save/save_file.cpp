@@ -67,9 +67,10 @@ std::FILE* create_beside(const fs::path& target, fs::path& temp, int& error) {
 
 // The whole drawing into f, handed to the system and, where it can be,
 // to the disk. 0, or the errno of the first failure.
-int write_file(std::FILE* f, const KT_Drawing& drawing, SaveReport& report) {
+int write_file(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& options, SaveReport& report) {
   TorvWriter w;
   w.file = f;
+  w.carried = options.carried;
   write_drawing(w, drawing, report);
   writer_flush(w);
   if (!w.ok) return w.error != 0 ? w.error : EIO;
@@ -82,8 +83,8 @@ int write_file(std::FILE* f, const KT_Drawing& drawing, SaveReport& report) {
 }
 
 // Writes, closes; the reason of a failure, or empty.
-std::string write_and_close(std::FILE* f, const KT_Drawing& drawing, SaveReport& report) {
-  const int error = write_file(f, drawing, report);
+std::string write_and_close(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& options, SaveReport& report) {
+  const int error = write_file(f, drawing, options, report);
   errno = 0;
   const bool closed = std::fclose(f) == 0;
   if (error != 0) return because("cannot write it", error);
@@ -104,6 +105,7 @@ bool save_in_place(const KT_Drawing& drawing, const fs::path& target, const Save
     SaveReport dry = report;
     TorvWriter nowhere;
     nowhere.discard = true;
+    nowhere.carried = options.carried;
     write_drawing(nowhere, drawing, dry);
     if (!dry.lossless()) {
       report = dry;
@@ -113,7 +115,7 @@ bool save_in_place(const KT_Drawing& drawing, const fs::path& target, const Save
   errno = 0;
   std::FILE* f = open_path(target, "wb");
   if (f == nullptr) return fail(report, because("cannot open it", last_error()));
-  std::string reason = write_and_close(f, drawing, report);
+  std::string reason = write_and_close(f, drawing, options, report);
   return reason.empty() || fail(report, std::move(reason));
 }
 
@@ -134,7 +136,7 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   int error = 0;
   std::FILE* f = create_beside(target, temp, error);
   if (f == nullptr) return fail(report, because("cannot create a file in its directory", error));
-  std::string reason = write_and_close(f, drawing, report);
+  std::string reason = write_and_close(f, drawing, options, report);
   if (reason.empty() && !options.allow_loss && !report.lossless())
     reason = "it would lose " + report.loss_summary();
   if (reason.empty() && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);  // the old file's
@@ -165,6 +167,7 @@ SaveResult save_drawing(const KT_Drawing& drawing, std::vector<unsigned char>& o
   }
   TorvWriter w;
   w.memory = &out;
+  w.carried = options.carried;
   write_drawing(w, drawing, result);
   writer_flush(w);
   if (!w.ok) {

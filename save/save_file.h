@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "kernel/kt_carried.h"
 #include "kernel/zirida.h"
 #include "save/save_report.h"
 
@@ -20,6 +21,9 @@ struct SaveOptions {
   // What the loads of the drawing read and did not keep; the report counts
   // it with the writer's own losses. Null: nothing is known of the loads.
   const LossLedger* file_losses = nullptr;
+  // What the host carried of the drawing's file (kernel/kt_carried.h): its
+  // records go back as stored, beside the drawing's values. Null: none.
+  const KT_Carried* carried = nullptr;
 };
 
 // True only after a complete write and rename. report receives the counts

@@ -16,4 +16,4 @@ void write_block_section(TorvWriter& w, const KT_Drawing& drawing, SaveReport& r
 
 // The layers and text styles the tables carry, and what of them the file
 // cannot hold (colours without palette number, values without a field).
-void note_table_losses(const KT_Drawing& drawing, SaveReport& report);
+void note_table_losses(const TorvWriter& w, const KT_Drawing& drawing, SaveReport& report);

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "format/font_file_names.h"
+#include "save/carried_writes.h"
 #include "save/palette_numbers.h"
 #include "save/section_writers.h"
 #include "save/stored_reals.h"
@@ -43,18 +44,21 @@ void note_text_style(const KT_Text_Style& style, SaveReport& report) {
 
 }  // namespace
 
-void note_table_losses(const KT_Drawing& drawing, SaveReport& report) {
+void note_table_losses(const TorvWriter& w, const KT_Drawing& drawing, SaveReport& report) {
   for (const KT_Object* o = drawing.layers.first; o != nullptr; o = o->next) {
-    note_layer(static_cast<const KT_Layer&>(*o), report);
+    if (unchanged(w, static_cast<const KT_Layer&>(*o)) == nullptr) note_layer(static_cast<const KT_Layer&>(*o), report);
     ++report.layers;
   }
   for (const KT_Object* o = drawing.text_styles.first; o != nullptr; o = o->next) {
-    note_text_style(static_cast<const KT_Text_Style&>(*o), report);
+    if (!carries_text_styles(w) || unchanged(w, static_cast<const KT_Text_Style&>(*o)) == nullptr)
+      note_text_style(static_cast<const KT_Text_Style&>(*o), report);
     ++report.text_styles;
   }
   // A line type as the kernel makes it by default (no name) holds nothing of
   // its own; what a file held for it is the load's to count.
-  for (const KT_Object* o = drawing.line_types.first; o != nullptr; o = o->next) {
+  // A carried line type table goes back as it was.
+  const bool carried_line_types = w.carried != nullptr && w.carried->run(KT_Carried_Run::line_types) != nullptr;
+  for (const KT_Object* o = drawing.line_types.first; o != nullptr && !carried_line_types; o = o->next) {
     const char* name = static_cast<const KT_Line_Type&>(*o).name;
     if (name != nullptr && *name != '\0') report.lose(Loss::line_type);
   }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "save/stored_reals.h"
+#include "save/carried_writes.h"
 #include "save/table_writers.h"
 #include "save/write_primitives.h"
 
@@ -66,8 +67,11 @@ void write_text_style_table(TorvWriter& w, const KT_Drawing& drawing) {
     return;
   }
   write_int32(w, table_count(drawing.text_styles));
+  const bool carried = carries_text_styles(w);
   for (const KT_Object* o = drawing.text_styles.first; o != nullptr; o = o->next) {
     const auto& style = static_cast<const KT_Text_Style&>(*o);
-    write_style_record(w, style.name, &style);
+    if (const KT_Stored* s = carried ? unchanged(w, style) : nullptr) write_stored(w, *s);
+    else write_style_record(w, style.name, &style);
   }
+  write_run(w, KT_Carried_Run::text_styles_tail);
 }

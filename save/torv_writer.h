@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+class KT_Carried;
+
 struct TorvWriter {
   std::FILE* file = nullptr;                     // written through when set
   std::vector<unsigned char>* memory = nullptr;  // else appended here (starts empty)
@@ -20,6 +22,9 @@ struct TorvWriter {
   // drawing of a million entities is tens of millions of small fields.
   std::vector<unsigned char> stage;
   std::size_t staged = 0;
+  // What the host carried of the drawing's file (kernel/kt_carried.h); null:
+  // the drawing alone is written.
+  const KT_Carried* carried = nullptr;
 };
 
 // Appends size bytes. A file that would outgrow 32-bit positions fails.

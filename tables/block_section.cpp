@@ -10,6 +10,7 @@
 #include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/record_reader.h"
+#include "format/torv_header.h"
 
 namespace {
 
@@ -91,6 +92,9 @@ int read_block_section(tagFile* f, int32_t position, char /*mode_flag*/, const B
       if (b.values) ledger->note(Loss::block_value, kSection, i, at);
     }
     const int32_t stream_at = r.offset();
+    if (r.ok() && observing(f) != nullptr)
+      report_stored(f, stored_record(kttrv::StoredKind::block, kSection, kSlotBlocks, i, block),
+                    at, stream_at);
     const uint32_t entity_count = (b.flags & kEntities) ? r.u32() : 0;
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "block %u of %u", i, count);

@@ -10,6 +10,7 @@
 #include "format/loss_ledger.h"
 #include "format/dim_style_layout.h"
 #include "format/record_reader.h"
+#include "format/torv_header.h"
 #include "tables/table_readers.h"
 
 namespace {
@@ -88,11 +89,11 @@ bool unkept_fields(const DimStyleRecord& rec, const DimStyleArrays& a) {
 
 }  // namespace
 
-void read_dim_style_table(tagFile* f, int32_t position) {
-  if (position < 1) return;
+int read_dim_style_table(tagFile* f, int32_t position) {
+  if (position < 1) return 0;
   RecordReader r(f);
   const std::optional<uint32_t> counted = open_counted_section(r, position, kSection);
-  if (!counted) return;
+  if (!counted) return 0;
   const uint32_t count = *counted;
   std::string name, second_name;  // whole, as their references give them
   DimStyleArrays arrays;
@@ -116,10 +117,13 @@ void read_dim_style_table(tagFile* f, int32_t position) {
       api_kt_create_dim_style(name.c_str(), second_name.c_str(), arrays.longs, arrays.shorts, arrays.reals);
       if (LossLedger* ledger = load_context(f).ledger; ledger != nullptr && (dropped || unkept_fields(rec, arrays)))
         ledger->note(Loss::dim_style_field, kSection, i, at);
+      if (r.ok() && observing(f) != nullptr)
+        report_stored(f, stored_record(kttrv::StoredKind::dim_style, kSection, kSlotDimStyles, i), at, r.offset());
     }
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "record %u of %u", i, count);
-      return;
+      return 0;
     }
   }
+  return 1;
 }

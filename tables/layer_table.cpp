@@ -8,6 +8,7 @@
 #include "format/load_context.h"
 #include "format/loss_ledger.h"
 #include "format/record_reader.h"
+#include "format/torv_header.h"
 #include "tables/table_readers.h"
 
 namespace {
@@ -71,6 +72,9 @@ int read_layer_table(tagFile* f, int32_t position) {
     KT_Layer* layer = nullptr;
     api_kt_create_layer(layer, rec.name.c_str(), static_cast<long>(color_palette[static_cast<std::size_t>(color)]),
                         rec.line_type, on, (rec.flags & 0x4) != 0, (rec.flags & 0x1) != 0);
+    if (observing(f) != nullptr)
+      report_stored(f, stored_record(kttrv::StoredKind::layer, kSection, kSlotLayers, i, layer),
+                    at, r.offset());
   }
   return 1;
 }

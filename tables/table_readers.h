@@ -9,4 +9,5 @@
 
 int read_layer_table(tagFile* f, int32_t position);
 int read_text_style_table(tagFile* f, int32_t position);
-void read_dim_style_table(tagFile* f, int32_t position);
+// 1 when the table was read to its end, 0 otherwise (an absent table too).
+int read_dim_style_table(tagFile* f, int32_t position);

@@ -75,7 +75,7 @@ void read_text_style_record(RecordReader& r, TextStyleRecord& rec, int size) {
 // absent one comes back as the same ".shx".
 bool rewritten(const std::string& before, const std::string& after) { return !before.empty() && before != after; }
 
-void create_style(TextStyleRecord& rec, LossLedger* ledger, uint32_t i, int32_t at) {
+const KT_Text_Style* create_style(TextStyleRecord& rec, LossLedger* ledger, uint32_t i, int32_t at) {
   const std::string font = ledger != nullptr ? rec.font : std::string();
   const std::string big_font = ledger != nullptr ? rec.big_font : std::string();
   normalize_font_file(rec.font);
@@ -89,6 +89,7 @@ void create_style(TextStyleRecord& rec, LossLedger* ledger, uint32_t i, int32_t 
   api_kt_create_text_style(style, rec.name.c_str(), rec.font.c_str(), rec.big_font.c_str(), rec.real1, rec.real2,
                            degrees_to_radians(rec.oblique), 0.0, rec.flags, 0);
   if ((rec.flags & 0x4) != 0 && style != nullptr) api_kt_set_text_style_mark(style, kMarkedStyle);
+  return style;
 }
 
 }  // namespace
@@ -114,9 +115,12 @@ int read_text_style_table(tagFile* f, int32_t position) {
       const std::string font = ledger != nullptr ? rec.font : std::string();
       const bool trailer = has_truetype_trailer(rec.font);
       if (ledger != nullptr) rec.font = font;
-      create_style(rec, ledger, i, at);
+      const KT_Text_Style* style = create_style(rec, ledger, i, at);
       if (trailer && !r.counted_view().empty() && ledger != nullptr && r.ok() && !rec.unkept)
         ledger->note(Loss::text_style_field, kSection, i, at);  // once a record
+      if (r.ok() && observing(f) != nullptr)
+        report_stored(f, stored_record(kttrv::StoredKind::text_style, kSection, kSlotTextStyles, i, style),
+                      at, r.offset());
     }
     if (!r.ok()) {
       report_read_failure(r, kSection, at, "record %u of %u (%d bytes and strings)", i, count, size);

@@ -7,11 +7,12 @@ trv=$1
 src=$2
 source "$(dirname "$0")/check.sh"
 
-# 100 drawings: the example and empty drawings, each written by trv itself so
-# that every one differs in name; one then cut inside its header, one replaced by text.
+# 100 drawings: legacy examples (whose entity records a save cannot carry)
+# and empty drawings written by trv itself; one then cut inside its header,
+# one replaced by text.
 mkdir "$tmp/in"
 for i in $(seq -w 1 100); do
-  if ((10#$i % 2)); then cp "$src/examples/sample.trv" "$tmp/in/d$i.trv"; else "$trv" new "$tmp/in/d$i.trv"; fi
+  if ((10#$i % 2)); then cp "$src/examples/legacy-torv15.trv" "$tmp/in/d$i.trv"; else "$trv" new "$tmp/in/d$i.trv"; fi
 done
 head -c 40 "$src/examples/sample.trv" > "$tmp/in/d037.trv"
 echo "not a drawing" > "$tmp/in/d064.trv"
@@ -31,19 +32,19 @@ check "jobs lines whole" 0 "$(grep -c -v -E '^(saved .*(styles?|; lost: .*)|trv:
 check "jobs outputs byte-identical" "" "$(diff -r "$tmp/one" "$tmp/two")"
 
 # Without --allow-loss every drawing a save would lose something of is
-# refused by name (the sample), and only the empty ones are converted.
+# refused by name (the legacy copies), and only the empty ones are converted.
 "$trv" save "$tmp"/in/*.trv -o "$tmp/strict" --jobs 2 2> "$tmp/strict.err"
 check "strict exit" 1 $?
 check "strict converted" 49 "$(ls "$tmp/strict" | wc -l)"
-check "strict refusals named" 49 "$(grep -c -E '^trv: .*d[0-9]+\.trv: not saved: it would lose .*attribute records' "$tmp/strict.err")"
+check "strict refusals named" 49 "$(grep -c -E '^trv: .*d[0-9]+\.trv: not saved: it would lose .*legacy entity records' "$tmp/strict.err")"
 
 rm "$tmp"/in/d037.trv "$tmp"/in/d064.trv
 "$trv" save --allow-loss "$tmp"/in/*.trv -o "$tmp/three" --jobs 3 2>/dev/null
 check "all good exit" 0 $?
 
-"$trv" save --allow-loss - - < "$src/examples/sample.trv" > "$tmp/piped.trv"
+"$trv" save --allow-loss - - < "$src/examples/legacy-torv15.trv" > "$tmp/piped.trv"
 check "stdin to stdout exit" 0 $?
-"$trv" save --allow-loss "$src/examples/sample.trv" "$tmp/direct.trv"
+"$trv" save --allow-loss "$src/examples/legacy-torv15.trv" "$tmp/direct.trv"
 check "stdin to stdout bytes" "" "$(cmp "$tmp/direct.trv" "$tmp/piped.trv")"
 check "IN OUT bytes as batch" "" "$(cmp "$tmp/direct.trv" "$tmp/one/d001.trv")"
 

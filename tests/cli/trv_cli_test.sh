@@ -91,7 +91,8 @@ verbose=$("$trv" -v dump "$tmp/short.trv" 2>&1 >/dev/null)
 "$trv" new "$tmp/new.trv"; check "new exit" 0 $?
 check "new trace result" '{"result":true,"g_trv_ver":11}' "$("$trv" trace "$tmp/new.trv" | tail -n 1)"
 "$trv" save "$tmp/t2000.trv" "$tmp/empty.saved.trv"; check "save empty exit" 0 $?
-cmp -s "$tmp/new.trv" "$tmp/empty.saved.trv"; check "save empty is new" 0 $?
+"$trv" save "$tmp/new.trv" "$tmp/new.saved.trv"; check "save new exit" 0 $?
+cmp -s "$tmp/new.trv" "$tmp/new.saved.trv"; check "save of a written file changes no byte" 0 $?
 "$trv" save "$tmp/new.trv" "$tmp/saved.trv"; check "save exit" 0 $?
 check "save trace result" '{"result":true,"g_trv_ver":11}' "$("$trv" trace "$tmp/saved.trv" | tail -n 1)"
 check "save dump" "$("$trv" dump "$tmp/new.trv")" "$("$trv" dump "$tmp/saved.trv")"
@@ -103,7 +104,7 @@ cmp -s "$tmp/saved.trv" "$tmp/again.trv"; check "save again" 0 $?
 # a save, object ids aside. The saved file then saves without a word of loss.
 err=$("$trv" save --allow-loss "$src/examples/sample.trv" "$tmp/sample.saved.trv" 2>&1 >/dev/null)
 check "save sample exit" 0 $?
-[[ $err == "saved $tmp/sample.saved.trv: "*" entities, "*" blocks, "*" layers, "*" text styles, "*" dimension style"*"; lost: "*"attribute records"* &&
+[[ $err == "saved $tmp/sample.saved.trv: "*" entities, "*" blocks, "*" layers, "*" text styles, "*" dimension style" &&
    $(printf '%s\n' "$err" | grep -c .) -eq 1 ]] || { echo "FAIL save summary: [$err]"; failures=$((failures + 1)); }
 check "save sample dump" "$("$trv" dump "$src/examples/sample.trv" | grep -v '"id":')" \
   "$("$trv" dump "$tmp/sample.saved.trv" | grep -v '"id":')"

@@ -62,6 +62,7 @@ struct LoadRequest {
   bool count_records = false;
   bool note_losses = false;
   bool quiet_error = false;  // the caller reports the failure its own way
+  bool carry = true;         // keep what the file holds beside the kernel's drawing
 };
 
 // Loads path into drawing: prints the notes (with -v), then the damage

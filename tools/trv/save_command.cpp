@@ -17,6 +17,8 @@
 #include "tools/trv/commands.h"
 #include "tools/trv/save_command.h"
 
+#include "host/zirida_host.h"
+
 namespace trv {
 
 namespace {
@@ -42,6 +44,7 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
   SaveOptions options;
   options.allow_loss = allow_loss;
   options.file_losses = dropped;
+  options.carried = zirida_carried(drawing);
   kttrv::SaveResult report;
   if (out == "-") {
     // Made in memory and written in one go: no temporary file.

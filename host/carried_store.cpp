@@ -1,0 +1,134 @@
+#include "host/carried_store.h"
+
+#include <cstring>
+
+#include "format/stored_props.h"
+#include "host/kt_drawing_store.h"
+#include "kernel/kt_digest.h"
+
+namespace {
+
+using kttrv::StoredKind;
+
+// The section a run of bytes stands for.
+int run_of(const kttrv::StoredRecord& r) {
+  switch (r.kind) {
+    case StoredKind::header: return static_cast<int>(KT_Carried_Run::header);
+    case StoredKind::system_variables: return static_cast<int>(KT_Carried_Run::system_variables);
+    case StoredKind::closing: return static_cast<int>(KT_Carried_Run::closing);
+    case StoredKind::section:
+      switch (r.slot) {
+        case 44: return static_cast<int>(KT_Carried_Run::viewports);
+        case 48: return static_cast<int>(KT_Carried_Run::line_types);
+        case 60: return static_cast<int>(KT_Carried_Run::views);
+        case 64: return static_cast<int>(KT_Carried_Run::ucs);
+        case 68: return static_cast<int>(KT_Carried_Run::block_table);
+        case 72: return static_cast<int>(KT_Carried_Run::app_ids);
+        default: return -1;
+      }
+    case StoredKind::section_tail:
+      switch (r.slot) {
+        case 52: return static_cast<int>(KT_Carried_Run::layers_tail);
+        case 56: return static_cast<int>(KT_Carried_Run::text_styles_tail);
+        case 76: return static_cast<int>(KT_Carried_Run::dim_styles_tail);
+        case 80: return static_cast<int>(KT_Carried_Run::blocks_tail);
+        default: return -1;
+      }
+    default: return -1;
+  }
+}
+
+}  // namespace
+
+KT_Stored CarriedStore::keep(std::span<const unsigned char> bytes) {
+  KT_Stored s;
+  s.size = bytes.size();
+  if (!bytes.empty()) {
+    auto* p = static_cast<unsigned char*>(drawing_.store().arena.take(bytes.size(), 1));
+    std::memcpy(p, bytes.data(), bytes.size());
+    s.data = p;
+  }
+  return s;
+}
+
+void CarriedStore::attach(long id, const KT_Stored& stored) {
+  if (id <= 0) return;
+  const auto at = static_cast<std::size_t>(id);
+  if (at >= by_id_.size()) by_id_.resize(std::max(at + 1, by_id_.size() * 2));
+  by_id_[at] = stored;
+}
+
+void CarriedStore::stored(const kttrv::StoredRecord& r) {
+  KT_Drawing_Store& store = drawing_.store();
+  switch (r.kind) {
+    case StoredKind::entity: {
+      KT_Stored s = keep(r.bytes);
+      s.payload = r.payload;
+      s.mirrored = r.mirrored;
+      if (r.object != nullptr) {
+        auto* d = const_cast<KT_Drawable*>(static_cast<const KT_Drawable*>(r.object));
+        d->color_number = stored_color_number(r.bytes);
+        s.digest = kt_digest(*d);
+        s.color = d->color;
+        s.layer = d->layer;
+        attach(d->id, s);
+      } else {
+        KT_Entity_List& list = store.open_block != nullptr ? store.open_block->entities : drawing_.model_space;
+        s.after = list.last;
+        (store.open_block != nullptr ? block_passed_[store.open_block] : model_passed_).push_back(s);
+      }
+      return;
+    }
+    case StoredKind::layer:
+      if (r.object != nullptr) {
+        const auto* o = static_cast<const KT_Layer*>(r.object);
+        KT_Stored s = keep(r.bytes);
+        s.digest = kt_digest(*o);
+        attach(o->id, s);
+      }
+      return;
+    case StoredKind::text_style:
+      if (r.object != nullptr) {
+        const auto* o = static_cast<const KT_Text_Style*>(r.object);
+        KT_Stored s = keep(r.bytes);
+        s.digest = kt_digest(*o);
+        attach(o->id, s);
+      }
+      return;
+    case StoredKind::dim_style:
+      // Its creation call gives nothing back: the style is the last one, when
+      // no record holds it yet.
+      if (const auto* o = static_cast<const KT_Dim_Style*>(drawing_.dim_styles.last); o != nullptr && stored(*o) == nullptr) {
+        KT_Stored s = keep(r.bytes);
+        s.digest = kt_digest(*o);
+        attach(o->id, s);
+      }
+      return;
+    case StoredKind::block:
+      if (r.object != nullptr) {
+        const auto* o = static_cast<const KT_Block*>(r.object);
+        KT_Stored s = keep(r.bytes);
+        s.digest = kt_digest(*o);
+        attach(o->id, s);
+      }
+      return;
+    default:
+      break;
+  }
+  const int run = run_of(r);
+  if (run < 0) return;
+  runs_[run] = keep(r.bytes);
+  has_run_[run] = true;
+  if (r.kind == StoredKind::system_variables) sysvars_whole_ = r.complete;
+}
+
+std::span<const KT_Stored> CarriedStore::passed(const KT_Block* block) const {
+  if (block == nullptr) return model_passed_;
+  const auto it = block_passed_.find(block);
+  return it != block_passed_.end() ? std::span<const KT_Stored>(it->second) : std::span<const KT_Stored>();
+}
+
+const KT_Stored* CarriedStore::run(KT_Carried_Run which) const {
+  const auto i = static_cast<int>(which);
+  return has_run_[i] ? &runs_[i] : nullptr;
+}

@@ -1,0 +1,45 @@
+// What the stand-in kernel keeps of a loaded file beside the drawing: it
+// listens to a load (LoadObserver) and answers a save (KT_Carried). Each
+// record's bytes are copied into the drawing's arena and kept with the
+// object they became, by its creation number; records that made nothing
+// are kept in their stream with the drawable they followed.
+#pragma once
+
+#include <unordered_map>
+#include <vector>
+
+#include "format/load_observer.h"
+#include "kernel/kt_carried.h"
+
+class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
+ public:
+  explicit CarriedStore(KT_Drawing& drawing) : drawing_(drawing) {}
+
+  void file(int generation) override { generation_ = generation; }
+  void stored(const kttrv::StoredRecord& record) override;
+  bool carries() const override { return true; }
+
+  int generation() const override { return generation_; }
+  bool system_variables_whole() const override { return sysvars_whole_; }
+  const KT_Stored* stored(const KT_Drawable& drawable) const override { return by_id(drawable.id); }
+  const KT_Stored* stored(const KT_Object& object) const override { return by_id(object.id); }
+  std::span<const KT_Stored> passed(const KT_Block* block) const override;
+  const KT_Stored* run(KT_Carried_Run which) const override;
+
+ private:
+  const KT_Stored* by_id(long id) const {
+    const auto at = static_cast<std::size_t>(id);
+    return id > 0 && at < by_id_.size() && by_id_[at].data != nullptr ? &by_id_[at] : nullptr;
+  }
+  KT_Stored keep(std::span<const unsigned char> bytes);
+  void attach(long id, const KT_Stored& stored);
+
+  KT_Drawing& drawing_;
+  int generation_ = -1;
+  bool sysvars_whole_ = false;
+  std::vector<KT_Stored> by_id_;  // by creation number; size 0: none
+  std::vector<KT_Stored> model_passed_;
+  std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;
+  KT_Stored runs_[static_cast<int>(KT_Carried_Run::count_)];
+  bool has_run_[static_cast<int>(KT_Carried_Run::count_)] = {};
+};

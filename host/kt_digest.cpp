@@ -1,0 +1,159 @@
+#include "kernel/kt_digest.h"
+
+#include <cstring>
+
+#include "kernel/kt_drawables.h"
+
+namespace {
+
+// FNV-1a over the values' bytes, words at a time.
+class Digest {
+ public:
+  void bytes(const void* data, std::size_t n) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (; n >= 8; n -= 8, p += 8) {
+      uint64_t word;
+      std::memcpy(&word, p, 8);
+      mix(word);
+    }
+    uint64_t last = n;
+    for (std::size_t i = 0; i < n; ++i) last = (last << 8) | p[i];
+    mix(last);
+  }
+  template <class T>
+  void value(const T& v) {
+    bytes(&v, sizeof v);
+  }
+  void point(const Ge_Pt& p) {
+    value(p.x);
+    value(p.y);
+    value(p.z);
+  }
+  void text(const char* s) {
+    if (s == nullptr) return mix(~uint64_t{0});
+    bytes(s, std::strlen(s));
+  }
+  uint64_t result() const { return h_; }
+
+ private:
+  void mix(uint64_t word) {
+    h_ ^= word;
+    h_ *= 0x100000001b3ULL;
+    h_ ^= h_ >> 29;
+  }
+  uint64_t h_ = 0xcbf29ce484222325ULL;
+};
+
+}  // namespace
+
+uint64_t kt_digest(const KT_Drawable& d) {
+  Digest h;
+  h.value(d.kind);
+  h.value(d.color);
+  h.value(d.third);
+  h.value(d.layer);
+  switch (d.kind) {
+    case KT_Drawable_Kind::point: h.point(static_cast<const KT_Point_Entity&>(d).at); break;
+    case KT_Drawable_Kind::line: {
+      const auto& e = static_cast<const KT_Line_Entity&>(d);
+      h.point(e.start);
+      h.point(e.end);
+      break;
+    }
+    case KT_Drawable_Kind::solid: {
+      const auto& e = static_cast<const KT_Solid_Entity&>(d);
+      for (const Ge_Pt& p : e.corners) h.point(p);
+      h.value(e.count);
+      break;
+    }
+    case KT_Drawable_Kind::circle: {
+      const auto& e = static_cast<const KT_Circle_Entity&>(d);
+      h.point(e.centre);
+      h.value(e.radius);
+      break;
+    }
+    case KT_Drawable_Kind::arc: {
+      const auto& e = static_cast<const KT_Arc_Entity&>(d);
+      h.point(e.centre);
+      h.value(e.radius);
+      h.value(e.start_angle);
+      h.value(e.end_angle);
+      break;
+    }
+    case KT_Drawable_Kind::text: {
+      const auto& e = static_cast<const KT_Text_Entity&>(d);
+      h.text(e.text);
+      h.text(e.style);
+      h.point(e.at);
+      h.value(e.height);
+      h.value(e.width_factor);
+      h.value(e.rotation);
+      break;
+    }
+    case KT_Drawable_Kind::insert: {
+      const auto& e = static_cast<const KT_Insert_Entity&>(d);
+      h.point(e.at);
+      h.bytes(e.scale, sizeof e.scale);
+      h.value(e.rotation);
+      h.text(e.block_name);
+      break;
+    }
+    case KT_Drawable_Kind::dimension: {
+      const auto& e = static_cast<const KT_Dimension_Entity&>(d);
+      for (const char* s : e.strings) h.text(s);
+      for (const Ge_Pt& p : e.points) h.point(p);
+      h.bytes(e.reals, sizeof e.reals);
+      h.value(e.value);
+      break;
+    }
+    case KT_Drawable_Kind::polyline:
+    case KT_Drawable_Kind::point_set: {
+      const auto& e = static_cast<const KT_Vertex_Entity&>(d);
+      h.value(e.count);
+      h.value(e.closed);
+      if (e.vertices != nullptr && e.count > 0) h.bytes(e.vertices, static_cast<std::size_t>(e.count) * sizeof(Ge_Pt));
+      break;
+    }
+  }
+  return h.result();
+}
+
+uint64_t kt_digest(const KT_Layer& l) {
+  Digest h;
+  h.text(l.name);
+  h.value(l.color);
+  h.value(l.line_type);
+  h.value(l.on);
+  h.value(l.flag2);
+  h.value(l.flag3);
+  return h.result();
+}
+
+uint64_t kt_digest(const KT_Text_Style& s) {
+  Digest h;
+  h.text(s.name);
+  h.text(s.font_file);
+  h.text(s.big_font_file);
+  h.bytes(s.reals, sizeof s.reals);
+  h.value(s.flags);
+  h.value(s.last);
+  h.value(s.mark);
+  return h.result();
+}
+
+uint64_t kt_digest(const KT_Dim_Style& s) {
+  Digest h;
+  h.text(s.name);
+  h.text(s.second_name);
+  h.bytes(s.longs, sizeof s.longs);
+  h.bytes(s.shorts, sizeof s.shorts);
+  h.bytes(s.reals, sizeof s.reals);
+  return h.result();
+}
+
+uint64_t kt_digest(const KT_Block& b) {
+  Digest h;
+  h.text(b.name);
+  h.point(b.base);
+  return h.result();
+}
