@@ -27,7 +27,11 @@ struct LoadContext {
   // it (the entry points' exported g_trv_ver); null: nowhere.
   int* announce_generation = nullptr;
   kttrv::LoadObserver* observer = nullptr;  // null: nothing reported beside the kernel calls
-  bool sysvars_whole = false;  // the observer heard of a system-variable section walked to its end
+  // For an observer: the file has a system-variable section, a list walked
+  // it to its end, and that end was the section's.
+  bool sysvars_held = false;
+  bool sysvars_walked = false;
+  bool sysvars_whole = false;
 };
 
 // The context of the load that reads f. A stream no load set up (a host's

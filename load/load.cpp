@@ -104,6 +104,9 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing, LoadCont
     note_unread_bytes(f, header, drawing, entities_end, noted, base.blocks == 0 && base.text_styles == 0, *ledger);
   }
   context.sysvars_whole = report_unread_runs(f, header, sysvars_end, entities_end, ends);
+  context.sysvars_walked = sysvars_end >= 0;
+  const int32_t sysvars = header_slot(header, kSlotSysVars);
+  context.sysvars_held = sysvars >= kTorvHeaderSize && sysvars < f.length;
   return true;
 }
 
@@ -171,7 +174,7 @@ namespace {
 // A host that carries the file gets back at a save all a current-generation
 // file held but the records whose layout the writer does not write: the text
 // styles of other generations, and their system variables.
-void keep_uncarried_losses(LossLedger& ledger, int generation, bool sysvars_whole) {
+void keep_uncarried_losses(LossLedger& ledger, int generation, bool sysvars_whole, bool sysvars_walked, bool held_sysvars) {
   if (generation < 0) return;  // legacy files are not carried
   LossLedger kept;
   const auto keep = [&](Loss what) {
@@ -187,6 +190,9 @@ void keep_uncarried_losses(LossLedger& ledger, int generation, bool sysvars_whol
     keep(Loss::font_name);
   }
   if (generation != 11 || !sysvars_whole) keep(Loss::system_variable);
+  // A section no list walked is not written back, and nothing counted its
+  // values: the section is one loss.
+  if (!sysvars_walked && held_sysvars && !(generation == 11 && sysvars_whole)) kept.note(Loss::system_variable, "system variables", 0, -1);
   ledger = kept;
 }
 
@@ -218,7 +224,8 @@ LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, co
     result.loaded = load_path(options.mode, source.path.c_str(), drawing, options.window_bytes, context, result);
   }
   if (options.observer != nullptr && options.observer->carries() && context.ledger != nullptr)
-    keep_uncarried_losses(result.losses, context.generation, context.sysvars_whole);
+    keep_uncarried_losses(result.losses, context.generation, context.sysvars_whole, context.sysvars_walked,
+                          context.sysvars_held);
   if (!result.loaded && result.failure.empty()) {
     if (!result.diagnostics.empty()) result.failure = result.diagnostics.back().text;
     else result.failure = "not a drawing this version can load";

@@ -26,5 +26,9 @@ inline bool write_run(TorvWriter& w, KT_Carried_Run which) {
   return true;
 }
 
+// Whether the drawing came from a current-generation file the host carried:
+// its empty tables are written empty, not with the writer's default entry.
+inline bool carries_file(const TorvWriter& w) { return w.carried != nullptr && w.carried->generation() >= 0; }
+
 // Whether the file's text style records have the layout the writer writes.
 inline bool carries_text_styles(const TorvWriter& w) { return w.carried != nullptr && w.carried->generation() == 11; }

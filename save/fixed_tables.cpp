@@ -59,7 +59,7 @@ void write_line_type_table(TorvWriter& w, const KT_Drawing& drawing) {
 void write_view_table(TorvWriter& w, const KT_Drawing& drawing) {
   if (write_run(w, KT_Carried_Run::views)) return;
   // The styles written: "STANDARD" stands in for none.
-  write_int32(w, drawing.text_styles.first != nullptr ? table_count(drawing.text_styles) : 1);
+  write_int32(w, drawing.text_styles.first != nullptr || carries_file(w) ? table_count(drawing.text_styles) : 1);
 }
 
 void write_ucs_table(TorvWriter& w) {

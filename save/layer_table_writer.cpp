@@ -31,6 +31,11 @@ int16_t layer_colour_number(const KT_Layer& layer) {
 }
 
 void write_layer_table(TorvWriter& w, const KT_Drawing& drawing) {
+  if (drawing.layers.first == nullptr && carries_file(w)) {
+    write_int32(w, 0);  // as the file was: a load of it makes no layer
+    write_run(w, KT_Carried_Run::layers_tail);
+    return;
+  }
   if (drawing.layers.first == nullptr) {
     write_int32(w, 1);
     write_layer_record(w, "0", 0, 1, 1);

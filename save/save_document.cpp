@@ -71,7 +71,7 @@ void write_system_variables(TorvWriter& w) {
   if (c != nullptr && c->generation() == 11 && c->system_variables_whole() &&
       write_run(w, KT_Carried_Run::system_variables))
     return;
-  write_system_variables(w);
+  write_sysvar_section(w);
 }
 
 // Writes the tag and notes in the slot where the section's data begins.
@@ -94,7 +94,7 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
   write_header(w, h);
 
   begin_section(w, h, kSlotSysVars);
-  write_sysvar_section(w);
+  write_system_variables(w);
   begin_section(w, h, kSlotViewports);
   write_viewport_table(w);
   begin_section(w, h, kSlotLineTypes);
@@ -114,8 +114,10 @@ bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report)
     write_tag(w, section_tag(kSlotAppIds));  // no application ids: the slot stays -1
   }
 
-  // Without dimension styles the slot stays -1.
-  if (drawing.dim_styles.first != nullptr) {
+  // Without dimension styles the slot stays -1, unless the file had the
+  // table (its count 0, or what followed its records, comes back).
+  if (drawing.dim_styles.first != nullptr ||
+      (w.carried != nullptr && w.carried->run(KT_Carried_Run::dim_styles_tail) != nullptr)) {
     begin_section(w, h, kSlotDimStyles);
     write_dim_style_table(w, drawing, report);
   } else {

@@ -55,6 +55,11 @@ void write_style_record(TorvWriter& w, const char* name, const KT_Text_Style* st
 }  // namespace
 
 void write_text_style_table(TorvWriter& w, const KT_Drawing& drawing) {
+  if (drawing.text_styles.first == nullptr && carries_file(w)) {
+    write_int32(w, 0);  // as the file was: a load of it makes no style
+    write_run(w, KT_Carried_Run::text_styles_tail);
+    return;
+  }
   if (drawing.text_styles.first == nullptr) {
     write_int32(w, 1);
     // Its font names are what the loader makes of none, so that the style
