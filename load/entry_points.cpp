@@ -18,6 +18,11 @@
 namespace {
 
 DiagnosticOutput g_sink;
+struct Carrying {
+  KtTrvObserverFor observer = nullptr;
+  KtTrvCarriedFor carried = nullptr;
+  void* context = nullptr;
+} g_carrying;
 bool g_keep_for_exported_save = true;
 
 bool is_empty(const KT_Drawing& d) {
@@ -66,6 +71,11 @@ bool load_torv_file(int mode, const char* path, KT_Drawing& drawing, std::size_t
   return load_with_module_list(kttrv::LoadSource::file(path), options, drawing);
 }
 
+void KtTrvSetCarrying(KtTrvObserverFor observer, KtTrvCarriedFor carried, void* context) {
+  const auto lock = lock_entry_points();
+  g_carrying = {observer, carried, context};
+}
+
 bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   const auto lock = lock_entry_points();
   if (drawing == nullptr) return false;
@@ -77,6 +87,7 @@ bool LoadTORVDocument(int mode, CString& path, KT_Drawing*& drawing) {
   // api_kt_save_trv of this drawing tells the sink. Otherwise the load runs
   // as it always did.
   options.note_losses = g_keep_for_exported_save && g_sink.enabled();
+  if (g_carrying.observer != nullptr) options.observer = g_carrying.observer(*drawing, g_carrying.context);
   // An empty drawing has no past: what a drawing once at its address lost is
   // not its own.
   if (is_empty(*drawing)) forget_drawing_losses(drawing);
@@ -114,6 +125,7 @@ bool api_kt_save_trv(char* path) {
   const LossLedger dropped = drawing_losses(drawing);
   SaveOptions options;
   options.file_losses = &dropped;
+  if (g_carrying.carried != nullptr) options.carried = g_carrying.carried(*drawing, g_carrying.context);
   const kttrv::SaveResult result = kttrv::save_drawing(*drawing, path, options);
   if (result.saved && !result.lossless() && g_sink.sink != nullptr)
     g_sink.sink(("save: " + std::string(path) + ": not kept: " + result.loss_summary()).c_str(), g_sink.sink_context);

@@ -16,12 +16,15 @@
 
 #include "bench/synthetic_drawing.h"
 #include "host/zirida_host.h"
+#include "kernel/afx.h"
+#include "kttrv/kttrv.h"
 #include "kernel/kt_drawables.h"
 #include "load/load.h"
 #include "load/sysvar_list_cache.h"
 #include "save/save_file.h"
 #include "tests/support/random_drawing.h"
 #include "tests/support/sample_drawing.h"
+#include "tests/support/temp_path.h"
 
 namespace {
 
@@ -195,6 +198,30 @@ TEST_F(Carried, SyntheticDrawingsComeBack) {
     o.version = version;
     expect_carried(synth::drawing(o), std::string("synthetic ") + version);
   }
+}
+
+// The exported entry points carry through the host's registration: a load
+// and save of the example give the bytes the C++ calls give.
+TEST_F(Carried, EntryPointsCarryWhatTheHostRegistered) {
+  const fs::path example = fs::path(KTTRV_SOURCE_DIR) / "examples" / "sample.trv";
+  const fs::path out = test_temp_path("carried.trv");
+  KtTrvSetCarrying([](KT_Drawing& d, void*) { return zirida_carry(d); },
+                   [](const KT_Drawing& d, void*) { return zirida_carried(d); }, nullptr);
+  KT_Drawing drawing;
+  KT_Drawing* target = &drawing;
+  CString path(example.string().c_str());
+  ASSERT_TRUE(LoadTORVDocument(-1, path, target));
+  KT_Drawing* const before = g_current_drawing;
+  g_current_drawing = &drawing;
+  std::string name = out.string();
+  EXPECT_TRUE(api_kt_save_trv(name.data()));
+  g_current_drawing = before;
+  KtTrvSetCarrying(nullptr, nullptr, nullptr);
+  EXPECT_EQ(file_bytes(out), save(drawing));
+  KT_Drawing direct;
+  load(file_bytes(example), direct, true);
+  EXPECT_EQ(file_bytes(out), save(direct));
+  fs::remove(out);
 }
 
 template <class T>

@@ -40,6 +40,20 @@ KTTRV_EXPORT int LoadTORVEntities(tagFile* file, char mode_flag, int block_index
 // drawing (nothing is written), the file cannot be opened, or a write fails.
 KTTRV_EXPORT bool api_kt_save_trv(char* path);
 
+// What the host keeps of a file beside the kernel's drawing: `observer`
+// gives, for the drawing LoadTORVDocument loads, who hears of every stored
+// record (kttrv/format/load_observer.h); `carried` gives, for the drawing
+// api_kt_save_trv saves, what was kept of its file (kttrv/kernel/kt_carried.h),
+// which the save writes back. Either may be null (nothing reported, nothing
+// written back); the kernel calls are the same either way.
+namespace kttrv {
+class LoadObserver;
+}
+class KT_Carried;
+using KtTrvObserverFor = kttrv::LoadObserver* (*)(KT_Drawing& drawing, void* context);
+using KtTrvCarriedFor = const KT_Carried* (*)(const KT_Drawing& drawing, void* context);
+KTTRV_EXPORT void KtTrvSetCarrying(KtTrvObserverFor observer, KtTrvCarriedFor carried, void* context);
+
 // Where diagnostics go (null: nowhere); the load never depends on them.
 KTTRV_EXPORT void KtTrvSetDiagnosticSink(KtTrvDiagnosticSink sink, void* context);
 // The system-variable list file to use instead of the installed one
