@@ -20,7 +20,9 @@ struct FreshDrawing {
 
 // The load as a host calls it, with the installed list (read once), the
 // tally and the ledger on: every reader's noting and counting runs too.
-inline kttrv::LoadResult load(const uint8_t* data, std::size_t size, int mode, KT_Drawing& drawing) {
+// observer: who hears of the stored records beside the kernel calls.
+inline kttrv::LoadResult load(const uint8_t* data, std::size_t size, int mode, KT_Drawing& drawing,
+                              kttrv::LoadObserver* observer = nullptr) {
   static const SysVarList list = [] {
     read_sysvar_list(sysvar_list_path());
     return sysvar_list();
@@ -30,6 +32,7 @@ inline kttrv::LoadResult load(const uint8_t* data, std::size_t size, int mode, K
   options.sysvar_list = &list;
   options.count_records = true;
   options.note_losses = true;
+  options.observer = observer;
   return kttrv::load_drawing(kttrv::LoadSource::bytes({data, size}), drawing, options);
 }
 
