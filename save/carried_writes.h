@@ -16,7 +16,9 @@ const KT_Stored* unchanged(const TorvWriter& w, const T& object) {
   return s != nullptr && s->digest == kt_digest(object) ? s : nullptr;
 }
 
-inline void write_stored(TorvWriter& w, const KT_Stored& s) { writer_put(w, s.data, s.size); }
+inline void write_stored(TorvWriter& w, const KT_Stored& s) {
+  if (s.size > 0) writer_put(w, s.data, s.size);  // an empty run keeps no bytes at all
+}
 
 // Writes the carried run; false (nothing written) when there is none.
 inline bool write_run(TorvWriter& w, KT_Carried_Run which) {

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "host/zirida_host.h"
+#include "kttrv/kttrv.h"
 #include "load/load_document.h"
 
 namespace {
@@ -112,6 +113,57 @@ void BM_Load(benchmark::State& state) {
   state.counters["drawing_MB"] = g_kept_bytes / 1e6;
 }
 
+// The load with the stand-in kernel keeping every stored record (the host's
+// observer registered), and the save of that drawing, which writes them back,
+// to a file in memory (/dev/shm): the save's cost, not the disk's.
+void carry(bool on) {
+  if (on)
+    KtTrvSetCarrying([](KT_Drawing& d, void*) { return zirida_carry(d); },
+                     [](const KT_Drawing& d, void*) { return zirida_carried(d); }, nullptr);
+  else
+    KtTrvSetCarrying(nullptr, nullptr, nullptr);
+}
+
+void BM_LoadCarried(benchmark::State& state) {
+  carry(true);
+  for (auto _ : state) {
+    auto* drawing = new KT_Drawing;
+    KT_Drawing* target = drawing;
+    g_current_drawing = drawing;
+    CString path(g_drawing.c_str());
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu = cpu_seconds();
+    const bool ok = LoadTORVDocument(-1, path, target);
+    state.SetIterationTime(seconds_since(start));
+    report_cpu(state, cpu_seconds() - cpu);
+    g_current_drawing = nullptr;
+    delete drawing;
+    if (!ok) state.SkipWithError("the load failed");
+  }
+  carry(false);
+}
+
+void BM_SaveCarried(benchmark::State& state) {
+  carry(true);
+  KT_Drawing drawing;
+  KT_Drawing* target = &drawing;
+  CString path(g_drawing.c_str());
+  if (!LoadTORVDocument(-1, path, target)) state.SkipWithError("the load failed");
+  std::string out = "/dev/shm/kttrv-side-by-side-" + std::to_string(getpid()) + ".trv";
+  for (auto _ : state) {
+    g_current_drawing = &drawing;
+    const auto start = std::chrono::steady_clock::now();
+    const double cpu = cpu_seconds();
+    const bool ok = api_kt_save_trv(out.data());
+    state.SetIterationTime(seconds_since(start));
+    report_cpu(state, cpu_seconds() - cpu);
+    g_current_drawing = nullptr;
+    if (!ok) state.SkipWithError("the save failed");
+  }
+  unlink(out.c_str());
+  carry(false);
+}
+
 // trv with args, output to /dev/null: the wall time, the CPU time and the
 // peak resident memory. fork, not posix_spawn: a child that shares this
 // process's memory until exec would inherit its peak as its own.
@@ -169,6 +221,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
     auto& out = GetOutputStream();
     out << "\nmedians, side by side (wall clock; CPU time of the process):\n";
     ratio(out, "load / floor", "BM_Load", "BM_Floor", 3.0);
+    ratio(out, "carried load / load", "BM_LoadCarried", "BM_Load", 1.3);
+    ratio(out, "carried save / load", "BM_SaveCarried", "BM_Load", 2.0);
     ratio(out, "trv dump / load", "BM_TrvDump", "BM_Load", 3.0);
     ratio(out, "trv info / load", "BM_TrvInfo", "BM_Load", 1.5);
     out << "the same against the load as a process (trv check):\n";
@@ -227,6 +281,8 @@ int main(int argc, char** argv) {
   };
   each(benchmark::RegisterBenchmark("BM_Floor", BM_Floor));
   each(benchmark::RegisterBenchmark("BM_Load", BM_Load));
+  each(benchmark::RegisterBenchmark("BM_LoadCarried", BM_LoadCarried));
+  each(benchmark::RegisterBenchmark("BM_SaveCarried", BM_SaveCarried));
   each(benchmark::RegisterBenchmark("BM_TrvCheck", BM_TrvCheck));
   each(benchmark::RegisterBenchmark("BM_TrvDump", BM_TrvDump));
   each(benchmark::RegisterBenchmark("BM_TrvInfo", BM_TrvInfo));
