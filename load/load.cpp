@@ -173,7 +173,8 @@ namespace {
 
 // A host that carries the file gets back at a save all a current-generation
 // file held but the records whose layout the writer does not write: the text
-// styles of other generations, and their system variables.
+// styles of other generations, and system variables the list did not walk
+// to exactly their section's end.
 void keep_uncarried_losses(LossLedger& ledger, int generation, bool sysvars_whole, bool sysvars_walked, bool held_sysvars) {
   if (generation < 0) return;  // legacy files are not carried
   LossLedger kept;
@@ -189,10 +190,10 @@ void keep_uncarried_losses(LossLedger& ledger, int generation, bool sysvars_whol
     keep(Loss::text_style_field);
     keep(Loss::font_name);
   }
-  if (generation != 11 || !sysvars_whole) keep(Loss::system_variable);
+  if (!sysvars_whole) keep(Loss::system_variable);
   // A section no list walked is not written back, and nothing counted its
   // values: the section is one loss.
-  if (!sysvars_walked && held_sysvars && !(generation == 11 && sysvars_whole)) kept.note(Loss::system_variable, "system variables", 0, -1);
+  if (!sysvars_walked && held_sysvars && !sysvars_whole) kept.note(Loss::system_variable, "system variables", 0, -1);
   ledger = kept;
 }
 

@@ -64,11 +64,13 @@ void write_header(TorvWriter& w, const HeaderRecord& h) {
 
 void rewrite_header(TorvWriter& w, const HeaderRecord& h) { writer_rewrite_start(w, h.bytes.data(), h.bytes.size()); }
 
-// The system variables go back as read when the file's list and this
-// writer's agree: a "HALD 2002" file walked to exactly the section's end.
+// The system variables go back as read when every value's form and place
+// agree with the list's: the list walked the section to exactly its end
+// (whatever the file's generation). Otherwise the writer's own values stand
+// and the load's ledger names what differed.
 void write_system_variables(TorvWriter& w) {
   const KT_Carried* c = w.carried;
-  if (c != nullptr && c->generation() == 11 && c->system_variables_whole() &&
+  if (c != nullptr && c->system_variables_whole() &&
       write_run(w, KT_Carried_Run::system_variables))
     return;
   write_sysvar_section(w);

@@ -37,6 +37,7 @@ struct Heard {
   int16_t entity_kind;
   int block;
   Bytes8 bytes;
+  bool complete;
   bool operator==(const Heard&) const = default;
 };
 
@@ -49,7 +50,7 @@ class Recorder final : public kttrv::LoadObserver {
     if (keeper_ != nullptr) keeper_->file(g);
   }
   void stored(const kttrv::StoredRecord& r) override {
-    heard.push_back({r.kind, r.slot, r.entity_kind, r.block_index, Bytes8(r.bytes.begin(), r.bytes.end())});
+    heard.push_back({r.kind, r.slot, r.entity_kind, r.block_index, Bytes8(r.bytes.begin(), r.bytes.end()), r.complete});
     if (keeper_ != nullptr) keeper_->stored(r);
   }
   bool carries() const override { return keeper_ != nullptr; }
@@ -118,8 +119,8 @@ Bytes8 header_rest(Bytes8 h) {
 // records and system variables have the writer's layout only in "HALD 2002".
 bool carried_back(const Heard& h, int generation) {
   if (generation == 11) return true;
-  return h.kind != kttrv::StoredKind::text_style && h.kind != kttrv::StoredKind::system_variables &&
-         !(h.kind == kttrv::StoredKind::section_tail && h.slot == 56);
+  return h.kind != kttrv::StoredKind::text_style && !(h.kind == kttrv::StoredKind::section_tail && h.slot == 56) &&
+         (h.kind != kttrv::StoredKind::system_variables || h.complete);
 }
 
 void expect_carried(const Bytes8& file, const std::string& what) {
