@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
+#include "host/zirida_host.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
-#include "host/zirida_host.h"
 #include "view/dump_writer.h"
 
 namespace trv {
