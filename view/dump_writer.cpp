@@ -1,11 +1,14 @@
 #include "view/dump_writer.h"
 
+#include <span>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "view/drawables.h"
 #include "view/kind_names.h"
 #include "view/ranges.h"
+#include "view/stored_entity.h"
 
 namespace kttrv::view {
 
@@ -105,8 +108,73 @@ std::vector<std::string> layer_name_members(const KT_Drawing& drawing) {
   return members;
 }
 
-void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, const KT_Entity_List& list) {
+// What a drawable's stored record holds beyond the drawable: members behind
+// its kind's, each only when the record stored it.
+void stored_members(JsonOut& out, const KT_Stored& stored) {
+  const StoredEntity e = decode_stored_entity(stored.bytes());
+  if (e.line_type) out.key("line_type").integer(*e.line_type);
+  if (e.has_extrusion) reals(out.key("extrusion"), e.extrusion, 3);
+  if (!e.xdata.empty()) {
+    out.key("xdata").begin_array();
+    for (const XdataItem& item : e.xdata) {
+      out.begin_object().key("code").integer(item.code);
+      out.key("value");
+      switch (item.type) {
+        case XdataItem::Type::text: out.text_bytes(item.text); break;
+        case XdataItem::Type::point: reals(out, item.point, 3); break;
+        case XdataItem::Type::real: out.real(item.real); break;
+        case XdataItem::Type::integer: out.integer(item.integer); break;
+        case XdataItem::Type::none: out.null(); break;
+      }
+      out.end_object();
+    }
+    out.end_array();
+  }
+  if (e.kind != kInsertKind) return;
+  if (e.z_scale) out.key("z_scale").real(*e.z_scale);
+  if (e.attributes.empty()) return;
+  out.key("attributes").begin_array();
+  for (const StoredAttribute& a : e.attributes) {
+    out.begin_object();
+    reals(out.key("point"), a.point, 2);
+    reals(out.key("second_point"), a.second_point, 2);
+    out.key("angle").real(a.angle);
+    out.key("height").real(a.height);
+    out.key("strings").begin_array();
+    for (const auto& text : a.strings) {
+      if (text) out.text_bytes(*text);
+      else out.null();
+    }
+    out.end_array().end_object();
+  }
+  out.end_array();
+}
+
+// A record that made nothing, in its place: its kind, size and bytes.
+void passed_record(JsonOut& out, const KT_Stored& stored) {
+  out.line_break().begin_object().key("passed").begin_object();
+  if (stored.size >= 2) out.key("kind").integer(static_cast<int16_t>(stored.data[0] | (stored.data[1] << 8)));
+  else out.key("kind").null();
+  out.key("size").integer(static_cast<long long>(stored.size));
+  out.key("bytes").utf8(hex_text(stored.bytes()));  // of any length: not a word
+  out.end_object().end_object();
+}
+
+void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, const KT_Entity_List& list,
+                 const KT_Carried* carried, std::span<const KT_Stored> passed) {
+  // The records that made nothing by the drawable they followed (null: the
+  // list's first), each group in file order.
+  std::unordered_map<const KT_Drawable*, std::vector<const KT_Stored*>> passed_after;
+  for (const KT_Stored& p : passed) passed_after[p.after].push_back(&p);
+  const auto write_passed_after = [&](const KT_Drawable* d) {
+    if (passed_after.empty()) return;
+    const auto at = passed_after.find(d);
+    if (at == passed_after.end()) return;
+    for (const KT_Stored* p : at->second) passed_record(out, *p);
+    passed_after.erase(at);
+  };
   out.begin_array();
+  write_passed_after(nullptr);
   for (const KT_Drawable& d : drawables_of(list)) {
     out.line_break().begin_object();
     out.key("id").integer(d.id);
@@ -116,8 +184,20 @@ void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, cons
     if (d.layer >= 0 && static_cast<std::size_t>(d.layer) < layer_names.size())
       if (const std::string& name = layer_names[static_cast<std::size_t>(d.layer)]; !name.empty()) out.member(name);
     visit(d, DrawableValues{out});
+    if (d.color_number != KT_NO_COLOR_NUMBER) {
+      out.key("color_number").integer(d.color_number);
+      if (d.color_number == 256) out.key("color_by").word("layer");
+      else if (d.color_number == 0) out.key("color_by").word("block");
+    }
+    if (carried != nullptr)
+      if (const KT_Stored* stored = carried->stored(d)) stored_members(out, *stored);
     out.end_object();
+    write_passed_after(&d);
   }
+  // Records that followed a drawable no longer in the list: at its end, in
+  // file order.
+  for (const KT_Stored& p : passed)
+    if (passed_after.contains(p.after)) passed_record(out, p);
   out.end_array();
 }
 
@@ -135,7 +215,11 @@ void collection(JsonOut& out, const char* name, CollectionRange<T> objects, F me
 
 }  // namespace
 
-void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
+void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const DumpCarried& with) {
+  const KT_Carried* carried = with.carried;
+  const auto passed = [&](const KT_Block* block) {
+    return carried != nullptr && with.passed_records ? carried->passed(block) : std::span<const KT_Stored>{};
+  };
   const std::vector<std::string> layer_names = layer_name_members(d);
   out.begin_object();
   out.key("version").utf8(header.version);
@@ -166,14 +250,14 @@ void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out) {
     reals(out.key("reals"), s.reals, KT_Dim_Style::kReals);
   });
   collection(out, "line_types", line_types_of(d), [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
-  collection(out, "blocks", blocks_of(d), [&out, &layer_names](const KT_Block& b) {
+  collection(out, "blocks", blocks_of(d), [&](const KT_Block& b) {
     out.key("name").text(b.name);
     out.key("description").text(b.description);
     point(out.key("base"), b.base);
     reals(out.key("bounds"), b.bounds, 4);
-    entity_list(out.key("entities"), layer_names, b.entities);
+    entity_list(out.key("entities"), layer_names, b.entities, carried, passed(&b));
   });
-  entity_list(out.line_break().key("model_space"), layer_names, d.model_space);
+  entity_list(out.line_break().key("model_space"), layer_names, d.model_space, carried, passed(nullptr));
   out.newline().end_object().newline();
 }
 

@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "kernel/kt_carried.h"
 #include "kernel/zirida.h"
 #include "view/json_writer.h"
 
@@ -15,7 +16,16 @@ struct DumpHeader {
   int generation = -1;  // the generation the loader recognised; -1 for none (null)
 };
 
+// What a load carried beside the drawing, for the dump to show: each
+// drawable's stored record (its colour and line type numbers, xdata,
+// attributes) and, unless `passed_records` is false, the records that made
+// nothing at their place in their list.
+struct DumpCarried {
+  const KT_Carried* carried = nullptr;  // null: the drawing alone
+  bool passed_records = true;
+};
+
 // The drawing as one JSON object, each collection element on a line of its own.
-void write_dump(const KT_Drawing& drawing, const DumpHeader& header, JsonOut& out);
+void write_dump(const KT_Drawing& drawing, const DumpHeader& header, JsonOut& out, const DumpCarried& carried = {});
 
 }  // namespace kttrv::view

@@ -80,6 +80,9 @@ class JsonOut {
   // A string the kernel holds: its bytes as the characters of the same
   // numbers (U+0000 to U+00FF) in UTF-8; null as null.
   JsonOut& text(const char* bytes) { return bytes ? quoted(bytes, true) : null(); }
+  // The same for bytes of a given length (a counted string of the file,
+  // which may hold zeros).
+  JsonOut& text_bytes(std::string_view bytes) { return quoted(bytes, true); }
   // A string that is UTF-8 already.
   JsonOut& utf8(std::string_view chars) { return quoted(chars, false); }
   // A string the writer itself gives, of printable ASCII other than '"' and

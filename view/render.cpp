@@ -11,9 +11,11 @@
 #include <numbers>
 #include <vector>
 
+#include "kernel/kt_carried.h"
 #include "view/drawables.h"
 #include "view/extents.h"
 #include "view/layer_index.h"
+#include "view/stored_entity.h"
 #include "view/utf8.h"
 
 namespace kttrv::view {
@@ -72,15 +74,24 @@ struct View {
 
 class Painter {
  public:
-  Painter(cairo_t* cr, const View& view, const RenderOptions& options)
-      : cr_(cr), view_(view), options_(options), line_width_(std::max(1.0, view.width_px / 1000.0)) {
+  Painter(cairo_t* cr, const View& view, const RenderOptions& options, const LayerIndex& layers)
+      : cr_(cr), view_(view), options_(options), layers_(layers), line_width_(std::max(1.0, view.width_px / 1000.0)) {
     cairo_set_line_width(cr_, line_width_);
     cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
     cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
   }
 
+  // A drawable by layer (colour number 256) takes its layer's colour as the
+  // layer has it now, so that recolouring a layer recolours its drawables;
+  // every other one its own colour value.
+  long colour_value(const KT_Drawable& d) const {
+    if (d.color_number == 256)
+      if (const KT_Layer* layer = layers_.find(d.layer)) return layer->color;
+    return d.color;
+  }
+
   void draw(const KT_Drawable& d, const Placement& p) {
-    const Rgb c = drawable_rgb(d.color, options_.background);
+    const Rgb c = drawable_rgb(colour_value(d), options_.background);
     cairo_set_source_rgb(cr_, c.r, c.g, c.b);
     visit(d, [this, &p](const auto& e) { paint(e, p); });
   }
@@ -102,7 +113,19 @@ class Painter {
   void paint(const KT_Text_Entity& e, const Placement& p) {
     text(e.text, e.at, e.height, e.rotation, e.width_factor, p, false);
   }
-  void paint(const KT_Insert_Entity&, const Placement&) {}  // its block's drawables follow
+  // Its block's drawables follow; the values of its attribute records are
+  // written where they stand.
+  void paint(const KT_Insert_Entity& e, const Placement& p) {
+    if (options_.carried == nullptr) return;
+    const KT_Stored* stored = options_.carried->stored(static_cast<const KT_Drawable&>(e));
+    if (stored == nullptr) return;
+    for (const StoredAttribute& a : decode_stored_entity(stored->bytes()).attributes) {
+      // The value is the third string; the first is its tag.
+      const std::optional<std::string>& value = a.strings[2];
+      if (!value || value->empty() || !std::isfinite(a.angle)) continue;
+      text(value->c_str(), {a.point[0], a.point[1], 0}, a.height, a.angle * std::numbers::pi / 180.0, 1.0, p, false);
+    }
+  }
   // Extension lines, the dimension line, and the first string (or the
   // measured length) above its middle.
   void paint(const KT_Dimension_Entity& e, const Placement& p) {
@@ -226,6 +249,7 @@ class Painter {
   cairo_t* cr_;
   const View& view_;
   const RenderOptions& options_;
+  const LayerIndex& layers_;
   double line_width_;
 };
 
@@ -268,7 +292,7 @@ bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, Pic
     cairo_set_source_rgb(cr.get(), b.r, b.g, b.b);
     cairo_paint(cr.get());
   }
-  Painter painter(cr.get(), view, options);
+  Painter painter(cr.get(), view, options, layers);
   const bool whole =
       walk_model_space(drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
   if (cut) *cut = !whole;

@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+class KT_Carried;
+
 namespace kttrv::view {
 
 enum class PictureFormat { svg, png, pdf };
@@ -18,6 +20,9 @@ struct RenderOptions {
   int width = 1024;                    // pixels (points for SVG and PDF)
   std::optional<uint32_t> background = 0xFFFFFF;  // 0xRRGGBB; none: transparent
   std::set<std::string> layers;        // only these layers; empty: every layer that is on
+  // What the load carried beside the drawing: inserts draw the values of
+  // their stored attribute records. Null: the drawing alone.
+  const KT_Carried* carried = nullptr;
 };
 
 // "#RRGGBB", "white", "black" or "none" (transparent); false when unknown.

@@ -235,6 +235,17 @@ if [[ -f "$src/examples/sample.trv" ]]; then
   fi
   out=$("$trv" check "$src"/examples/*.trv); check "examples check" 0 $?
   check "examples whole" "$(ls "$src"/examples/*.trv | wc -l)" "$(grep -c ': whole$' <<< "$out")"
+  # What the load carried beside the drawing: info counts it, dump shows it;
+  # the records that made nothing stand in the lists unless --no-passed.
+  check "example carried" "carried:     2 attribute(s), 3 xdata item(s), 10 record(s) that made nothing" \
+    "$("$trv" info "$src/examples/sample.trv" | grep '^carried:')"
+  dump=$("$trv" dump "$src/examples/sample.trv")
+  check "example dump passed" 10 "$(grep -c '^{"passed":{"kind":' <<< "$dump")"
+  check "example dump attributes" 1 "$(grep -c '"strings":\["TAG",null,"VALUE"\]' <<< "$dump")"
+  only=$("$trv" dump --no-passed "$src/examples/sample.trv")
+  check "example dump --no-passed" 0 "$(grep -c '"passed":' <<< "$only")"
+  check "example dump --no-passed drawables" "$(grep -c '^{"id":[0-9]*,"color":' <<< "$dump")" \
+    "$(grep -c '^{"id":[0-9]*,"color":' <<< "$only")"
   check "info --json one line a file" 2 "$("$trv" info --json "$src/examples/floor-plan.trv" "$src/examples/sample.trv" | wc -l)"
 
   # A cut file: one warning line a section that stopped early, whatever the

@@ -16,9 +16,13 @@
 
 #include "format/json_real.h"
 #include "kernel/kt_drawables.h"
+#include "load/load.h"
 #include "load/load_document.h"
+#include "host/zirida_host.h"
 #include "tests/support/drawing_fixture.h"
+#include "tests/support/entity_builder.h"
 #include "tests/support/sample_drawing.h"
+#include "tests/support/torv_builder.h"
 #include "view/dump_writer.h"
 
 namespace {
@@ -167,6 +171,131 @@ TEST_F(DumpWriterTest, AwkwardValuesReadBack) {
   }
   EXPECT_EQ(model.back().at("vertices"), nlohmann::json::array());
   EXPECT_EQ(model.back().at("closed"), true);
+}
+
+// An attribute record: a bare property block, 102 bytes (first point at 0,
+// presence fields at 32, 36 and 68, angle at 44, height at 52, second point
+// at 78), then a counted string per non-zero presence field.
+Bytes attribute_record(double x, double y, double angle, double height, std::array<int32_t, 3> present,
+                       const std::vector<std::string>& strings) {
+  Bytes b = PropsBlock().bytes();
+  b.pt2(x, y).zeros(16).i32(present[0]).i32(present[1]).zeros(4).f64(angle).f64(height).zeros(8);
+  b.i32(present[2]).zeros(6).pt2(x + 1, y + 1).zeros(8);
+  for (const auto& s : strings) b.str(s);
+  return b;
+}
+
+// A model space of: a record that makes nothing, a line with xdata and a
+// stored line type, an insert by layer with two attributes, another record
+// that makes nothing, a point by block.
+struct CarriedFile {
+  Bytes passed_first = entity(57, PropsBlock().layer(4));
+  Bytes passed_later = entity(57, PropsBlock().layer(5));
+  std::vector<unsigned char> build() const {
+    Bytes records;
+    records.append(passed_first);
+    Bytes xdata;
+    xdata.i16(1001).str("APP").i16(1040).f64(2.5).i16(1010).pt3(1, 2, 3).i16(1070).i16(-3).i16(1071).i32(100000);
+    xdata.i16(1006);
+    records.append(entity(2, PropsBlock().layer(0).linetype(3).color(1).xdata(6, xdata),
+                          Bytes().pt3(0, 0, 0).pt3(1, 1, 0)));
+    Bytes insert = Bytes().i32(0x2 | 0x10 | 0x400).pt3(5, 6, 0).str("DOOR").f64(7).f64(0).u32(2);
+    insert.append(attribute_record(1, 2, 45, 2.5, {1, 0, 1}, {"TAG", "VALUE"}));
+    insert.append(attribute_record(3, 4, 90, 0.5, {0, 1, 0}, {"ONLY"}));
+    records.append(entity(23, PropsBlock().color(256), insert));
+    records.append(passed_later);
+    records.append(entity(1, PropsBlock().color(0), Bytes().pt2(9, 9).zeros(16)));
+    TorvFile file;
+    file.section(kSlotEntities, entity_section(5, records));
+    return file.build();
+  }
+};
+
+// Two lower-case hexadecimal digits a byte.
+std::string hex(const Bytes& b) {
+  std::string s;
+  char two[3];
+  for (unsigned char c : b.data()) {
+    std::snprintf(two, sizeof two, "%02x", c);
+    s += two;
+  }
+  return s;
+}
+
+TEST_F(DumpWriterTest, CarriedRecordsShowWhatTheDrawablesDoNotHold) {
+  const CarriedFile file;
+  kttrv::LoadOptions options;
+  options.observer = zirida_carry(drawing);
+  const std::vector<unsigned char> bytes = file.build();
+  ASSERT_TRUE(kttrv::load_drawing(kttrv::LoadSource::bytes(bytes), drawing, options).loaded);
+  const KT_Carried* carried = zirida_carried(drawing);
+  ASSERT_NE(carried, nullptr);
+  const nlohmann::json j = nlohmann::json::parse(
+      written([&](kttrv::view::JsonOut& out) { kttrv::view::write_dump(drawing, {"TORV 2000", 9}, out, {carried}); }));
+  const auto& model = j.at("model_space");
+  ASSERT_EQ(model.size(), 5u) << model;
+
+  // Each element in file order: a passed record or a drawable of this kind.
+  const struct {
+    const char* kind;  // null: a record that made nothing
+    const Bytes* passed;
+  } order[] = {{nullptr, &file.passed_first}, {"line", nullptr}, {"insert", nullptr}, {nullptr, &file.passed_later},
+               {"point", nullptr}};
+  for (std::size_t i = 0; i < std::size(order); ++i) {
+    SCOPED_TRACE(i);
+    if (order[i].kind != nullptr) {
+      EXPECT_EQ(model[i].at("kind"), order[i].kind);
+      EXPECT_FALSE(model[i].contains("passed"));
+      continue;
+    }
+    ASSERT_TRUE(model[i].contains("passed"));
+    EXPECT_EQ(model[i].size(), 1u);  // nothing but the record
+    EXPECT_EQ(model[i]["passed"], (nlohmann::json{{"kind", 57},
+                                                  {"size", order[i].passed->size()},
+                                                  {"bytes", hex(*order[i].passed)}}));
+  }
+
+  const auto& line = model[1];
+  EXPECT_EQ(line.at("color_number"), 1);
+  EXPECT_FALSE(line.contains("color_by"));
+  EXPECT_EQ(line.at("line_type"), 3);
+  EXPECT_EQ(line.at("xdata"), nlohmann::json::parse(R"([{"code":1001,"value":"APP"},{"code":1040,"value":2.5},
+      {"code":1010,"value":[1.0,2.0,3.0]},{"code":1070,"value":-3},{"code":1071,"value":100000},
+      {"code":1006,"value":null}])"));
+
+  const auto& insert = model[2];
+  EXPECT_EQ(insert.at("color_number"), 256);
+  EXPECT_EQ(insert.at("color_by"), "layer");
+  EXPECT_FALSE(insert.contains("line_type"));
+  EXPECT_FALSE(insert.contains("xdata"));
+  EXPECT_EQ(insert.at("z_scale"), 7.0);
+  EXPECT_EQ(insert.at("block_name"), "DOOR");  // the members before stay as they were
+  EXPECT_EQ(insert.at("attributes"), nlohmann::json::parse(R"([
+      {"point":[1.0,2.0],"second_point":[2.0,3.0],"angle":45.0,"height":2.5,"strings":["TAG",null,"VALUE"]},
+      {"point":[3.0,4.0],"second_point":[4.0,5.0],"angle":90.0,"height":0.5,"strings":[null,"ONLY",null]}])"));
+
+  EXPECT_EQ(model[4].at("color_number"), 0);
+  EXPECT_EQ(model[4].at("color_by"), "block");
+
+  // Without the carried records the dump is the drawing's alone: the colour
+  // number, which the drawable holds, and nothing more.
+  const nlohmann::json alone = dump(drawing);
+  ASSERT_EQ(alone.at("model_space").size(), 3u);
+  for (const auto& d : alone.at("model_space")) {
+    EXPECT_TRUE(d.contains("color_number")) << d;
+    for (const char* member : {"passed", "line_type", "xdata", "attributes", "z_scale"})
+      EXPECT_FALSE(d.contains(member)) << member << " in " << d;
+  }
+  // Asked for drawables only, the passed records are left out and the rest
+  // is as before.
+  const nlohmann::json drawables_only = nlohmann::json::parse(written([&](kttrv::view::JsonOut& out) {
+    kttrv::view::write_dump(drawing, {"TORV 2000", 9}, out, {carried, false});
+  }));
+  const auto& only = drawables_only.at("model_space");
+  ASSERT_EQ(only.size(), 3u);
+  EXPECT_EQ(only[0], model[1]);
+  EXPECT_EQ(only[1], model[2]);
+  EXPECT_EQ(only[2], model[4]);
 }
 
 // What std::to_chars gives as the shortest text, with ".0" added to an

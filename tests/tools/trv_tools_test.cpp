@@ -5,6 +5,7 @@
 #include <cairo.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdio>
@@ -21,6 +22,8 @@
 #include <string>
 
 #include "tests/support/drawing_fixture.h"
+#include "host/zirida_host.h"
+#include "load/load.h"
 #include "load/load_document.h"
 #include "tests/support/floor_plan.h"
 #include "tests/support/written_file.h"
@@ -153,6 +156,105 @@ TEST_F(RenderTest, BlockInsertedAtNinetyDegreesAndScaleTwoLandsWhereTheTransform
   // would have put it.
   for (auto [x, y] : {std::pair{5.5, 5.0}, {6.5, 5.0}, {5.0, 4.0}, {5.0, 3.2}, {5.0, 7.6}, {2.0, 0.0}})
     EXPECT_FALSE(p->red(px(x), py(y))) << x << "," << y;
+}
+
+// Loads with the records carried, then renders with or without them.
+class CarriedRenderTest : public RenderTest {
+ protected:
+  void load_carried(const std::vector<unsigned char>& bytes) {
+    kttrv::LoadOptions load_options;
+    load_options.observer = zirida_carry(drawing);
+    EXPECT_TRUE(kttrv::load_drawing(kttrv::LoadSource::bytes(bytes), drawing, load_options).loaded);
+  }
+  std::unique_ptr<Picture> render(int width, bool carried) {
+    kttrv::view::RenderOptions options;
+    options.width = width;
+    options.carried = carried ? zirida_carried(drawing) : nullptr;
+    EXPECT_TRUE(!carried || options.carried != nullptr);
+    const std::string out = (dir / "carried.png").string();
+    std::string error;
+    EXPECT_TRUE(kttrv::view::render_drawing(drawing, options, kttrv::view::PictureFormat::png, out, error)) << error;
+    auto picture = std::make_unique<Picture>(out);
+    EXPECT_TRUE(picture->ok());
+    return picture;
+  }
+};
+
+// A layer recoloured after the load recolours the drawables by layer on it,
+// and only those: a drawable with a colour of its own keeps it.
+TEST_F(CarriedRenderTest, ByLayerDrawablesTakeTheirLayersColourAsItIsNow) {
+  // Two diagonals on RED (colour 1): one by layer, one red of its own.
+  const auto bytes = drawing_of({line_on(0, 0, 0, 10, 10), entity(2, PropsBlock().layer(0).color(1),
+                                                                  Bytes().pt3(0, 10, 0).pt3(10, 0, 0))});
+  load_carried(bytes);
+  static_cast<KT_Layer*>(drawing.layers.first)->color = 0xFF0000;  // blue, as 0x00BBGGRR
+  const auto p = render(100, false);
+  // 100 pixels, 5-pixel margins, 9 a unit: (2, 2) at (23, 77), (2, 8) at (23, 23).
+  struct Case {
+    int x, y;
+    bool blue;
+  } cases[] = {{23, 77, true}, {77, 23, true}, {23, 23, false}, {77, 77, false}};
+  // The diagonals cross pixels at their corners: a pixel of the 3 x 3 around
+  // the point is covered enough to show its colour.
+  const auto near = [&p](int x, int y, bool (Picture::*is)(int, int) const) {
+    for (int dy = -1; dy <= 1; ++dy)
+      for (int dx = -1; dx <= 1; ++dx)
+        if (((*p).*is)(x + dx, y + dy)) return true;
+    return false;
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(near(c.x, c.y, &Picture::blue), c.blue) << c.x << "," << c.y;
+    EXPECT_EQ(near(c.x, c.y, &Picture::red), !c.blue) << c.x << "," << c.y;
+  }
+}
+
+// An attribute record: a bare property block, its 102 bytes (first point at
+// 0, presence fields at 32, 36 and 68, angle at 44, height at 52), then a
+// string per non-zero presence field: the tag, then the value.
+Bytes attribute(double x, double y, double angle, double height, const std::string& tag, const std::string& value) {
+  Bytes b = PropsBlock().bytes();
+  b.pt2(x, y).zeros(16).i32(1).i32(0).zeros(4).f64(angle).f64(height).zeros(8);
+  b.i32(value.empty() ? 0 : 1).zeros(6).pt2(0, 0).zeros(8);
+  b.str(tag);
+  if (!value.empty()) b.str(value);
+  return b;
+}
+
+// Not white: something is drawn there.
+long drawn_in(const Picture& p, int x0, int y0, int x1, int y1) {
+  long n = 0;
+  for (int y = y0; y <= y1; ++y)
+    for (int x = x0; x <= x1; ++x) n += p.at(x, y) != 0xFFFFFFu;
+  return n;
+}
+
+// The values of an insert's attributes are written where they stand, one
+// height high and turned by their angle; a tag without a value is not, and
+// without the carried records nothing is.
+TEST_F(CarriedRenderTest, AttributeValuesAreWrittenWhereTheyStand) {
+  // Blue points at (0, 0) and (10, 10) fix the view: 100 pixels, 5-pixel
+  // margins, 9 a unit. The insert stands at (9, 9), its block a point.
+  Bytes payload = Bytes().i32(0x2 | 0x400).pt3(9, 9, 0).str("B").u32(3);
+  payload.append(attribute(1, 6, 0, 2, "A", "WWW"));       // across from (1, 6): rows 23 to 50
+  payload.append(attribute(8, 1, 90, 2, "B", "WWW"));      // upwards from (8, 1)
+  payload.append(attribute(1, 1, 0, 2, "TAG ONLY", ""));  // no value: nothing
+  const auto bytes = drawing_of({point_on(1, 0, 0), point_on(1, 10, 10), entity(23, PropsBlock().layer(0), payload)},
+                                one_block("B", 0, 0, {point_on(1, 0, 0)}));
+  struct Case {
+    const char* what;
+    int x0, y0, x1, y1;  // a box of pixels
+    bool drawn_with_carried;
+  } cases[] = {
+      {"across", 14, 34, 40, 50, true},
+      {"upwards", 60, 50, 76, 86, true},
+      {"tag only", 14, 70, 40, 86, false},
+  };
+  load_carried(bytes);
+  const auto with = render(100, true);
+  for (const Case& c : cases)
+    EXPECT_EQ(drawn_in(*with, c.x0, c.y0, c.x1, c.y1) > 10, c.drawn_with_carried) << c.what;
+  const auto without = render(100, false);
+  for (const Case& c : cases) EXPECT_EQ(drawn_in(*without, c.x0, c.y0, c.x1, c.y1), 0) << c.what;
 }
 
 TEST_F(RenderTest, LayersThatAreOffOrNotAskedForDrawNothing) {
@@ -382,8 +484,14 @@ TrvRun trv(const std::string& args) {
 }
 
 std::map<std::string, long> kinds_in(const json& list, std::map<std::string, long> into = {}) {
-  for (const json& d : list) ++into[d["kind"].get<std::string>()];
+  for (const json& d : list)
+    if (!d.contains("passed")) ++into[d["kind"].get<std::string>()];
   return into;
+}
+
+// The elements of a dump's entity lists that are records which made nothing.
+long passed_in(const json& list) {
+  return static_cast<long>(std::count_if(list.begin(), list.end(), [](const json& d) { return d.contains("passed"); }));
 }
 
 class TrvCommandTest : public DrawingTest {};
@@ -426,9 +534,24 @@ TEST_F(TrvCommandTest, InfoCountsEqualWhatDumpHolds) {
       created += t["created"].get<long>();
       EXPECT_EQ(t["read"].get<long>(), t["created"].get<long>() + t["passed_over"].get<long>() + t["cut"].get<long>());
     }
-    long drawables = static_cast<long>(d["model_space"].size());
+    long drawables = static_cast<long>(d["model_space"].size()) - passed_in(d["model_space"]);
     for (const auto& [kind, n] : in_blocks) drawables += n;
     EXPECT_EQ(created, drawables);
+    // The records that made nothing are listed in their place, as many as
+    // info counts; each is one a stream passed over or that was cut.
+    long passed = passed_in(d["model_space"]);
+    for (const json& b : d["blocks"]) passed += passed_in(b["entities"]);
+    EXPECT_EQ(i["carried"]["passed_records"].get<long>(), passed);
+    const auto kind_passed = [&](long kind) {
+      const json& by_kind = i["entity_records"]["by_kind"];
+      const std::string key = kind >= 0 && kind < 128 ? std::to_string(kind) : "other";
+      return by_kind.contains(key) && by_kind[key]["passed_over"].get<long>() + by_kind[key]["cut"].get<long>() > 0;
+    };
+    for (const json& e : d["model_space"]) {
+      if (e.contains("passed")) {
+        EXPECT_TRUE(kind_passed(e["passed"]["kind"].get<long>())) << e;
+      }
+    }
   }
 }
 

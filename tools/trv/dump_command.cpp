@@ -6,6 +6,7 @@
 #include <optional>
 #include <string>
 
+#include "host/zirida_host.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 #include "view/dump_writer.h"
@@ -18,6 +19,7 @@ struct DumpOptions {
   std::string path;
   int mode = -1;
   std::string sysvar_list;
+  bool no_passed = false;
 };
 
 int run_dump(const DumpOptions& o) {
@@ -33,7 +35,8 @@ int run_dump(const DumpOptions& o) {
   // (null for legacy files, which have none).
   kttrv::view::JsonOut out(stdout);
   kttrv::view::write_dump(
-      drawing, kttrv::view::DumpHeader{bytes_to_utf8(result.file.version.c_str()), result.file.generation}, out);
+      drawing, kttrv::view::DumpHeader{bytes_to_utf8(result.file.version.c_str()), result.file.generation}, out,
+      kttrv::view::DumpCarried{zirida_carried(drawing), !o.no_passed});
   if (!out.flush()) {
     error(std::string("writing the dump: ") + std::strerror(errno));
     return 1;
@@ -48,6 +51,7 @@ void setup_dump(CLI::App& app, int& status) {
   auto* sub = app.add_subcommand("dump", "Load a file and print the drawing as JSON (docs/DUMP.md)");
   sub->add_option("FILE", o->path, "Drawing file")->required();
   add_load_options(*sub, o->mode, o->sysvar_list);
+  sub->add_flag("--no-passed", o->no_passed, "List drawables only, not the records that made nothing");
   sub->callback([o, &status] { status = run_dump(*o); });
 }
 

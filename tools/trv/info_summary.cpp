@@ -7,11 +7,13 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "host/zirida_host.h"
 #include "kernel/collections.h"
 #include "tools/trv/info.h"
 #include "view/extents.h"
 #include "view/kind_names.h"
 #include "view/ranges.h"
+#include "view/stored_entity.h"
 
 using kttrv::view::Extents;
 using kttrv::view::kMaxVisits;
@@ -60,6 +62,30 @@ json extents_json(const Extents& e) {
           {"max", {number(e.max.x), number(e.max.y), number(e.max.z)}}};
 }
 
+// What the load carried beside the drawing: the attribute records of its
+// inserts, the xdata items of its drawables' records, and the entity records
+// that made nothing; null when the load kept no stored records.
+json carried_json(const KT_Drawing& d) {
+  const KT_Carried* carried = zirida_carried(d);
+  if (carried == nullptr) return nullptr;
+  long attributes = 0, xdata_items = 0;
+  long passed = static_cast<long>(carried->passed(nullptr).size());
+  const auto count = [&](const KT_Entity_List& list) {
+    for (const KT_Drawable& drawable : kttrv::view::drawables_of(list))
+      if (const KT_Stored* stored = carried->stored(drawable)) {
+        const kttrv::view::StoredEntity e = kttrv::view::decode_stored_entity(stored->bytes());
+        attributes += static_cast<long>(e.attributes.size());
+        xdata_items += static_cast<long>(e.xdata.size());
+      }
+  };
+  count(d.model_space);
+  for (const KT_Block& block : kttrv::view::blocks_of(d)) {
+    count(block.entities);
+    passed += static_cast<long>(carried->passed(&block).size());
+  }
+  return {{"attributes", attributes}, {"xdata_items", xdata_items}, {"passed_records", passed}};
+}
+
 }  // namespace
 
 json info_summary(const LoadedFile& f) {
@@ -103,6 +129,7 @@ json info_summary(const LoadedFile& f) {
                                  {"offset", at.offset}};
   }
   j["not_kept"] = not_kept;
+  j["carried"] = carried_json(d);
   const Extents extents = kttrv::view::model_space_extents(d);
   j["extents"] = extents_json(extents);
   j["extents_complete"] = !extents.cut;
@@ -168,6 +195,12 @@ void print_info_text(const json& j) {
   for (const auto& [what, n] : j["not_kept"].items())
     not_kept += (not_kept.empty() ? "" : ", ") + n["count"].dump() + " " + what;
   std::printf("read but not kept: %s\n", not_kept.empty() ? "nothing" : not_kept.c_str());
+  if (const json& c = j["carried"]; c.is_null()) {
+    std::printf("carried:     nothing (the load kept no stored records)\n");
+  } else {
+    std::printf("carried:     %ld attribute(s), %ld xdata item(s), %ld record(s) that made nothing\n",
+                c["attributes"].get<long>(), c["xdata_items"].get<long>(), c["passed_records"].get<long>());
+  }
   const auto& e = j["extents"];
   if (e.is_null()) {
     std::printf("extents:     none (nothing in the model space)\n");

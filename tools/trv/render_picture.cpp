@@ -1,4 +1,5 @@
 // trv render: the model space of a file as a picture.
+#include "host/zirida_host.h"
 #include "tools/trv/loaded_file.h"
 #include "tools/trv/render_picture.h"
 #include "view/render.h"
@@ -19,7 +20,10 @@ int run_render(const std::string& path, const std::string& out, const kttrv::vie
   }
   std::string why;
   bool cut = false;
-  if (!kttrv::view::render_drawing(*f->drawing, options, *format, out, why, &cut)) {
+  // The attributes the load carried are drawn with their inserts.
+  kttrv::view::RenderOptions with_carried = options;
+  with_carried.carried = zirida_carried(*f->drawing);
+  if (!kttrv::view::render_drawing(*f->drawing, with_carried, *format, out, why, &cut)) {
     error(out + ": cannot write the picture (" + why + ")");
     return 1;
   }

@@ -1,0 +1,232 @@
+// Stored entity records read back by the view: the property block's stored
+// numbers, extrusion and xdata, an insert's z scale and attribute records;
+// every cut of a record and arbitrary bytes decode safely.
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "tests/support/entity_builder.h"
+#include "view/stored_entity.h"
+
+namespace {
+
+using kttrv::view::decode_stored_entity;
+using kttrv::view::StoredEntity;
+using kttrv::view::XdataItem;
+
+std::span<const unsigned char> span_of(const Bytes& b) { return {b.data().data(), b.size()}; }
+
+// An attribute record: a bare property block, then 102 bytes with the first
+// point at 0, the presence fields at 32, 36 and 68, the angle at 44, the
+// height at 52 and the second point at 78; then a string per non-zero field.
+Bytes attribute(double x, double y, double angle, double height, double x2, double y2,
+                std::array<int32_t, 3> present, const std::vector<std::string>& strings) {
+  Bytes b = PropsBlock().bytes();
+  b.pt2(x, y).zeros(16).i32(present[0]).i32(present[1]).zeros(4).f64(angle).f64(height).zeros(8);
+  b.i32(present[2]).zeros(6).pt2(x2, y2).zeros(8);
+  for (const auto& s : strings) b.str(s);
+  return b;
+}
+
+// Xdata of every value type: string, point, real, 16-bit, 32-bit, and a code
+// that carries nothing.
+Bytes every_xdata_item() {
+  Bytes x;
+  x.i16(1001).str("APP").i16(1010).pt3(1, 2, 3).i16(1040).f64(2.5).i16(1070).i16(-7).i16(1071).i32(70000);
+  x.i16(1006).i16(1000).str(std::string("a\0b", 3));
+  return x;
+}
+
+// An insert with a z scale (mask bit 4) and a run of two attributes.
+Bytes insert_with_attributes(const PropsBlock& props) {
+  Bytes p = Bytes().i32(0x2 | 0x10 | 0x20 | 0x400).pt3(5, 6, 7).str("DOOR").f64(4).f64(99).f64(30);
+  p.u32(2);
+  p.append(attribute(1, 2, 45, 2.5, 3, 4, {1, 0, 1}, {"TAG", "VALUE"}));
+  p.append(attribute(-1, -2, 90, 0.5, -3, -4, {0, 1, 0}, {"ONLY"}));
+  return entity(23, props, p);
+}
+
+struct PropsCase {
+  const char* what;
+  Bytes record;
+  std::optional<int16_t> color, line_type, layer;
+  bool has_extrusion;
+  std::array<double, 3> extrusion;
+};
+
+TEST(StoredEntity, PropertyBlockFieldsAsStored) {
+  const std::vector<PropsCase> cases = {
+      {"nothing stored", entity(1, PropsBlock(), Bytes().pt3(0, 0, 0).pt3(1, 1, 0)), {}, {}, {}, false, {}},
+      {"layer and colour", entity(1, PropsBlock().layer(2).color(3)), 3, {}, 2, false, {}},
+      {"colour by layer", entity(1, PropsBlock().color(256)), 256, {}, {}, false, {}},
+      {"colour by block", entity(1, PropsBlock().color(0)), 0, {}, {}, false, {}},
+      {"line type and the reals before the colour", entity(1, PropsBlock().linetype(-2).reals(1, 2).color(7)), 7,
+       -2, {}, false, {}},
+      {"extrusion with an absent component", entity(1, PropsBlock().extrusion({}, 0.5, -1.0)), {}, {}, {}, true,
+       {0.0, 0.5, -1.0}},
+      {"every other field before the colour", entity(1, PropsBlock().layer(1).linetype(4).value16(9).color(5)), 5,
+       4, 1, false, {}},
+  };
+  for (const PropsCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const StoredEntity e = decode_stored_entity(span_of(c.record));
+    EXPECT_TRUE(e.has_kind);
+    EXPECT_EQ(e.kind, 1);
+    EXPECT_TRUE(e.whole);
+    EXPECT_EQ(e.color_number, c.color);
+    EXPECT_EQ(e.line_type, c.line_type);
+    EXPECT_EQ(e.layer, c.layer);
+    EXPECT_EQ(e.has_extrusion, c.has_extrusion);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(e.extrusion[k], c.extrusion[k]);
+    EXPECT_TRUE(e.xdata.empty());
+    EXPECT_TRUE(e.attributes.empty());
+  }
+}
+
+TEST(StoredEntity, XdataItemsByGroupCode) {
+  // Blobs and the tail values behind the xdata are passed over.
+  const Bytes blob = Bytes().zeros(12).u32(0).u32(3).u32(0).u32(1).u32(0).u32(0).raw("xyz");
+  const Bytes record =
+      entity(2, PropsBlock().color(1).xdata(7, every_xdata_item()).bits8to10().blobs(1, blob), Bytes().pt3(0, 0, 0));
+  const StoredEntity e = decode_stored_entity(span_of(record));
+  EXPECT_TRUE(e.whole);
+  EXPECT_EQ(e.color_number, 1);
+  struct Expected {
+    int16_t code;
+    XdataItem::Type type;
+    std::string text;
+    double real;
+    long integer;
+  };
+  const std::vector<Expected> expected = {
+      {1001, XdataItem::Type::text, "APP", 0, 0},     {1010, XdataItem::Type::point, "", 0, 0},
+      {1040, XdataItem::Type::real, "", 2.5, 0},      {1070, XdataItem::Type::integer, "", 0, -7},
+      {1071, XdataItem::Type::integer, "", 0, 70000}, {1006, XdataItem::Type::none, "", 0, 0},
+      {1000, XdataItem::Type::text, std::string("a\0b", 3), 0, 0},
+  };
+  ASSERT_EQ(e.xdata.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(e.xdata[i].code, expected[i].code);
+    EXPECT_EQ(e.xdata[i].type, expected[i].type);
+    EXPECT_EQ(e.xdata[i].text, expected[i].text);
+    EXPECT_EQ(e.xdata[i].real, expected[i].real);
+    EXPECT_EQ(e.xdata[i].integer, expected[i].integer);
+  }
+  EXPECT_EQ(e.xdata[1].point[0], 1.0);
+  EXPECT_EQ(e.xdata[1].point[2], 3.0);
+}
+
+// A count no bytes could hold fails at once, holding nothing; one item more
+// than the bytes hold gives those there.
+TEST(StoredEntity, XdataCountsBeyondTheBytes) {
+  const Bytes huge = entity(2, PropsBlock().xdata(0xFFFFFFFF, Bytes().i16(1070).i16(1)));
+  const StoredEntity h = decode_stored_entity(span_of(huge));
+  EXPECT_FALSE(h.whole);
+  EXPECT_TRUE(h.xdata.empty());
+  const Bytes one_short = entity(2, PropsBlock().xdata(3, Bytes().i16(1070).i16(1).i16(1071).i32(2)));
+  const StoredEntity s = decode_stored_entity(span_of(one_short));
+  EXPECT_FALSE(s.whole);
+  ASSERT_EQ(s.xdata.size(), 2u);
+  EXPECT_EQ(s.xdata[1].integer, 2);
+}
+
+TEST(StoredEntity, InsertAttributesAndZScale) {
+  const Bytes record = insert_with_attributes(PropsBlock().layer(1).color(256));
+  const StoredEntity e = decode_stored_entity(span_of(record));
+  EXPECT_TRUE(e.whole);
+  EXPECT_EQ(e.kind, 23);
+  EXPECT_EQ(e.color_number, 256);
+  EXPECT_EQ(e.z_scale, 4.0);
+  struct Expected {
+    double point[2], second[2], angle, height;
+    std::optional<std::string> strings[3];
+  };
+  const Expected expected[] = {
+      {{1, 2}, {3, 4}, 45, 2.5, {"TAG", std::nullopt, "VALUE"}},
+      {{-1, -2}, {-3, -4}, 90, 0.5, {std::nullopt, "ONLY", std::nullopt}},
+  };
+  ASSERT_EQ(e.attributes.size(), std::size(expected));
+  for (std::size_t i = 0; i < std::size(expected); ++i) {
+    SCOPED_TRACE(i);
+    const auto& a = e.attributes[i];
+    const auto& x = expected[i];
+    EXPECT_EQ(a.point[0], x.point[0]);
+    EXPECT_EQ(a.point[1], x.point[1]);
+    EXPECT_EQ(a.second_point[0], x.second[0]);
+    EXPECT_EQ(a.second_point[1], x.second[1]);
+    EXPECT_EQ(a.angle, x.angle);
+    EXPECT_EQ(a.height, x.height);
+    for (int k = 0; k < 3; ++k) EXPECT_EQ(a.strings[k], x.strings[k]) << k;
+  }
+  // Without bit 4 there is no z scale; another kind's payload is no insert's.
+  const Bytes plain = entity(23, PropsBlock(), Bytes().i32(0).pt3(0, 0, 0));
+  EXPECT_FALSE(decode_stored_entity(span_of(plain)).z_scale);
+  Bytes other = record;
+  other.patch<int16_t>(0, 1);
+  const StoredEntity line = decode_stored_entity(span_of(other));
+  EXPECT_FALSE(line.z_scale);
+  EXPECT_TRUE(line.attributes.empty());
+}
+
+// Every cut of a record decodes what lies before the cut: never more
+// attributes or items than the whole record, each one the same, and never
+// whole.
+TEST(StoredEntity, EveryCutDecodesWhatPrecedesIt) {
+  const Bytes record = insert_with_attributes(PropsBlock().layer(1).color(2).extrusion(0.0, 0.0, -1.0).xdata(7, every_xdata_item()));
+  const StoredEntity full = decode_stored_entity(span_of(record));
+  ASSERT_TRUE(full.whole);
+  ASSERT_EQ(full.attributes.size(), 2u);
+  ASSERT_EQ(full.xdata.size(), 7u);
+  for (std::size_t n = 0; n < record.size(); ++n) {
+    SCOPED_TRACE(n);
+    const StoredEntity cut = decode_stored_entity({record.data().data(), n});
+    EXPECT_FALSE(cut.whole);
+    EXPECT_EQ(cut.has_kind, n >= 2);
+    if (cut.color_number) {
+      EXPECT_EQ(*cut.color_number, 2);
+    }
+    if (cut.layer) {
+      EXPECT_EQ(*cut.layer, 1);
+    }
+    if (cut.has_extrusion) {
+      EXPECT_EQ(cut.extrusion[2], -1.0);
+    }
+    ASSERT_LE(cut.xdata.size(), full.xdata.size());
+    for (std::size_t i = 0; i < cut.xdata.size(); ++i) {
+      EXPECT_EQ(cut.xdata[i].code, full.xdata[i].code);
+      EXPECT_EQ(cut.xdata[i].text, full.xdata[i].text);
+    }
+    ASSERT_LE(cut.attributes.size(), full.attributes.size());
+    for (std::size_t i = 0; i < cut.attributes.size(); ++i)
+      for (int k = 0; k < 3; ++k) EXPECT_EQ(cut.attributes[i].strings[k], full.attributes[i].strings[k]);
+    if (cut.z_scale) {
+      EXPECT_EQ(*cut.z_scale, 4.0);
+    }
+  }
+}
+
+// Arbitrary bytes: no read past them and no count that sizes anything
+// beyond what they could hold.
+TEST(StoredEntity, ArbitraryBytesDecodeSafely) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 20000; ++round) {
+    std::vector<unsigned char> bytes(random() % 300);
+    for (unsigned char& b : bytes) b = static_cast<unsigned char>(random());
+    if (bytes.size() >= 2 && round % 2 == 0) bytes[0] = 23, bytes[1] = 0;  // half of them inserts
+    const StoredEntity e = decode_stored_entity(bytes);
+    EXPECT_LE(e.attributes.size() * 112, bytes.size());
+    EXPECT_LE(e.xdata.size() * 2, bytes.size());
+  }
+}
+
+TEST(StoredEntity, HexText) {
+  const unsigned char bytes[] = {0x00, 0x0f, 0xa5, 0xff};
+  EXPECT_EQ(kttrv::view::hex_text(bytes), "000fa5ff");
+  EXPECT_EQ(kttrv::view::hex_text({}), "");
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#include "view/stored_entity.h"
+
+#include <climits>
+#include <string_view>
+
+#include "format/record_reader.h"
+#include "format/tag_file.h"
+
+namespace kttrv::view {
+
+namespace {
+
+// The property block's fields this view shows; `xdata` null passes the items over.
+struct Props {
+  std::optional<int16_t> layer, color_number, line_type;
+  bool has_extrusion = false;
+  double extrusion[3] = {};
+};
+
+bool read_xdata(RecordReader& r, std::vector<XdataItem>* into) {
+  const uint32_t count = r.u32();
+  if (!r.expect_items(count, 2)) return false;  // every item holds at least its code
+  for (uint32_t i = 0; i < count && r.ok(); ++i) {
+    XdataItem item;
+    item.code = r.i16();
+    const int16_t code = item.code;
+    if (code >= 1000 && code <= 1005) {
+      item.type = XdataItem::Type::text;
+      item.text = std::string(r.counted_view());
+    } else if (code >= 1010 && code <= 1013) {
+      item.type = XdataItem::Type::point;
+      for (double& c : item.point) c = r.f64();
+    } else if (code >= 1040 && code <= 1042) {
+      item.type = XdataItem::Type::real;
+      item.real = r.f64();
+    } else if (code == 1070) {
+      item.type = XdataItem::Type::integer;
+      item.integer = r.i16();
+    } else if (code == 1071) {
+      item.type = XdataItem::Type::integer;
+      item.integer = r.i32();
+    }
+    if (r.ok() && into != nullptr) into->push_back(std::move(item));
+  }
+  return r.ok();
+}
+
+// A blob list: a count, then per blob 12 bytes and a 24-byte header (a
+// value, two sizes, three presence fields) with the bytes it announces.
+bool skip_blobs(RecordReader& r) {
+  const uint32_t count = r.u32();
+  if (!r.expect_items(count, 36)) return false;
+  for (uint32_t i = 0; i < count && r.ok(); ++i) {
+    r.skip(12 + 4);
+    const uint32_t size1 = r.u32();
+    const uint32_t size2 = r.u32();
+    const uint32_t has1 = r.u32();
+    const uint32_t has2 = r.u32();
+    const uint32_t has3 = r.u32();
+    if (has1) r.skip(size1);
+    if (has2) r.skip(size2);
+    if (has3) r.skip(r.u32());
+  }
+  return r.ok();
+}
+
+// The common property block: flags, then each field its bit announces; the
+// two 32-bit values are always there.
+bool read_props(RecordReader& r, uint16_t& flags, Props& p, std::vector<XdataItem>* xdata) {
+  flags = r.u16();
+  // A field is the record's only when it was read before any cut.
+  const auto field = [&r](std::optional<int16_t>& into) {
+    const int16_t v = r.i16();
+    if (r.ok()) into = v;
+  };
+  if (flags & 0x0001) field(p.layer);
+  if (flags & 0x0002) field(p.line_type);
+  r.skip(8);
+  if (flags & 0x0004) r.skip(8);
+  if (flags & 0x0008) r.skip(8);
+  if (flags & 0x0010) field(p.color_number);
+  if (flags & 0x0020) r.skip(2);
+  if (!r.ok()) return false;
+  if (flags & 0x0040) {
+    for (double& c : p.extrusion)
+      if (r.u8() != 0) c = r.f64();
+    p.has_extrusion = r.ok();
+    if (!r.ok()) for (double& c : p.extrusion) c = 0.0;
+  }
+  if ((flags & 0x0080) && !read_xdata(r, xdata)) return false;
+  if (flags & 0x0100) r.skip(8);
+  if (flags & 0x0200) r.skip(8);
+  if (flags & 0x0400) r.skip(2);
+  if (flags & 0x0800) skip_blobs(r);
+  return r.ok();
+}
+
+// An attribute record is at least a bare property block and its 102 bytes.
+constexpr uint64_t kSmallestAttribute = 10 + 102;
+
+void read_attributes(RecordReader& r, std::vector<StoredAttribute>& into) {
+  const uint32_t count = r.u32();
+  if (!r.expect_items(count, kSmallestAttribute)) return;
+  for (uint32_t i = 0; i < count && r.ok(); ++i) {
+    uint16_t flags = 0;
+    Props unused;
+    if (!read_props(r, flags, unused, nullptr)) return;
+    const auto rec = r.record<102>();
+    if (!r.ok()) return;
+    StoredAttribute a;
+    a.point[0] = rec.get<double, 0>();
+    a.point[1] = rec.get<double, 8>();
+    a.angle = rec.get<double, 44>();
+    a.height = rec.get<double, 52>();
+    a.second_point[0] = rec.get<double, 78>();
+    a.second_point[1] = rec.get<double, 86>();
+    const int32_t present[3] = {rec.get<int32_t, 32>(), rec.get<int32_t, 36>(), rec.get<int32_t, 68>()};
+    for (int k = 0; k < 3 && r.ok(); ++k)
+      if (present[k] != 0) {
+        const std::string_view s = r.counted_view();
+        if (r.ok()) a.strings[k] = std::string(s);
+      }
+    if (!r.ok()) return;
+    into.push_back(std::move(a));
+  }
+}
+
+// Kind 23 behind its property block: the mask, the point, then each field
+// its bit announces, the attribute run last.
+void read_insert(RecordReader& r, StoredEntity& e) {
+  const auto mask = static_cast<uint32_t>(r.i32());
+  r.skip(24);
+  if (mask & 0x001) r.skip(2);
+  if (mask & 0x002) r.counted_view();
+  if (mask & 0x004) r.skip(8);
+  if (mask & 0x008) r.skip(8);
+  if (mask & 0x010) {
+    const double z = r.f64();
+    r.skip(8);
+    if (r.ok()) e.z_scale = z;
+  }
+  if (mask & 0x020) r.skip(8);
+  if (mask & 0x040) r.skip(2);
+  if (mask & 0x080) r.skip(2);
+  if (mask & 0x100) r.skip(8);
+  if (mask & 0x200) r.skip(8);
+  if (!r.ok()) {
+    e.z_scale.reset();
+    return;
+  }
+  if (mask & 0x400) read_attributes(r, e.attributes);
+}
+
+}  // namespace
+
+StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
+  StoredEntity e;
+  if (bytes.size() < 2) return e;  // not even a kind
+  // A cursor over the record alone; a record past 2 GiB is read to there.
+  tagFile f;
+  f.buffer = bytes.data();
+  f.length = bytes.size() > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bytes.size());
+  RecordReader r(&f);
+  e.kind = r.i16();
+  e.has_kind = true;
+  Props p;
+  const bool props_ok = read_props(r, e.flags, p, &e.xdata);
+  e.layer = p.layer;
+  e.color_number = p.color_number;
+  e.line_type = p.line_type;
+  e.has_extrusion = p.has_extrusion;
+  for (int k = 0; k < 3; ++k) e.extrusion[k] = p.extrusion[k];
+  if (props_ok && e.kind == kInsertKind) read_insert(r, e);
+  e.whole = r.ok();
+  return e;
+}
+
+std::string hex_text(std::span<const unsigned char> bytes) {
+  static constexpr char kDigits[] = "0123456789abcdef";
+  std::string s;
+  s.reserve(bytes.size() * 2);
+  for (const unsigned char b : bytes) {
+    s += kDigits[b >> 4];
+    s += kDigits[b & 0xF];
+  }
+  return s;
+}
+
+}  // namespace kttrv::view

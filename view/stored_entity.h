@@ -1,0 +1,71 @@
+// What an entity record holds beyond the drawable it made, read back from its
+// stored bytes (kind, common property block, payload, attribute run): the
+// stored colour and line type numbers, the extrusion, the xdata items, and
+// an insert's z scale and attribute records. Any bytes may be given: every
+// read is bounds-checked, and a record cut short gives what lies before the
+// cut and says so.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace kttrv::view {
+
+// One xdata item: its group code and the value that code carries.
+struct XdataItem {
+  enum class Type : uint8_t {
+    none,     // a code that carries nothing
+    text,     // 1000 to 1005: a counted string
+    point,    // 1010 to 1013: three reals
+    real,     // 1040 to 1042
+    integer,  // 1070 (16-bit), 1071 (32-bit)
+  };
+  int16_t code = 0;
+  Type type = Type::none;
+  std::string text;  // the file's bytes
+  double point[3] = {};
+  double real = 0.0;
+  long integer = 0;
+};
+
+// One attribute record of an insert's run: from its 102 bytes the first
+// point, the second point, the angle (degrees), the height, and a string for
+// each of the three presence fields that is not zero.
+struct StoredAttribute {
+  double point[2] = {};
+  double second_point[2] = {};
+  double angle = 0.0;
+  double height = 0.0;
+  std::optional<std::string> strings[3];  // absent where the presence field is zero
+};
+
+struct StoredEntity {
+  bool has_kind = false;  // the record held at least its kind
+  int16_t kind = 0;
+  // The record was read to the end of what its fields announce without
+  // running out of bytes (what lies behind them is not looked at).
+  bool whole = false;
+  uint16_t flags = 0;  // the property block's flags
+  std::optional<int16_t> layer;
+  std::optional<int16_t> color_number;  // as stored: 256 by layer, 0 by block
+  std::optional<int16_t> line_type;     // as stored
+  bool has_extrusion = false;
+  double extrusion[3] = {};  // absent components 0
+  std::vector<XdataItem> xdata;
+  // Inserts (kind 23) only.
+  std::optional<double> z_scale;
+  std::vector<StoredAttribute> attributes;
+};
+
+inline constexpr int16_t kInsertKind = 23;
+
+StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
+
+// The lower-case hexadecimal text of bytes, two digits each.
+std::string hex_text(std::span<const unsigned char> bytes);
+
+}  // namespace kttrv::view
