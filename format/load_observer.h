@@ -21,10 +21,9 @@ enum class StoredKind : uint8_t {
   block,             // a block definition's head: flags, fields, name and texts (not its entities)
   entity,            // one entity record: kind, property block, payload, attribute run
   closing,           // what follows the model space's last record, up to the next section or the end
-  legacy_layer,      // a legacy file's layer record
-  legacy_line_type,  // a legacy file's line type record
-  legacy_block_text, // a legacy file's block text
-  legacy_sysvars,    // a legacy file's system-variable values
+  legacy_layer,      // a legacy file's layer record; `converted` is it as a current layer record
+  legacy_block,      // a legacy file's block record; `converted` is the head of the block made
+                     // for it (its name and base the kernel's, its text the record's)
 };
 
 struct StoredRecord {
@@ -43,6 +42,9 @@ struct StoredRecord {
   uint32_t payload = 0;      // entity records: where the payload starts in `bytes`
   bool mirrored = false;     // entity records: the extrusion's z is -1
   bool complete = true;      // system variables: the walk ended exactly at the section's end
+  // Legacy records: the same content in the layout a current file stores it
+  // in, for a save to write; empty when it has none there.
+  std::span<const unsigned char> converted;
 };
 
 class LoadObserver {

@@ -104,6 +104,17 @@ void CarriedStore::stored(const kttrv::StoredRecord& r) {
         attach(o->id, s);
       }
       return;
+    case StoredKind::legacy_layer:
+      if (!r.converted.empty()) extra_layers_.push_back(keep(r.converted));
+      return;
+    case StoredKind::legacy_block:
+      if (r.object != nullptr && !r.converted.empty()) {
+        const auto* o = static_cast<const KT_Block*>(r.object);
+        KT_Stored s = keep(r.converted);
+        s.digest = kt_digest(*o);
+        attach(o->id, s);
+      }
+      return;
     case StoredKind::block:
       if (r.object != nullptr) {
         const auto* o = static_cast<const KT_Block*>(r.object);

@@ -25,6 +25,7 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   const KT_Stored* stored(const KT_Object& object) const override { return by_id(object.id); }
   std::span<const KT_Stored> passed(const KT_Block* block) const override;
   const KT_Stored* run(KT_Carried_Run which) const override;
+  std::span<const KT_Stored> extra_layers() const override { return extra_layers_; }
 
  private:
   const KT_Stored* by_id(long id) const {
@@ -39,6 +40,7 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   bool sysvars_whole_ = false;
   std::vector<KT_Stored> by_id_;  // by creation number; size 0: none
   std::vector<KT_Stored> model_passed_;
+  std::vector<KT_Stored> extra_layers_;
   std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;
   KT_Stored runs_[static_cast<int>(KT_Carried_Run::count_)];
   bool has_run_[static_cast<int>(KT_Carried_Run::count_)] = {};

@@ -56,6 +56,9 @@ class KT_Carried {
   // The entity records of a list (block null: the model space) that made
   // nothing, in file order, each with the drawable it followed.
   virtual std::span<const KT_Stored> passed(const KT_Block* block) const = 0;
+  // Layer records the file held that made no kernel layer (a legacy file's,
+  // in the layout of a current layer record), for the layer table.
+  virtual std::span<const KT_Stored> extra_layers() const = 0;
   // A run; null when the file had none.
   virtual const KT_Stored* run(KT_Carried_Run which) const = 0;
 };

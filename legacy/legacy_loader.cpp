@@ -1,6 +1,8 @@
 #include "legacy/legacy_loader.h"
 
 #include <algorithm>
+#include <cstring>
+#include <vector>
 #include <limits>
 
 #include "legacy/legacy_layout.h"
@@ -74,6 +76,59 @@ void note_entities(const unsigned char* data, std::size_t size, const LegacyFixe
   ledger.note(Loss::legacy_entity, "legacy entities", 0, fixed.directory.entities_start, s.records);
 }
 
+void put16(std::vector<unsigned char>& out, int16_t v) {
+  out.push_back(static_cast<unsigned char>(v & 0xFF));
+  out.push_back(static_cast<unsigned char>((v >> 8) & 0xFF));
+}
+void put32(std::vector<unsigned char>& out, int32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<unsigned char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
+}
+void put_counted(std::vector<unsigned char>& out, const char* s) {
+  const std::size_t n = std::strlen(s);
+  put16(out, static_cast<int16_t>(n));
+  out.insert(out.end(), s, s + n);
+}
+void put_real(std::vector<unsigned char>& out, double v) {
+  unsigned char b[8];
+  std::memcpy(b, &v, 8);
+  out.insert(out.end(), b, b + 8);
+}
+
+// A legacy layer as a current layer record: name flag, flags byte, a spare
+// byte, colour number, line type number 0, two spare bytes, the name.
+std::vector<unsigned char> current_layer_record(const LegacyLayer& layer) {
+  std::vector<unsigned char> out;
+  put32(out, 1);
+  out.push_back(layer.flag);
+  out.push_back(0);
+  put16(out, layer.color);
+  put16(out, 0);
+  put16(out, 0);
+  put_counted(out, layer.name);
+  return out;
+}
+
+// The head of the block made for a legacy block record: the kernel block's
+// base and name, and the record's text as the block's short text (flags
+// base x, y, z, name, short text).
+std::vector<unsigned char> current_block_head(const KT_Block& block, const char* text) {
+  std::vector<unsigned char> out;
+  put32(out, 0x1 | 0x2 | 0x4 | 0x20 | 0x40);
+  put_real(out, block.base.x);
+  put_real(out, block.base.y);
+  put_real(out, block.base.z);
+  put_counted(out, block.name != nullptr ? block.name : "");
+  put_counted(out, text);
+  return out;
+}
+
+void report_legacy(tagFile* f, kttrv::StoredKind kind, const char* section, int i, int64_t at, std::size_t size,
+                   const void* object, const std::vector<unsigned char>& converted) {
+  kttrv::StoredRecord record = stored_record(kind, section, 0, static_cast<uint32_t>(i), object);
+  record.converted = converted;
+  report_stored(f, record, at, at + static_cast<int64_t>(size));
+}
+
 }  // namespace
 
 int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT_Drawing& drawing,
@@ -119,10 +174,18 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
     return flag != 0 || holds(body, legacy_body_size(table, fixed.generation), 0,
                               static_cast<int64_t>(legacy_body_size(table, fixed.generation)));
   };
-  // Layers are read through, but a legacy load creates none.
+  // Layers are read through, but a legacy load creates none. A host that
+  // carries the file keeps each as a current layer record (its name, colour
+  // and flags; only the two bytes behind the colour have no place there).
+  kttrv::LoadObserver* const observer = observing(&f);
+  const bool carried = observer != nullptr && observer->carries();
   if (!walk_table(&f, fixed, kLegacyLayers, [&](int i, uint8_t flag, const unsigned char* body) {
-        (void)decode_legacy_layer(flag, body);
-        note(Loss::legacy_layer, kLegacyLayers, i, true);
+        const LegacyLayer layer = decode_legacy_layer(flag, body);
+        note(Loss::legacy_layer, kLegacyLayers, i, !carried || holds(body, kLegacyLayerBody, 34, 2));
+        if (observer != nullptr)
+          report_legacy(&f, kttrv::StoredKind::legacy_layer, table_section(kLegacyLayers), i,
+                        legacy_record_start(fixed.directory.tables[kLegacyLayers], i), 1 + kLegacyLayerBody, nullptr,
+                        current_layer_record(layer));
       }))
     return 0;
   // Only the number of records counts: the defaults take nothing from a body.
@@ -137,9 +200,21 @@ int load_legacy_buffer(int mode, const unsigned char* data, std::size_t size, KT
         note(Loss::legacy_text_style, kLegacyTextStyles, i, held(kLegacyTextStyles, flag, body));
       }))
     return 0;
+  // A carrying host keeps a block's text with the block made for it; the
+  // words and bytes behind the text have no place in a current file.
   if (!walk_table(&f, fixed, kLegacyBlocks, [&](int i, uint8_t flag, const unsigned char* body) {
-        kt_append_block(drawing);
-        note(Loss::legacy_block, kLegacyBlocks, i, held(kLegacyBlocks, flag, body));
+        const KT_Block* block = kt_append_block(drawing);
+        const std::size_t body_size = legacy_body_size(kLegacyBlocks, fixed.generation);
+        const std::size_t text_size = body_size - 22;
+        const bool rest = flag != 0 || holds(body, body_size, static_cast<int64_t>(text_size), 22);
+        note(Loss::legacy_block, kLegacyBlocks, i, carried ? rest : held(kLegacyBlocks, flag, body));
+        if (observer != nullptr && block != nullptr && body[0] != 0) {
+          char text[kLegacyBlockBody15 + 1] = {};
+          std::memcpy(text, body, text_size);
+          report_legacy(&f, kttrv::StoredKind::legacy_block, table_section(kLegacyBlocks), i,
+                        legacy_record_start(fixed.directory.tables[kLegacyBlocks], i), 1 + body_size, block,
+                        current_block_head(*block, text));
+        }
       }))
     return 0;
   // The entity section is not converted; its records were counted above.

@@ -63,6 +63,7 @@ void note_table_losses(const TorvWriter& w, const KT_Drawing& drawing, SaveRepor
     if (name != nullptr && *name != '\0') report.lose(Loss::line_type);
   }
   // Drawings without layers or styles get layer "0" and style "STANDARD".
+  if (w.carried != nullptr) report.layers += static_cast<long>(w.carried->extra_layers().size());
   if (report.layers == 0 && !carries_file(w)) report.layers = 1;
   if (report.text_styles == 0 && !carries_file(w)) report.text_styles = 1;
 }

@@ -22,6 +22,9 @@
 #include "load/load.h"
 #include "load/sysvar_list_cache.h"
 #include "save/save_file.h"
+#include "format/color_palette.h"
+#include "legacy/legacy_tables.h"
+#include "tests/support/legacy_builder.h"
 #include "tests/support/random_drawing.h"
 #include "tests/support/sample_drawing.h"
 #include "tests/support/temp_path.h"
@@ -174,7 +177,11 @@ Bytes8 file_bytes(const fs::path& p) {
 
 class Carried : public ::testing::Test {
  protected:
-  void SetUp() override { read_sysvar_list(sysvar_list_path()); }
+  void SetUp() override {
+    read_sysvar_list(sysvar_list_path());
+    afx_set_message_sink([](const char*, void*) {}, nullptr);  // refused versions say so in a box
+  }
+  void TearDown() override { afx_set_message_sink(nullptr, nullptr); }
 };
 
 TEST_F(Carried, ExamplesComeBackRecordForRecord) {
@@ -240,6 +247,47 @@ TEST_F(Carried, EntryPointsCarryWhatTheHostRegistered) {
   load(file_bytes(example), direct, true);
   EXPECT_EQ(file_bytes(out), save(direct));
   fs::remove(out);
+}
+
+// A legacy file's layers (name, colour) and block texts reach the saved
+// file's layer table and block definitions; nothing else of them is lost.
+TEST_F(Carried, LegacyLayersAndBlockTextsGoIntoTheSavedFile) {
+  Bytes8 file = LegacyFile("Torv 1.5").table(kLegacyLayers, 2).table(kLegacyBlocks, 1).build();
+  const auto record = [&](LegacyTable t, int i) {
+    int32_t offset;
+    std::memcpy(&offset, file.data() + kLegacyHeaderSize + 16 + 8 * static_cast<std::size_t>(t) + 4, 4);
+    return static_cast<std::size_t>(offset) + static_cast<std::size_t>(i) * (legacy_body_size(t, LegacyGeneration::v1_5) + 1);
+  };
+  const auto put = [&](std::size_t at, const std::string& text) { std::memcpy(file.data() + at, text.c_str(), text.size() + 1); };
+  const struct { const char* name; int16_t color; } layers[] = {{"WALLS", 3}, {"DOORS", 0}};
+  for (int i = 0; i < 2; ++i) {
+    const std::size_t at = record(kLegacyLayers, i);
+    file[at] = 0;  // the flag byte
+    put(at + 1, layers[i].name);
+    std::memcpy(file.data() + at + 33, &layers[i].color, 2);
+  }
+  put(record(kLegacyBlocks, 0) + 1, "Title block");
+  file[record(kLegacyBlocks, 0)] = 0;
+
+  KT_Drawing d;
+  const Loaded first = load(file, d, true);
+  ASSERT_TRUE(first.loaded);
+  EXPECT_EQ(first.losses.count(Loss::legacy_layer), 0u);
+  EXPECT_EQ(first.losses.count(Loss::legacy_block), 0u);
+  const Bytes8 saved = save(d);
+  KT_Drawing back;
+  ASSERT_TRUE(load(saved, back, true).loaded);
+  std::vector<std::pair<std::string, long>> got;
+  for (const KT_Object* o = back.layers.first; o != nullptr; o = o->next)
+    got.emplace_back(static_cast<const KT_Layer*>(o)->name, static_cast<const KT_Layer*>(o)->color);
+  const std::vector<std::pair<std::string, long>> want = {{"WALLS", static_cast<long>(color_palette[3])},
+                                                          {"DOORS", static_cast<long>(color_palette[7])}};
+  EXPECT_EQ(got, want);
+  const KT_Stored* head = zirida_carried(back)->stored(*back.blocks.first);
+  ASSERT_NE(head, nullptr);
+  const std::string bytes(reinterpret_cast<const char*>(head->data), head->size);
+  EXPECT_NE(bytes.find("Title block"), std::string::npos);
+  EXPECT_EQ(save(back), saved);
 }
 
 template <class T>

@@ -15,6 +15,7 @@ expected=$(printf '%s\n' \
   _Z16LoadTORVEntitiesP7tagFilecimiiii \
   _Z22KtTrvSetDiagnosticSinkPFvPKcPvES1_ \
   _Z22KtTrvSetSysVarListPathPKc \
+  _Z16KtTrvSetCarryingPFPN5kttrv12LoadObserverER10KT_DrawingPvEPFPK10KT_CarriedRKS2_S4_ES4_ \
   g_trv_ver | sort)
 if [[ "$actual" != "$expected" ]]; then
   echo "unexpected exports:"; diff <(echo "$expected") <(echo "$actual") || true
