@@ -1,6 +1,7 @@
 #include "host/carried_store.h"
 
 #include <cstring>
+#include <new>
 
 #include "format/stored_props.h"
 #include "host/kt_drawing_store.h"
@@ -55,7 +56,7 @@ void CarriedStore::attach(long id, const KT_Stored& stored) {
   if (id <= 0) return;
   const auto at = static_cast<std::size_t>(id);
   if (at >= by_id_.size()) by_id_.resize(std::max(at + 1, by_id_.size() * 2));
-  by_id_[at] = stored;
+  by_id_[at] = new (drawing_.store().arena.take(sizeof(KT_Stored), alignof(KT_Stored))) KT_Stored(stored);
 }
 
 void CarriedStore::stored(const kttrv::StoredRecord& r) {

@@ -30,7 +30,7 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
  private:
   const KT_Stored* by_id(long id) const {
     const auto at = static_cast<std::size_t>(id);
-    return id > 0 && at < by_id_.size() && by_id_[at].data != nullptr ? &by_id_[at] : nullptr;
+    return id > 0 && at < by_id_.size() ? by_id_[at] : nullptr;
   }
   KT_Stored keep(std::span<const unsigned char> bytes);
   void attach(long id, const KT_Stored& stored);
@@ -38,7 +38,9 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   KT_Drawing& drawing_;
   int generation_ = -1;
   bool sysvars_whole_ = false;
-  std::vector<KT_Stored> by_id_;  // by creation number; size 0: none
+  // By creation number; the records themselves live in the drawing's arena,
+  // so that what a drawing carries is counted with it.
+  std::vector<const KT_Stored*> by_id_;
   std::vector<KT_Stored> model_passed_;
   std::vector<KT_Stored> extra_layers_;
   std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;
