@@ -59,6 +59,14 @@ void CarriedStore::attach(long id, const KT_Stored& stored) {
   by_id_[at] = new (drawing_.store().arena.take(sizeof(KT_Stored), alignof(KT_Stored))) KT_Stored(stored);
 }
 
+template <class T>
+void CarriedStore::keep_for(const T* object, std::span<const unsigned char> bytes) {
+  if (object == nullptr || bytes.empty()) return;
+  KT_Stored s = keep(bytes);
+  s.digest = kt_digest(*object);
+  attach(object->id, s);
+}
+
 void CarriedStore::stored(const kttrv::StoredRecord& r) {
   KT_Drawing_Store& store = drawing_.store();
   switch (r.kind) {
@@ -80,49 +88,19 @@ void CarriedStore::stored(const kttrv::StoredRecord& r) {
       }
       return;
     }
-    case StoredKind::layer:
-      if (r.object != nullptr) {
-        const auto* o = static_cast<const KT_Layer*>(r.object);
-        KT_Stored s = keep(r.bytes);
-        s.digest = kt_digest(*o);
-        attach(o->id, s);
-      }
-      return;
-    case StoredKind::text_style:
-      if (r.object != nullptr) {
-        const auto* o = static_cast<const KT_Text_Style*>(r.object);
-        KT_Stored s = keep(r.bytes);
-        s.digest = kt_digest(*o);
-        attach(o->id, s);
-      }
-      return;
-    case StoredKind::dim_style:
+    case StoredKind::layer: return keep_for(static_cast<const KT_Layer*>(r.object), r.bytes);
+    case StoredKind::text_style: return keep_for(static_cast<const KT_Text_Style*>(r.object), r.bytes);
+    case StoredKind::block: return keep_for(static_cast<const KT_Block*>(r.object), r.bytes);
+    case StoredKind::legacy_block: return keep_for(static_cast<const KT_Block*>(r.object), r.converted);
+    case StoredKind::dim_style: {
       // Its creation call gives nothing back: the style is the last one, when
       // no record holds it yet.
-      if (const auto* o = static_cast<const KT_Dim_Style*>(drawing_.dim_styles.last); o != nullptr && stored(*o) == nullptr) {
-        KT_Stored s = keep(r.bytes);
-        s.digest = kt_digest(*o);
-        attach(o->id, s);
-      }
+      const auto* o = static_cast<const KT_Dim_Style*>(drawing_.dim_styles.last);
+      if (o != nullptr && stored(*o) == nullptr) keep_for(o, r.bytes);
       return;
+    }
     case StoredKind::legacy_layer:
       if (!r.converted.empty()) extra_layers_.push_back(keep(r.converted));
-      return;
-    case StoredKind::legacy_block:
-      if (r.object != nullptr && !r.converted.empty()) {
-        const auto* o = static_cast<const KT_Block*>(r.object);
-        KT_Stored s = keep(r.converted);
-        s.digest = kt_digest(*o);
-        attach(o->id, s);
-      }
-      return;
-    case StoredKind::block:
-      if (r.object != nullptr) {
-        const auto* o = static_cast<const KT_Block*>(r.object);
-        KT_Stored s = keep(r.bytes);
-        s.digest = kt_digest(*o);
-        attach(o->id, s);
-      }
       return;
     default:
       break;

@@ -33,6 +33,9 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
     return id > 0 && at < by_id_.size() ? by_id_[at] : nullptr;
   }
   KT_Stored keep(std::span<const unsigned char> bytes);
+  // Keeps bytes as the record of a collection element, with its digest.
+  template <class T>
+  void keep_for(const T* object, std::span<const unsigned char> bytes);
   void attach(long id, const KT_Stored& stored);
 
   KT_Drawing& drawing_;
