@@ -80,7 +80,7 @@ kttrv_package_library(ZiRida)
 # which finds them there, and include each other by their bare names.
 kttrv_package_headers(kttrv include/kttrv/kttrv.h)
 kttrv_package_headers(kttrv/kernel kernel/zirida.h kernel/afx.h kernel/kt_drawables.h kernel/collections.h
-  kernel/kt_carried.h kernel/kt_digest.h)
+  kernel/kt_carried.h)
 # The C++ API (KtTrv::Api, its own kttrv-api.pc): the load and save calls,
 # their results, the views, and the headers these include.
 kttrv_package_library(KtTrvApi PC kttrv-api)

@@ -5,7 +5,7 @@
 
 #include "format/stored_props.h"
 #include "host/kt_drawing_store.h"
-#include "kernel/kt_digest.h"
+#include "host/kt_digest.h"
 
 namespace {
 

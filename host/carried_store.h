@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "format/load_observer.h"
+#include "host/kt_digest.h"
 #include "kernel/kt_carried.h"
 
 class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
@@ -26,6 +27,11 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   std::span<const KT_Stored> passed(const KT_Block* block) const override;
   const KT_Stored* run(KT_Carried_Run which) const override;
   std::span<const KT_Stored> extra_layers() const override { return extra_layers_; }
+  uint64_t digest(const KT_Drawable& d) const override { return kt_digest(d); }
+  uint64_t digest(const KT_Layer& l) const override { return kt_digest(l); }
+  uint64_t digest(const KT_Text_Style& s) const override { return kt_digest(s); }
+  uint64_t digest(const KT_Dim_Style& s) const override { return kt_digest(s); }
+  uint64_t digest(const KT_Block& b) const override { return kt_digest(b); }
 
  private:
   const KT_Stored* by_id(long id) const {

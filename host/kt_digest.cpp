@@ -1,4 +1,4 @@
-#include "kernel/kt_digest.h"
+#include "host/kt_digest.h"
 
 #include <cstring>
 

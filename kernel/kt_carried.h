@@ -15,8 +15,8 @@
 struct KT_Stored {
   const unsigned char* data = nullptr;
   std::size_t size = 0;
-  // The object's digest (kt_digest.h) when the load had made it; a save
-  // writes the bytes as they stand while the object still has it.
+  // The object's digest (KT_Carried::digest) when the load had made it; a
+  // save writes the bytes as they stand while the object still has it.
   uint64_t digest = 0;
   // Entity records: the drawable the record followed in its list (null: it
   // was the list's first). Records that made nothing keep their place so.
@@ -59,6 +59,13 @@ class KT_Carried {
   // Layer records the file held that made no kernel layer (a legacy file's,
   // in the layout of a current layer record), for the layer table.
   virtual std::span<const KT_Stored> extra_layers() const = 0;
+  // A digest of what the kernel holds of an object (its values, strings and
+  // vertices), the same the carrier took when the load made it.
+  virtual uint64_t digest(const KT_Drawable& drawable) const = 0;
+  virtual uint64_t digest(const KT_Layer& layer) const = 0;
+  virtual uint64_t digest(const KT_Text_Style& style) const = 0;
+  virtual uint64_t digest(const KT_Dim_Style& style) const = 0;
+  virtual uint64_t digest(const KT_Block& block) const = 0;
   // A run; null when the file had none.
   virtual const KT_Stored* run(KT_Carried_Run which) const = 0;
 };

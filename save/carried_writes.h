@@ -4,7 +4,6 @@
 #pragma once
 
 #include "kernel/kt_carried.h"
-#include "kernel/kt_digest.h"
 #include "save/torv_writer.h"
 
 // The stored record of an object that is still as the load made it; null
@@ -13,7 +12,7 @@ template <class T>
 const KT_Stored* unchanged(const TorvWriter& w, const T& object) {
   if (w.carried == nullptr) return nullptr;
   const KT_Stored* s = w.carried->stored(object);
-  return s != nullptr && s->digest == kt_digest(object) ? s : nullptr;
+  return s != nullptr && s->digest == w.carried->digest(object) ? s : nullptr;
 }
 
 inline void write_stored(TorvWriter& w, const KT_Stored& s) {

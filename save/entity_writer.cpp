@@ -111,7 +111,7 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
 void write_drawable(TorvWriter& w, const KT_Drawable& d, SaveReport& report) {
   const KT_Stored* s = w.carried != nullptr ? w.carried->stored(d) : nullptr;
   if (s == nullptr) return write_record(w, d, report);
-  if (s->digest == kt_digest(d)) return write_stored(w, *s);
+  if (s->digest == w.carried->digest(d)) return write_stored(w, *s);
   write_changed(w, d, *s, report);
 }
 
