@@ -156,10 +156,13 @@ void note_unread_bytes(tagFile& f, const TorvHeader& header, const KT_Drawing& d
 
 namespace {
 
+// The run from `from` up to the next section: the next start behind `from`
+// for a section that starts there, the next at or behind it for what
+// follows a section's records (which may end where the next one starts).
 void report_run(tagFile& f, const TorvHeader& header, const SectionStarts& starts, kttrv::StoredRecord record,
-                int64_t from) {
+                int64_t from, bool starts_section = true) {
   if (from < 0 || from >= starts.size()) return;
-  const int64_t to = untagged_end(f, header, from, starts.from(from + 1));
+  const int64_t to = untagged_end(f, header, from, starts.from(starts_section ? from + 1 : from));
   // The runs are read with the cursor's seek; what the window held for the
   // readers is not needed again.
   const std::string bytes = bytes_at(f, from, static_cast<std::size_t>(to - from));
@@ -191,10 +194,11 @@ bool report_unread_runs(tagFile& f, const TorvHeader& header, int64_t sysvars_en
   }
   for (const SectionEnd& end : ends) {
     if (end.at < kDirectoryEnd || end.at >= starts.size() || end.slot == 0) continue;
-    report_run(f, header, starts, stored_record(kttrv::StoredKind::section_tail, end.section, end.slot), end.at);
+    report_run(f, header, starts, stored_record(kttrv::StoredKind::section_tail, end.section, end.slot), end.at,
+               false);
   }
   if (entities_end >= kDirectoryEnd)
     report_run(f, header, starts, stored_record(kttrv::StoredKind::closing, "closing dictionaries", kSlotEntities),
-               entities_end);
+               entities_end, false);
   return sysvars_whole;
 }
