@@ -1,5 +1,6 @@
 #include "host/carried_store.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 
@@ -55,8 +56,14 @@ KT_Stored CarriedStore::keep(std::span<const unsigned char> bytes) {
 void CarriedStore::attach(long id, const KT_Stored& stored) {
   if (id <= 0) return;
   const auto at = static_cast<std::size_t>(id);
-  if (at >= by_id_.size()) by_id_.resize(std::max(at + 1, by_id_.size() * 2));
-  by_id_[at] = new (drawing_.store().arena.take(sizeof(KT_Stored), alignof(KT_Stored))) KT_Stored(stored);
+  KT_Arena& arena = drawing_.store().arena;
+  if ((at >> kPageBits) >= pages_.size()) pages_.resize((at >> kPageBits) + 1, nullptr);
+  const KT_Stored**& page = pages_[at >> kPageBits];
+  if (page == nullptr) {
+    page = static_cast<const KT_Stored**>(arena.take(kPage * sizeof(KT_Stored*), alignof(KT_Stored*)));
+    std::fill_n(page, kPage, nullptr);
+  }
+  page[at & (kPage - 1)] = new (arena.take(sizeof(KT_Stored), alignof(KT_Stored))) KT_Stored(stored);
 }
 
 template <class T>

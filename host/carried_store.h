@@ -34,9 +34,15 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   uint64_t digest(const KT_Block& b) const override { return kt_digest(b); }
 
  private:
+  // The index by creation number is in pages of the arena: it grows without
+  // copying, in the drawing's large pages.
+  static constexpr std::size_t kPageBits = 16;
+  static constexpr std::size_t kPage = std::size_t{1} << kPageBits;
   const KT_Stored* by_id(long id) const {
     const auto at = static_cast<std::size_t>(id);
-    return id > 0 && at < by_id_.size() ? by_id_[at] : nullptr;
+    if (id <= 0 || (at >> kPageBits) >= pages_.size()) return nullptr;
+    const KT_Stored* const* page = pages_[at >> kPageBits];
+    return page != nullptr ? page[at & (kPage - 1)] : nullptr;
   }
   KT_Stored keep(std::span<const unsigned char> bytes);
   // Keeps bytes as the record of a collection element, with its digest.
@@ -49,7 +55,7 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   bool sysvars_whole_ = false;
   // By creation number; the records themselves live in the drawing's arena,
   // so that what a drawing carries is counted with it.
-  std::vector<const KT_Stored*> by_id_;
+  std::vector<const KT_Stored**> pages_;
   std::vector<KT_Stored> model_passed_;
   std::vector<KT_Stored> extra_layers_;
   std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;

@@ -116,21 +116,38 @@ void write_drawable(TorvWriter& w, const KT_Drawable& d, SaveReport& report) {
 }
 
 // The carried records that made nothing, each written behind the drawable
-// it followed (those whose drawable is gone at the end).
+// it followed (those whose drawable is gone at the end). They are in file
+// order, so while the drawables are too (the count pass checks it) one
+// cursor places them; an edited list is looked up by drawable.
 class PassedRecords {
  public:
   PassedRecords(const TorvWriter& w, const KT_Block* block)
-      : records_(w.carried != nullptr ? w.carried->passed(block) : std::span<const KT_Stored>()) {
+      : records_(w.carried != nullptr ? w.carried->passed(block) : std::span<const KT_Stored>()) {}
+  std::size_t size() const { return records_.size(); }
+
+  // The count pass: the list's start (null), then each drawable in order.
+  void see(const KT_Drawable* d) {
+    while (next_ < records_.size() && records_[next_].after == d) ++next_;
+  }
+  // Between the passes.
+  void start_writing() {
+    in_order_ = next_ == records_.size();
+    next_ = 0;
+    if (in_order_) return;
     written_.resize(records_.size());
     for (std::size_t i = records_.size(); i-- > 0;) first_after_[records_[i].after] = i;
   }
-  std::size_t size() const { return records_.size(); }
   void behind(TorvWriter& w, const KT_Drawable* d) {
+    if (in_order_) {
+      while (next_ < records_.size() && records_[next_].after == d) write_stored(w, records_[next_++]);
+      return;
+    }
     const auto it = first_after_.find(d);
     if (it == first_after_.end()) return;
     for (std::size_t i = it->second; i < records_.size() && records_[i].after == d; ++i) put(w, i);
   }
   void rest(TorvWriter& w) {
+    if (in_order_) return;
     for (std::size_t i = 0; i < records_.size(); ++i) put(w, i);
   }
 
@@ -141,6 +158,8 @@ class PassedRecords {
     write_stored(w, records_[i]);
   }
   std::span<const KT_Stored> records_;
+  std::size_t next_ = 0;
+  bool in_order_ = true;
   std::vector<bool> written_;
   std::unordered_map<const KT_Drawable*, std::size_t> first_after_;
 };
@@ -156,8 +175,12 @@ void write_entity_stream(TorvWriter& w, const KT_Entity_List& list, const KT_Blo
     return loader_creates(d, model_space) || (w.carried != nullptr && w.carried->stored(d) != nullptr);
   };
   uint64_t count = passed.size();
-  for (const KT_Drawable* d = list.first; d != nullptr; d = d->next)
+  passed.see(nullptr);
+  for (const KT_Drawable* d = list.first; d != nullptr; d = d->next) {
     if (written_as_record(*d)) ++count;
+    passed.see(d);
+  }
+  passed.start_writing();
   if (count > std::numeric_limits<uint32_t>::max()) {
     w.ok = false;  // more records than a stream counts
     return;

@@ -293,6 +293,27 @@ TEST_F(Carried, LegacyLayersAndBlockTextsGoIntoTheSavedFile) {
   EXPECT_EQ(save(back), saved);
 }
 
+// A drawable taken out of its list after the load: the record that followed
+// it (which made nothing) is still written, behind the list's drawables.
+TEST_F(Carried, RecordsThatFollowedARemovedDrawableAreKept) {
+  const Bytes records = Bytes()
+                            .append(entity(2, PropsBlock(), Bytes().pt3(0, 0, 0).pt3(1, 1, 0)))
+                            .append(entity(9, PropsBlock()))
+                            .append(entity(2, PropsBlock(), Bytes().pt3(2, 2, 0).pt3(3, 3, 0)))
+                            .append(entity(101, PropsBlock()));
+  const Bytes8 file = TorvFile("HALD 2002").section(kSlotEntities, entity_section(4, records)).build();
+  KT_Drawing d;
+  ASSERT_TRUE(load(file, d, true).loaded);
+  d.model_space.first = d.model_space.first->next;  // the first line is gone
+  KT_Drawing back;
+  const Loaded again = load(save(d), back, true);
+  ASSERT_TRUE(again.loaded);
+  std::vector<int16_t> kinds;
+  for (const Heard& h : again.heard)
+    if (h.kind == kttrv::StoredKind::entity) kinds.push_back(h.entity_kind);
+  EXPECT_EQ(kinds, (std::vector<int16_t>{2, 101, 9}));
+}
+
 template <class T>
 T* first_of(KT_Drawing& d, KT_Drawable_Kind kind) {
   for (KT_Drawable* e = d.model_space.first; e != nullptr; e = e->next)

@@ -7,6 +7,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 
+#include "format/stored_props.h"
 #include "host/zirida_host.h"
 #include "kernel/collections.h"
 #include "tools/trv/info.h"
@@ -73,6 +74,10 @@ json carried_json(const KT_Drawing& d) {
   const auto count = [&](const KT_Entity_List& list) {
     for (const KT_Drawable& drawable : kttrv::view::drawables_of(list))
       if (const KT_Stored* stored = carried->stored(drawable)) {
+        // Only an insert's record holds attributes, only one with flag bit 7
+        // xdata: the others need no reading.
+        const std::span<const unsigned char> bytes = stored->bytes();
+        if ((stored_props_fields(bytes).flags & 0x0080) == 0 && drawable.kind != KT_Drawable_Kind::insert) continue;
         const kttrv::view::StoredEntity e = kttrv::view::decode_stored_entity(stored->bytes());
         attributes += static_cast<long>(e.attributes.size());
         xdata_items += static_cast<long>(e.xdata.size());

@@ -4,13 +4,14 @@
 
 namespace trv {
 
-std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses) {
+std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses, bool carry) {
   auto f = std::make_unique<LoadedFile>();
   f->path = path;
   LoadRequest request;
   request.count_records = true;
   request.note_losses = note_losses;
   request.quiet_error = true;
+  request.carry = carry;
   kttrv::LoadResult result = load_drawing(path, *f->drawing, request);
   f->file = std::move(result.file);
   f->loaded = result.loaded;

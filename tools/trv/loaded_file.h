@@ -32,7 +32,8 @@ struct LoadedFile {
 // (unless quiet) but not the failure, which the caller reports its own way.
 // With note_losses, what the load reads and does not keep is counted in
 // `losses` (trv info); the load is cheaper without (trv check, render).
-std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses = false);
+// carry: keep what the file holds beside the drawing (for what shows it).
+std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses = false, bool carry = true);
 
 // The name of an entity record kind, as trv info gives it (the drawables'
 // kinds have theirs in view/kind_names.h).

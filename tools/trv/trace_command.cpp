@@ -34,6 +34,7 @@ int run_trace(const TraceOptions& o) {
   request.mode = o.mode;
   request.sysvar_list = list ? &*list : nullptr;
   request.quiet_error = true;
+  request.carry = false;  // the kernel calls are the same either way
   const kttrv::LoadResult result = load_drawing(path, drawing, request);
   zirida_set_trace(nullptr, nullptr);
   // The generation the loader recognised, as the exported g_trv_ver says it.
