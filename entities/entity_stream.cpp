@@ -44,13 +44,18 @@ const KT_Drawable* made(const KT_Drawing* drawing, const CreationMark& before) {
   return now.block != before.block ? now.block : now.model;
 }
 
-void observe_record(const EntityContext& c, unsigned long i, int32_t start, int32_t payload, int16_t kind,
-                    const KT_Drawable* object) {
+// The place every record of the stream shares; observe_record fills in the rest.
+kttrv::StoredRecord stream_record(const EntityContext& c) {
   kttrv::StoredRecord record;
   record.kind = kttrv::StoredKind::entity;
   record.section = c.block_index == -1 ? "entities" : "block definitions";
-  record.index = static_cast<uint32_t>(i);
   record.block_index = c.block_index;
+  return record;
+}
+
+void observe_record(const EntityContext& c, kttrv::StoredRecord& record, unsigned long i, int32_t start,
+                    int32_t payload, int16_t kind, const KT_Drawable* object) {
+  record.index = static_cast<uint32_t>(i);
   record.object = object;
   record.entity_kind = kind;
   record.payload = static_cast<uint32_t>(payload - start);
@@ -62,6 +67,8 @@ void observe_record(const EntityContext& c, unsigned long i, int32_t start, int3
 // not, so that a load nobody watches runs the loop it always ran.
 template <bool kCounted>
 bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats) {
+  [[maybe_unused]] kttrv::StoredRecord heard;
+  if constexpr (kCounted) heard = stream_record(c);
   for (unsigned long i = 0; i < record_count; ++i) {
     c.r.between_records();
     const int32_t start = c.r.offset();
@@ -85,7 +92,7 @@ bool read_records(EntityContext& c, unsigned long record_count, LoadStats* stats
       if (stats != nullptr) tally(*stats, kind, created, c.r.ok());
       // A cut record is damage, said by the warning below, not a loss.
       if (c.ledger != nullptr && c.r.ok()) note_record_losses(c, kind, created);
-      if (c.observer != nullptr && c.r.ok()) observe_record(c, i, start, payload, kind, created ? made(c.drawing, before) : nullptr);
+      if (c.observer != nullptr && c.r.ok()) observe_record(c, heard, i, start, payload, kind, created ? made(c.drawing, before) : nullptr);
     }
     if (!c.r.ok()) {
       if constexpr (kCounted) {

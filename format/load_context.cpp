@@ -13,7 +13,7 @@ void report_diagnostic(const tagFile* f, const DiagnosticPlace& place, const cha
   va_end(args);
 }
 
-void report_stored(const tagFile* f, kttrv::StoredRecord record, int64_t from, int64_t to) {
+void report_stored(const tagFile* f, kttrv::StoredRecord& record, int64_t from, int64_t to) {
   kttrv::LoadObserver* observer = observing(f);
   if (observer == nullptr || from < 0 || to < from || to > f->length) return;
   const auto n = static_cast<std::size_t>(to - from);

@@ -59,5 +59,9 @@ inline kttrv::StoredRecord stored_record(kttrv::StoredKind kind, const char* sec
 
 // Hands record (its bytes those of the file from `from` up to `to`) to the
 // load's observer. Only a reader that saw `observing(f)` calls it.
-void report_stored(const tagFile* f, kttrv::StoredRecord record, int64_t from, int64_t to);
+// record is the caller's, reused from record to record (its bytes are set).
+void report_stored(const tagFile* f, kttrv::StoredRecord& record, int64_t from, int64_t to);
+inline void report_stored(const tagFile* f, kttrv::StoredRecord&& record, int64_t from, int64_t to) {
+  report_stored(f, record, from, to);
+}
 inline kttrv::LoadObserver* observing(const tagFile* f) { return load_context(f).observer; }

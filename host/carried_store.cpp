@@ -53,24 +53,35 @@ KT_Stored CarriedStore::keep(std::span<const unsigned char> bytes) {
   return s;
 }
 
-void CarriedStore::attach(long id, const KT_Stored& stored) {
+KT_Stored* CarriedStore::place(std::span<const unsigned char> bytes) {
+  // The record's fields and its bytes in one piece of the arena.
+  void* room = drawing_.store().arena.take(sizeof(KT_Stored) + bytes.size(), alignof(KT_Stored));
+  auto* s = new (room) KT_Stored;
+  auto* data = reinterpret_cast<unsigned char*>(s + 1);
+  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
+  s->data = data;
+  s->size = bytes.size();
+  return s;
+}
+
+void CarriedStore::attach(long id, const KT_Stored* stored) {
   if (id <= 0) return;
   const auto at = static_cast<std::size_t>(id);
-  KT_Arena& arena = drawing_.store().arena;
   if ((at >> kPageBits) >= pages_.size()) pages_.resize((at >> kPageBits) + 1, nullptr);
   const KT_Stored**& page = pages_[at >> kPageBits];
   if (page == nullptr) {
-    page = static_cast<const KT_Stored**>(arena.take(kPage * sizeof(KT_Stored*), alignof(KT_Stored*)));
+    page = static_cast<const KT_Stored**>(
+        drawing_.store().arena.take(kPage * sizeof(KT_Stored*), alignof(KT_Stored*)));
     std::fill_n(page, kPage, nullptr);
   }
-  page[at & (kPage - 1)] = new (arena.take(sizeof(KT_Stored), alignof(KT_Stored))) KT_Stored(stored);
+  page[at & (kPage - 1)] = stored;
 }
 
 template <class T>
 void CarriedStore::keep_for(const T* object, std::span<const unsigned char> bytes) {
   if (object == nullptr || bytes.empty()) return;
-  KT_Stored s = keep(bytes);
-  s.digest = kt_digest(*object);
+  KT_Stored* s = place(bytes);
+  s->digest = kt_digest(*object);
   attach(object->id, s);
 }
 
@@ -78,17 +89,20 @@ void CarriedStore::stored(const kttrv::StoredRecord& r) {
   KT_Drawing_Store& store = drawing_.store();
   switch (r.kind) {
     case StoredKind::entity: {
-      KT_Stored s = keep(r.bytes);
-      s.payload = r.payload;
-      s.mirrored = r.mirrored;
       if (r.object != nullptr) {
         auto* d = const_cast<KT_Drawable*>(static_cast<const KT_Drawable*>(r.object));
         d->color_number = stored_color_number(r.bytes);
-        s.digest = kt_digest(*d);
-        s.color = d->color;
-        s.layer = d->layer;
+        KT_Stored* s = place(r.bytes);
+        s->payload = r.payload;
+        s->mirrored = r.mirrored;
+        s->digest = kt_digest(*d);
+        s->color = d->color;
+        s->layer = d->layer;
         attach(d->id, s);
       } else {
+        KT_Stored s = keep(r.bytes);
+        s.payload = r.payload;
+        s.mirrored = r.mirrored;
         KT_Entity_List& list = store.open_block != nullptr ? store.open_block->entities : drawing_.model_space;
         s.after = list.last;
         (store.open_block != nullptr ? block_passed_[store.open_block] : model_passed_).push_back(s);

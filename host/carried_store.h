@@ -48,7 +48,8 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   // Keeps bytes as the record of a collection element, with its digest.
   template <class T>
   void keep_for(const T* object, std::span<const unsigned char> bytes);
-  void attach(long id, const KT_Stored& stored);
+  KT_Stored* place(std::span<const unsigned char> bytes);  // a record of its own, in the arena
+  void attach(long id, const KT_Stored* stored);
 
   KT_Drawing& drawing_;
   int generation_ = -1;

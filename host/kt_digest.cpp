@@ -6,23 +6,30 @@
 
 namespace {
 
-// FNV-1a over the values' bytes, words at a time.
+// A multiply-xor mix over the values, a 64-bit word each (every byte of a
+// run of bytes, its length included).
 class Digest {
  public:
   void bytes(const void* data, std::size_t n) {
     const auto* p = static_cast<const unsigned char*>(data);
+    mix(n);
     for (; n >= 8; n -= 8, p += 8) {
       uint64_t word;
       std::memcpy(&word, p, 8);
       mix(word);
     }
-    uint64_t last = n;
-    for (std::size_t i = 0; i < n; ++i) last = (last << 8) | p[i];
+    if (n == 0) return;
+    uint64_t last = 0;
+    std::memcpy(&last, p, n);
     mix(last);
   }
+  // A value of at most 8 bytes as one word.
   template <class T>
   void value(const T& v) {
-    bytes(&v, sizeof v);
+    static_assert(sizeof(T) <= 8);
+    uint64_t word = 0;
+    std::memcpy(&word, &v, sizeof v);
+    mix(word);
   }
   void point(const Ge_Pt& p) {
     value(p.x);
@@ -37,9 +44,8 @@ class Digest {
 
  private:
   void mix(uint64_t word) {
-    h_ ^= word;
-    h_ *= 0x100000001b3ULL;
-    h_ ^= h_ >> 29;
+    h_ = (h_ ^ word) * 0x9E3779B97F4A7C15ULL;
+    h_ ^= h_ >> 32;
   }
   uint64_t h_ = 0xcbf29ce484222325ULL;
 };
