@@ -46,7 +46,7 @@ KT_Stored CarriedStore::keep(std::span<const unsigned char> bytes) {
   KT_Stored s;
   s.size = bytes.size();
   if (!bytes.empty()) {
-    auto* p = static_cast<unsigned char*>(drawing_.store().arena.take(bytes.size(), 1));
+    auto* p = static_cast<unsigned char*>(arena_.take(bytes.size(), 1));
     std::memcpy(p, bytes.data(), bytes.size());
     s.data = p;
   }
@@ -54,8 +54,8 @@ KT_Stored CarriedStore::keep(std::span<const unsigned char> bytes) {
 }
 
 KT_Stored* CarriedStore::place(std::span<const unsigned char> bytes) {
-  // The record's fields and its bytes in one piece of the arena.
-  void* room = drawing_.store().arena.take(sizeof(KT_Stored) + bytes.size(), alignof(KT_Stored));
+  // The record's fields and its bytes in one piece.
+  void* room = arena_.take(sizeof(KT_Stored) + bytes.size(), alignof(KT_Stored));
   auto* s = new (room) KT_Stored;
   auto* data = reinterpret_cast<unsigned char*>(s + 1);
   if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
@@ -71,7 +71,7 @@ void CarriedStore::attach(long id, const KT_Stored* stored) {
   const KT_Stored**& page = pages_[at >> kPageBits];
   if (page == nullptr) {
     page = static_cast<const KT_Stored**>(
-        drawing_.store().arena.take(kPage * sizeof(KT_Stored*), alignof(KT_Stored*)));
+        arena_.take(kPage * sizeof(KT_Stored*), alignof(KT_Stored*)));
     std::fill_n(page, kPage, nullptr);
   }
   page[at & (kPage - 1)] = stored;

@@ -1,6 +1,7 @@
 // What the stand-in kernel keeps of a loaded file beside the drawing: it
 // listens to a load (LoadObserver) and answers a save (KT_Carried). Each
-// record's bytes are copied into the drawing's arena and kept with the
+// record's bytes are copied into an arena of its own (beside the drawing's,
+// so that the drawables stay close together for walks) and kept with the
 // object they became, by its creation number; records that made nothing
 // are kept in their stream with the drawable they followed.
 #pragma once
@@ -9,6 +10,7 @@
 #include <vector>
 
 #include "format/load_observer.h"
+#include "host/kt_arena.h"
 #include "host/kt_digest.h"
 #include "kernel/kt_carried.h"
 
@@ -19,6 +21,8 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   void file(int generation) override { generation_ = generation; }
   void stored(const kttrv::StoredRecord& record) override;
   bool carries() const override { return true; }
+  // The bytes its arena holds from the system.
+  std::size_t reserved() const { return arena_.reserved(); }
 
   int generation() const override { return generation_; }
   bool system_variables_whole() const override { return sysvars_whole_; }
@@ -35,7 +39,7 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
 
  private:
   // The index by creation number is in pages of the arena: it grows without
-  // copying, in the drawing's large pages.
+  // copying, in the arena's large pages.
   static constexpr std::size_t kPageBits = 16;
   static constexpr std::size_t kPage = std::size_t{1} << kPageBits;
   const KT_Stored* by_id(long id) const {
@@ -52,10 +56,10 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   void attach(long id, const KT_Stored* stored);
 
   KT_Drawing& drawing_;
+  KT_Arena arena_;  // every record's fields and bytes, and the index's pages
   int generation_ = -1;
   bool sysvars_whole_ = false;
-  // By creation number; the records themselves live in the drawing's arena,
-  // so that what a drawing carries is counted with it.
+  // By creation number.
   std::vector<const KT_Stored**> pages_;
   std::vector<KT_Stored> model_passed_;
   std::vector<KT_Stored> extra_layers_;

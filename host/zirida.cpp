@@ -408,7 +408,10 @@ KT_Block* kt_append_block(KT_Drawing& d) {
   return append_default<KT_Block>(d, d.blocks, "append_block");
 }
 
-std::size_t zirida_reserved_bytes(const KT_Drawing& drawing) { return drawing.store().arena.reserved(); }
+std::size_t zirida_reserved_bytes(const KT_Drawing& drawing) {
+  const KT_Drawing_Store& s = drawing.store();
+  return s.arena.reserved() + (s.carried != nullptr ? s.carried->reserved() : 0);
+}
 
 kttrv::LoadObserver* zirida_carry(KT_Drawing& drawing) {
   auto& carried = drawing.store().carried;
