@@ -32,19 +32,6 @@ bool skip_blobs(RecordReader& r, uint32_t& blobs) {
 
 }  // namespace
 
-bool skip_blob_body(RecordReader& r) {
-  r.skip(4);
-  const uint32_t size1 = r.u32();
-  const uint32_t size2 = r.u32();
-  const uint32_t has1 = r.u32();
-  const uint32_t has2 = r.u32();
-  const uint32_t has3 = r.u32();
-  if (has1) r.skip(size1);
-  if (has2) r.skip(size2);
-  if (has3) r.skip(r.u32());
-  return r.ok();
-}
-
 bool entity_props_detail::read_optional_tail(RecordReader& r, EntityProps& p, uint16_t flags) {
   if (flags & 0x0040) {
     for (double& component : p.extrusion)

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "kernel/zirida.h"
+#include "format/blob_body.h"
 #include "format/record_layout.h"
 #include "format/record_reader.h"
 
@@ -115,9 +116,6 @@ inline bool skip_entity_props(RecordReader& r) {
   return entity_props_detail::read_other_props(r, unused, flags);
 }
 
-// Passes over the 24-byte blob header (a value, size1, size2, has1, has2,
-// has3) and the bytes it announces. Kind 100 records have the same layout.
-bool skip_blob_body(RecordReader& r);
 
 // The host colour value of the record: the kernel's, for (color, layer).
 inline long entity_color(const EntityProps& props) { return api_kt_get_color_byindex(props.color, props.layer); }

@@ -3,6 +3,7 @@
 #include <climits>
 #include <string_view>
 
+#include "format/blob_body.h"
 #include "format/record_reader.h"
 #include "format/tag_file.h"
 
@@ -51,15 +52,8 @@ bool skip_blobs(RecordReader& r) {
   const uint32_t count = r.u32();
   if (!r.expect_items(count, 36)) return false;
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
-    r.skip(12 + 4);
-    const uint32_t size1 = r.u32();
-    const uint32_t size2 = r.u32();
-    const uint32_t has1 = r.u32();
-    const uint32_t has2 = r.u32();
-    const uint32_t has3 = r.u32();
-    if (has1) r.skip(size1);
-    if (has2) r.skip(size2);
-    if (has3) r.skip(r.u32());
+    r.skip(12);
+    skip_blob_body(r);
   }
   return r.ok();
 }
