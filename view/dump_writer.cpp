@@ -130,6 +130,25 @@ void stored_members(JsonOut& out, const KT_Stored& stored) {
     }
     out.end_array();
   }
+  if (e.insertion_z) out.key("insertion_z").real(*e.insertion_z);
+  if (e.second_point) reals(out.key("second_point"), e.second_point->data(), 3);
+  if (e.polyline_flags) {
+    out.key("polyline_flags").integer(*e.polyline_flags);
+    out.key("stored_vertices").begin_array();
+    for (const StoredVertex& v : e.vertices) {
+      out.begin_object().key("mask").integer(v.mask);
+      out.key("z").real(v.z);
+      if (!v.reals.empty()) reals(out.key("reals"), v.reals.data(), static_cast<int>(v.reals.size()));
+      if (v.flags) out.key("flags").integer(*v.flags);
+      if (!v.values.empty()) {
+        out.key("values").begin_array();
+        for (int16_t value : v.values) out.integer(value);
+        out.end_array();
+      }
+      out.end_object();
+    }
+    out.end_array();
+  }
   if (e.kind != kInsertKind) return;
   if (e.z_scale) out.key("z_scale").real(*e.z_scale);
   if (e.attributes.empty()) return;

@@ -1,6 +1,7 @@
 #include "view/stored_entity.h"
 
 #include <climits>
+#include <cstring>
 #include <string_view>
 
 #include "format/blob_body.h"
@@ -145,6 +146,52 @@ void read_insert(RecordReader& r, StoredEntity& e) {
   if (mask & 0x400) read_attributes(r, e.attributes);
 }
 
+// Kinds 7 and 11: the insertion z at 16 and the second point at 70 (kind 7)
+// or 82 (kind 11) of their fixed part; the strings behind are not looked at.
+void read_text(RecordReader& r, StoredEntity& e) {
+  const std::size_t second = e.kind == 7 ? 70 : 82;
+  const RecordView rec = r.record(second + 24);
+  if (!r.ok()) return;
+  double z;
+  std::array<double, 3> p;
+  std::memcpy(&z, rec.data() + 16, 8);
+  std::memcpy(p.data(), rec.data() + second, 24);
+  e.insertion_z = z;
+  e.second_point = p;
+}
+
+// Kind 13: the 58-byte header (flags at 26, vertex presence at 54), then,
+// when vertices are present, their count and each vertex: a property block,
+// the mask, x, y, z and the fields the mask announces.
+void read_polyline(RecordReader& r, StoredEntity& e) {
+  const RecordView header = r.record(58);
+  if (!r.ok()) return;
+  int32_t flags, present;
+  std::memcpy(&flags, header.data() + 26, 4);
+  std::memcpy(&present, header.data() + 54, 4);
+  e.polyline_flags = flags;
+  if (present == 0) return;
+  const uint32_t count = r.u32();
+  if (!r.expect_items(count, 10 + 28)) return;  // a bare property block, the mask and the point
+  for (uint32_t i = 0; i < count && r.ok(); ++i) {
+    uint16_t vertex_flags = 0;
+    Props unused;
+    if (!read_props(r, vertex_flags, unused, nullptr)) return;
+    StoredVertex v;
+    v.mask = r.i32();
+    r.skip(16);
+    v.z = r.f64();
+    for (int32_t bit : {0x1, 0x2, 0x4})
+      if (v.mask & bit) v.reals.push_back(r.f64());
+    if (v.mask & 0x8) v.flags = r.i16();
+    if (v.mask & 0x10) v.reals.push_back(r.f64());
+    for (int32_t bit : {0x20, 0x40, 0x80, 0x100})
+      if (v.mask & bit) v.values.push_back(r.i16());
+    if (!r.ok()) return;
+    e.vertices.push_back(std::move(v));
+  }
+}
+
 }  // namespace
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
@@ -165,6 +212,8 @@ StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
   e.has_extrusion = p.has_extrusion;
   for (int k = 0; k < 3; ++k) e.extrusion[k] = p.extrusion[k];
   if (props_ok && e.kind == kInsertKind) read_insert(r, e);
+  if (props_ok && (e.kind == 7 || e.kind == 11)) read_text(r, e);
+  if (props_ok && e.kind == kPolylineKind) read_polyline(r, e);
   e.whole = r.ok();
   return e;
 }

@@ -6,6 +6,7 @@
 // cut and says so.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -43,6 +44,17 @@ struct StoredAttribute {
   std::optional<std::string> strings[3];  // absent where the presence field is zero
 };
 
+// A kind 13 vertex beyond its x and y: its mask, z, the reals of mask bits
+// 0, 1, 2 and 4, the flags of bit 3 and the 16-bit values of bits 5 to 8
+// (each list holds only what the mask announces, in file order).
+struct StoredVertex {
+  int32_t mask = 0;
+  double z = 0.0;
+  std::vector<double> reals;
+  std::optional<int16_t> flags;
+  std::vector<int16_t> values;
+};
+
 struct StoredEntity {
   bool has_kind = false;  // the record held at least its kind
   int16_t kind = 0;
@@ -59,9 +71,18 @@ struct StoredEntity {
   // Inserts (kind 23) only.
   std::optional<double> z_scale;
   std::vector<StoredAttribute> attributes;
+  // Texts (kinds 7 and 11): the insertion z and the second point, which the
+  // kernel does not receive.
+  std::optional<double> insertion_z;
+  std::optional<std::array<double, 3>> second_point;
+  // Polylines (kind 13): the header's flags, and each vertex's z and the
+  // values its mask announces.
+  std::optional<int32_t> polyline_flags;
+  std::vector<StoredVertex> vertices;
 };
 
 inline constexpr int16_t kInsertKind = 23;
+inline constexpr int16_t kPolylineKind = 13;
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
 

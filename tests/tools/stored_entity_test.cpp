@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/entity_builder.h"
+#include "tests/support/sample_drawing.h"
 #include "view/stored_entity.h"
 
 namespace {
@@ -132,6 +133,43 @@ TEST(StoredEntity, XdataCountsBeyondTheBytes) {
   EXPECT_FALSE(s.whole);
   ASSERT_EQ(s.xdata.size(), 2u);
   EXPECT_EQ(s.xdata[1].integer, 2);
+}
+
+// Texts give their insertion z and second point; a kind 13 polyline its
+// header flags and each vertex's z and the fields its mask announces.
+TEST(StoredEntity, TextSecondPointsAndPolylineVertices) {
+  struct Case {
+    int kind;
+    std::size_t size, second;
+  } texts[] = {{7, 94, 70}, {11, 106, 82}};
+  for (const Case& c : texts) {
+    sample::Record rec(c.size);
+    rec.at(16, 4.5).at(c.second, 1.0).at(c.second + 8, 2.0).at(c.second + 16, 3.0);
+    const StoredEntity e = decode_stored_entity(span_of(entity(c.kind, PropsBlock(), Bytes(rec.bytes()))));
+    ASSERT_TRUE(e.second_point.has_value()) << c.kind;
+    EXPECT_EQ(*e.insertion_z, 4.5);
+    EXPECT_EQ(*e.second_point, (std::array<double, 3>{1.0, 2.0, 3.0}));
+  }
+  sample::Record header(58);
+  header.at<int32_t>(26, 0x6).at<int32_t>(54, 1);
+  Bytes vertices;
+  vertices.append(PropsBlock().bytes()).i32(0x8).pt3(1, 2, 7).i16(0x10);
+  vertices.append(PropsBlock().color(3).bytes()).i32(0x1F7).pt3(3, 4, 8).f64(0.5).f64(0.25).f64(0.125).f64(2).i16(1).i16(2).i16(3).i16(4);
+  const StoredEntity p = decode_stored_entity(span_of(entity(13, PropsBlock(), Bytes(header.bytes()).u32(2).append(vertices))));
+  EXPECT_TRUE(p.whole);
+  EXPECT_EQ(p.polyline_flags, 0x6);
+  ASSERT_EQ(p.vertices.size(), 2u);
+  EXPECT_EQ(p.vertices[0].z, 7.0);
+  EXPECT_EQ(p.vertices[0].flags, int16_t{0x10});
+  EXPECT_TRUE(p.vertices[0].reals.empty());
+  EXPECT_EQ(p.vertices[1].z, 8.0);
+  EXPECT_EQ(p.vertices[1].reals, (std::vector<double>{0.5, 0.25, 0.125, 2.0}));
+  EXPECT_FALSE(p.vertices[1].flags.has_value());
+  EXPECT_EQ(p.vertices[1].values, (std::vector<int16_t>{1, 2, 3, 4}));
+  // A count beyond the bytes reads no vertex.
+  const StoredEntity huge = decode_stored_entity(span_of(entity(13, PropsBlock(), Bytes(header.bytes()).u32(0xFFFFFFFF))));
+  EXPECT_TRUE(huge.vertices.empty());
+  EXPECT_FALSE(huge.whole);
 }
 
 TEST(StoredEntity, InsertAttributesAndZScale) {
