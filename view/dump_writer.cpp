@@ -1,5 +1,8 @@
 #include "view/dump_writer.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <span>
 #include <string>
 #include <unordered_map>
@@ -134,15 +137,22 @@ void stored_members(JsonOut& out, const KT_Stored& stored) {
   if (e.second_point) reals(out.key("second_point"), e.second_point->data(), 3);
   if (e.polyline_flags) {
     out.key("polyline_flags").integer(*e.polyline_flags);
+  }
+  // Only vertices that hold more than the kernel's x and y are worth a line:
+  // a z, a field of the mask beyond the flags, flags other than 0.
+  const auto holds_more = [](const StoredVertex& v) {
+    return v.z != 0.0 || std::signbit(v.z) || (v.mask & ~0x8) != 0 || v.flags.value_or(0) != 0;
+  };
+  if (std::any_of(e.vertices.begin(), e.vertices.end(), holds_more)) {
     out.key("stored_vertices").begin_array();
     for (const StoredVertex& v : e.vertices) {
       out.begin_object().key("mask").integer(v.mask);
       out.key("z").real(v.z);
-      if (!v.reals.empty()) reals(out.key("reals"), v.reals.data(), static_cast<int>(v.reals.size()));
+      if (v.real_count > 0) reals(out.key("reals"), v.reals, v.real_count);
       if (v.flags) out.key("flags").integer(*v.flags);
-      if (!v.values.empty()) {
+      if (v.value_count > 0) {
         out.key("values").begin_array();
-        for (int16_t value : v.values) out.integer(value);
+        for (int i = 0; i < v.value_count; ++i) out.integer(v.values[i]);
         out.end_array();
       }
       out.end_object();

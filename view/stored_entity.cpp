@@ -182,11 +182,11 @@ void read_polyline(RecordReader& r, StoredEntity& e) {
     r.skip(16);
     v.z = r.f64();
     for (int32_t bit : {0x1, 0x2, 0x4})
-      if (v.mask & bit) v.reals.push_back(r.f64());
+      if (v.mask & bit) v.reals[v.real_count++] = r.f64();
     if (v.mask & 0x8) v.flags = r.i16();
-    if (v.mask & 0x10) v.reals.push_back(r.f64());
+    if (v.mask & 0x10) v.reals[v.real_count++] = r.f64();
     for (int32_t bit : {0x20, 0x40, 0x80, 0x100})
-      if (v.mask & bit) v.values.push_back(r.i16());
+      if (v.mask & bit) v.values[v.value_count++] = r.i16();
     if (!r.ok()) return;
     e.vertices.push_back(std::move(v));
   }

@@ -50,9 +50,11 @@ struct StoredAttribute {
 struct StoredVertex {
   int32_t mask = 0;
   double z = 0.0;
-  std::vector<double> reals;
+  double reals[4] = {};
+  int real_count = 0;
   std::optional<int16_t> flags;
-  std::vector<int16_t> values;
+  int16_t values[4] = {};
+  int value_count = 0;
 };
 
 struct StoredEntity {

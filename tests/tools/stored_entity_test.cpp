@@ -161,11 +161,12 @@ TEST(StoredEntity, TextSecondPointsAndPolylineVertices) {
   ASSERT_EQ(p.vertices.size(), 2u);
   EXPECT_EQ(p.vertices[0].z, 7.0);
   EXPECT_EQ(p.vertices[0].flags, int16_t{0x10});
-  EXPECT_TRUE(p.vertices[0].reals.empty());
+  EXPECT_EQ(p.vertices[0].real_count, 0);
   EXPECT_EQ(p.vertices[1].z, 8.0);
-  EXPECT_EQ(p.vertices[1].reals, (std::vector<double>{0.5, 0.25, 0.125, 2.0}));
-  EXPECT_FALSE(p.vertices[1].flags.has_value());
-  EXPECT_EQ(p.vertices[1].values, (std::vector<int16_t>{1, 2, 3, 4}));
+  const auto& v = p.vertices[1];
+  EXPECT_EQ(std::vector<double>(v.reals, v.reals + v.real_count), (std::vector<double>{0.5, 0.25, 0.125, 2.0}));
+  EXPECT_FALSE(v.flags.has_value());
+  EXPECT_EQ(std::vector<int16_t>(v.values, v.values + v.value_count), (std::vector<int16_t>{1, 2, 3, 4}));
   // A count beyond the bytes reads no vertex.
   const StoredEntity huge = decode_stored_entity(span_of(entity(13, PropsBlock(), Bytes(header.bytes()).u32(0xFFFFFFFF))));
   EXPECT_TRUE(huge.vertices.empty());
