@@ -252,6 +252,28 @@ TEST_F(Carried, EntryPointsCarryWhatTheHostRegistered) {
   fs::remove(out);
 }
 
+// A file read a small window at a time reports the same records, bytes and
+// all, as the same file in memory: a record across windows is read again
+// from the file.
+TEST_F(Carried, AWindowedFileReportsWhatMemoryDoes) {
+  const Bytes8 file = sample::full_drawing("HALD 2002").build();
+  const fs::path path = test_temp_path("windowed.trv");
+  std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(file.data()), static_cast<std::streamsize>(file.size()));
+  KT_Drawing in_memory;
+  const Loaded expected = load(file, in_memory, true);
+  for (std::size_t window : {16, 64, 333, 4096}) {
+    KT_Drawing d;
+    Recorder recorder(zirida_carry(d));
+    kttrv::LoadOptions options;
+    options.observer = &recorder;
+    options.window_bytes = window;
+    ASSERT_TRUE(kttrv::load_drawing(kttrv::LoadSource::file(path.string()), d, options).loaded);
+    EXPECT_EQ(recorder.heard, expected.heard) << "window of " << window << " bytes";
+    EXPECT_EQ(save(d), save(in_memory));
+  }
+  fs::remove(path);
+}
+
 // A legacy file's layers (name, colour) and block texts reach the saved
 // file's layer table and block definitions; nothing else of them is lost.
 TEST_F(Carried, LegacyLayersAndBlockTextsGoIntoTheSavedFile) {
