@@ -114,10 +114,10 @@ void CarriedStore::stored(const kttrv::StoredRecord& r) {
     case StoredKind::block: return keep_for(static_cast<const KT_Block*>(r.object), r.bytes);
     case StoredKind::legacy_block: return keep_for(static_cast<const KT_Block*>(r.object), r.converted);
     case StoredKind::dim_style: {
-      // Its creation call gives nothing back: the style is the last one, when
-      // no record holds it yet.
-      const auto* o = static_cast<const KT_Dim_Style*>(drawing_.dim_styles.last);
-      if (o != nullptr && stored(*o) == nullptr) keep_for(o, r.bytes);
+      // Its creation call gives nothing back: the kernel kept what it made.
+      const KT_Dim_Style* o = store.made_dim_style;
+      store.made_dim_style = nullptr;
+      keep_for(o, r.bytes);
       return;
     }
     case StoredKind::legacy_layer:

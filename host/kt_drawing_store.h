@@ -15,6 +15,7 @@
 struct KT_Drawing_Store {
   KT_Arena arena;
   KT_Block* open_block = nullptr;  // between api_kt_create_block and api_kt_end_block
+  KT_Dim_Style* made_dim_style = nullptr;  // what the last api_kt_create_dim_style made; null: nothing
   long next_id = 1;
   // Layers by number (their place in `layers`), for colour look-ups.
   std::pmr::vector<KT_Layer*> layer_index{&arena};

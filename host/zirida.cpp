@@ -175,6 +175,9 @@ void api_kt_create_dim_style(const char* name, const char* second_name, const lo
     std::memcpy(s->reals, reals, sizeof s->reals);
     link(d->dim_styles, s);
   }
+  // The call gives nothing back: what it made (or not) is kept for who
+  // hears of the record next.
+  if (g_current_drawing != nullptr) g_current_drawing->store().made_dim_style = s;
   if (tracing())
     trace("api_kt_create_dim_style", [=](TraceLine& t) {
       t.arg(name).arg(second_name).longs(longs, KT_Dim_Style::kLongs);

@@ -252,6 +252,25 @@ TEST_F(Carried, EntryPointsCarryWhatTheHostRegistered) {
   fs::remove(out);
 }
 
+// A dimension style record whose creation the kernel refused is kept with
+// no style: not with the one the drawing held before.
+TEST_F(Carried, ARefusedDimensionStyleTakesNoOtherStylesRecord) {
+  KT_Drawing d;
+  KT_Drawing* const before = g_current_drawing;
+  g_current_drawing = &d;
+  const long longs[KT_Dim_Style::kLongs] = {};
+  const short shorts[KT_Dim_Style::kShorts] = {};
+  const double reals[KT_Dim_Style::kReals] = {};
+  api_kt_create_dim_style("OLD", "", longs, shorts, reals);
+  g_current_drawing = before;
+  zirida_refuse(KT_Op::create_dim_style, true);
+  const Loaded loaded = load(TorvFile("HALD 2002").section(kSlotDimStyles, sample::dim_styles()).build(), d, true);
+  zirida_refuse_none();
+  ASSERT_TRUE(loaded.loaded);
+  ASSERT_NE(d.dim_styles.first, nullptr);
+  EXPECT_EQ(zirida_carried(d)->stored(*d.dim_styles.first), nullptr);
+}
+
 // A file read a small window at a time reports the same records, bytes and
 // all, as the same file in memory: a record across windows is read again
 // from the file.
