@@ -60,7 +60,16 @@ void observe_record(const EntityContext& c, kttrv::StoredRecord& record, unsigne
   record.entity_kind = kind;
   record.payload = static_cast<uint32_t>(payload - start);
   record.mirrored = is_mirrored(c.props);
-  report_stored(c.r.file(), record, start, c.r.offset());
+  const tagFile* f = c.r.file();
+  const int32_t end = c.r.offset();
+  // A file in memory whole (the usual case while a host keeps the records).
+  if (f->window == nullptr && start >= 0 && end >= start && end <= f->length) {
+    record.offset = start;
+    record.bytes = {f->buffer + start, static_cast<std::size_t>(end - start)};
+    c.observer->stored(record);
+    return;
+  }
+  report_stored(f, record, start, end);
 }
 
 // The stream loop, once counting (a tally, a ledger, an observer) and once

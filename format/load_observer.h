@@ -5,6 +5,7 @@
 // reported, and nothing costs, while no observer listens.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -31,7 +32,7 @@ struct StoredRecord {
   const char* section = "";  // as diagnostics name it: "layers", "entities", ...
   int slot = 0;              // the directory slot (40 to 84) of the section it lies in; 0: none
   int32_t offset = 0;        // its first byte in the file
-  std::span<const unsigned char> bytes;  // valid during the call only
+  std::span<const unsigned char> bytes;  // valid during the call (see room_for_file)
   uint32_t index = 0;        // its number in its run (records), 0 otherwise
   int block_index = -1;      // entity records: the block whose stream holds it; -1: the model space
   // The kernel object made from it (KT_Drawable, KT_Layer, KT_Text_Style,
@@ -53,6 +54,15 @@ class LoadObserver {
   // Once a load knows the file: its generation (3, 6, 9, 11; -1 legacy).
   virtual void file(int generation) { (void)generation; }
   virtual void stored(const StoredRecord& record) = 0;
+  // Memory for the whole file (size bytes), for a host that keeps records
+  // beyond the call: the load then reads the file into it once, and the
+  // bytes of every record it hands over lie in it for as long as the host
+  // keeps that memory, so it need not copy them. Null (the default): the
+  // file is read a window at a time, and bytes are valid during the call.
+  virtual unsigned char* room_for_file(std::size_t size) {
+    (void)size;
+    return nullptr;
+  }
   // Whether the host keeps what it is given for a later save: the load's
   // loss ledger then names only what a save cannot write back.
   virtual bool carries() const { return false; }

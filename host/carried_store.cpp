@@ -42,71 +42,74 @@ int run_of(const kttrv::StoredRecord& r) {
 
 }  // namespace
 
+unsigned char* CarriedStore::room_for_file(std::size_t size) {
+  try {
+    auto* room = static_cast<unsigned char*>(arena_.take(size, 64));
+    file_ = room;
+    file_size_ = size;
+    return room;
+  } catch (const std::bad_alloc&) {
+    return nullptr;  // the load reads a window at a time and the records are copied
+  }
+}
+
+const unsigned char* CarriedStore::copy(std::span<const unsigned char> bytes) {
+  if (bytes.empty()) return nullptr;
+  auto* p = static_cast<unsigned char*>(arena_.take(bytes.size(), 1));
+  std::memcpy(p, bytes.data(), bytes.size());
+  return p;
+}
+
 KT_Stored CarriedStore::keep(std::span<const unsigned char> bytes) {
   KT_Stored s;
+  s.data = hold(bytes);
   s.size = bytes.size();
-  if (!bytes.empty()) {
-    auto* p = static_cast<unsigned char*>(arena_.take(bytes.size(), 1));
-    std::memcpy(p, bytes.data(), bytes.size());
-    s.data = p;
-  }
   return s;
 }
 
-KT_Stored* CarriedStore::place(std::span<const unsigned char> bytes) {
-  // The record's fields and its bytes in one piece.
-  void* room = arena_.take(sizeof(KT_Stored) + bytes.size(), alignof(KT_Stored));
-  auto* s = new (room) KT_Stored;
-  auto* data = reinterpret_cast<unsigned char*>(s + 1);
-  if (!bytes.empty()) std::memcpy(data, bytes.data(), bytes.size());
-  s->data = data;
-  s->size = bytes.size();
-  return s;
-}
-
-void CarriedStore::attach(long id, const KT_Stored* stored) {
-  if (id <= 0) return;
+KT_Stored* CarriedStore::new_slot(long id) {
+  if (id <= 0) return nullptr;
   const auto at = static_cast<std::size_t>(id);
   if ((at >> kPageBits) >= pages_.size()) pages_.resize((at >> kPageBits) + 1, nullptr);
-  const KT_Stored**& page = pages_[at >> kPageBits];
-  if (page == nullptr) {
-    page = static_cast<const KT_Stored**>(
-        arena_.take(kPage * sizeof(KT_Stored*), alignof(KT_Stored*)));
-    std::fill_n(page, kPage, nullptr);
-  }
-  page[at & (kPage - 1)] = stored;
+  KT_Stored*& page = pages_[at >> kPageBits];
+  // KT_Stored is an aggregate whose zero bytes are its empty value.
+  if (page == nullptr) page = static_cast<KT_Stored*>(arena_.take_zeroed(kPage * sizeof(KT_Stored), alignof(KT_Stored)));
+  return &page[at & (kPage - 1)];
 }
 
 template <class T>
 void CarriedStore::keep_for(const T* object, std::span<const unsigned char> bytes) {
   if (object == nullptr || bytes.empty()) return;
-  KT_Stored* s = place(bytes);
+  KT_Stored* s = slot(object->id);
+  if (s == nullptr) return;
+  *s = keep(bytes);
   s->digest = kt_digest(*object);
-  attach(object->id, s);
 }
 
-void CarriedStore::stored(const kttrv::StoredRecord& r) {
+void CarriedStore::keep_drawable(const kttrv::StoredRecord& r) {
+  auto* d = const_cast<KT_Drawable*>(static_cast<const KT_Drawable*>(r.object));
+  d->color_number = stored_color_number(r.bytes);
+  KT_Stored* s = slot(d->id);
+  if (s == nullptr) return;
+  s->data = hold(r.bytes);
+  s->size = r.bytes.size();
+  s->payload = r.payload;
+  s->mirrored = r.mirrored;
+  s->digest = kt_digest(*d);
+  s->color = d->color;
+  s->layer = d->layer;
+}
+
+void CarriedStore::keep_other(const kttrv::StoredRecord& r) {
   KT_Drawing_Store& store = drawing_.store();
   switch (r.kind) {
     case StoredKind::entity: {
-      if (r.object != nullptr) {
-        auto* d = const_cast<KT_Drawable*>(static_cast<const KT_Drawable*>(r.object));
-        d->color_number = stored_color_number(r.bytes);
-        KT_Stored* s = place(r.bytes);
-        s->payload = r.payload;
-        s->mirrored = r.mirrored;
-        s->digest = kt_digest(*d);
-        s->color = d->color;
-        s->layer = d->layer;
-        attach(d->id, s);
-      } else {
-        KT_Stored s = keep(r.bytes);
-        s.payload = r.payload;
-        s.mirrored = r.mirrored;
-        KT_Entity_List& list = store.open_block != nullptr ? store.open_block->entities : drawing_.model_space;
-        s.after = list.last;
-        (store.open_block != nullptr ? block_passed_[store.open_block] : model_passed_).push_back(s);
-      }
+      KT_Stored s = keep(r.bytes);
+      s.payload = r.payload;
+      s.mirrored = r.mirrored;
+      KT_Entity_List& list = store.open_block != nullptr ? store.open_block->entities : drawing_.model_space;
+      s.after = list.last;
+      (store.open_block != nullptr ? block_passed_[store.open_block] : model_passed_).push_back(s);
       return;
     }
     case StoredKind::layer: return keep_for(static_cast<const KT_Layer*>(r.object), r.bytes);

@@ -1,9 +1,10 @@
 // What the stand-in kernel keeps of a loaded file beside the drawing: it
-// listens to a load (LoadObserver) and answers a save (KT_Carried). Each
-// record's bytes are copied into an arena of its own (beside the drawing's,
-// so that the drawables stay close together for walks) and kept with the
-// object they became, by its creation number; records that made nothing
-// are kept in their stream with the drawable they followed.
+// listens to a load (LoadObserver) and answers a save (KT_Carried). The
+// load reads the file into an arena of the store's own (beside the
+// drawing's, so that the drawables stay close together for walks); each
+// record is kept where it lies there, with the object it became, by its
+// creation number; records that made nothing are kept in their stream with
+// the drawable they followed.
 #pragma once
 
 #include <unordered_map>
@@ -19,8 +20,15 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   explicit CarriedStore(KT_Drawing& drawing) : drawing_(drawing) {}
 
   void file(int generation) override { generation_ = generation; }
-  void stored(const kttrv::StoredRecord& record) override;
+  // Most of a load's records are entity records that made their drawable.
+  void stored(const kttrv::StoredRecord& record) override {
+    if (record.kind == kttrv::StoredKind::entity && record.object != nullptr) [[likely]]
+      keep_drawable(record);
+    else
+      keep_other(record);
+  }
   bool carries() const override { return true; }
+  unsigned char* room_for_file(std::size_t size) override;
   // The bytes its arena holds from the system.
   std::size_t reserved() const { return arena_.reserved(); }
 
@@ -38,29 +46,52 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   uint64_t digest(const KT_Block& b) const override { return kt_digest(b); }
 
  private:
-  // The index by creation number is in pages of the arena: it grows without
-  // copying, in the arena's large pages.
+  // The records by creation number, in pages of the arena that come zeroed
+  // from the system (a page's untouched part costs nothing): a slot whose
+  // size is 0 holds none.
   static constexpr std::size_t kPageBits = 16;
   static constexpr std::size_t kPage = std::size_t{1} << kPageBits;
   const KT_Stored* by_id(long id) const {
     const auto at = static_cast<std::size_t>(id);
     if (id <= 0 || (at >> kPageBits) >= pages_.size()) return nullptr;
-    const KT_Stored* const* page = pages_[at >> kPageBits];
-    return page != nullptr ? page[at & (kPage - 1)] : nullptr;
+    const KT_Stored* page = pages_[at >> kPageBits];
+    if (page == nullptr) return nullptr;
+    const KT_Stored* s = &page[at & (kPage - 1)];
+    return s->size != 0 ? s : nullptr;
   }
+  // The slot of a creation number (null for none).
+  KT_Stored* slot(long id) {
+    const auto at = static_cast<std::size_t>(id);
+    if (id > 0 && (at >> kPageBits) < pages_.size() && pages_[at >> kPageBits] != nullptr)
+      return &pages_[at >> kPageBits][at & (kPage - 1)];
+    return new_slot(id);
+  }
+  KT_Stored* new_slot(long id);  // makes its page
+  void keep_drawable(const kttrv::StoredRecord& record);
+  void keep_other(const kttrv::StoredRecord& record);
   KT_Stored keep(std::span<const unsigned char> bytes);
   // Keeps bytes as the record of a collection element, with its digest.
   template <class T>
   void keep_for(const T* object, std::span<const unsigned char> bytes);
-  KT_Stored* place(std::span<const unsigned char> bytes);  // a record of its own, in the arena
-  void attach(long id, const KT_Stored* stored);
+  // The bytes where they lie in the file, else a copy in the arena.
+  const unsigned char* hold(std::span<const unsigned char> bytes) {
+    return in_file(bytes) ? bytes.data() : copy(bytes);
+  }
+  const unsigned char* copy(std::span<const unsigned char> bytes);
+  bool in_file(std::span<const unsigned char> bytes) const {
+    return !bytes.empty() && bytes.data() >= file_ && bytes.data() + bytes.size() <= file_ + file_size_;
+  }
 
   KT_Drawing& drawing_;
-  KT_Arena arena_;  // every record's fields and bytes, and the index's pages
+  KT_Arena arena_;  // the file, every record's fields (and bytes from elsewhere), the index's pages
+  // The last load's file, in the arena: the records read from it are kept
+  // where they lie.
+  const unsigned char* file_ = nullptr;
+  std::size_t file_size_ = 0;
   int generation_ = -1;
   bool sysvars_whole_ = false;
   // By creation number.
-  std::vector<const KT_Stored**> pages_;
+  std::vector<KT_Stored*> pages_;  // in the arena
   std::vector<KT_Stored> model_passed_;
   std::vector<KT_Stored> extra_layers_;
   std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;

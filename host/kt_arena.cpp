@@ -1,5 +1,6 @@
 #include "host/kt_arena.h"
 
+#include <cstring>
 #include <new>
 
 #include "format/huge_page_block.h"
@@ -59,4 +60,23 @@ void* KT_Arena::take_from_new_chunk(std::size_t size, std::size_t align) {
   next_ = at + size;
   end_ = reinterpret_cast<std::uintptr_t>(chunk) + chunk->bytes;
   return reinterpret_cast<void*>(at);
+}
+
+void* KT_Arena::take_zeroed(std::size_t size, std::size_t align) {
+  const std::size_t header = (sizeof(Chunk) + alignof(std::max_align_t) - 1) & ~(alignof(std::max_align_t) - 1);
+  if (size > SIZE_MAX / 2 || align > kHugePageBytes) throw std::bad_alloc();
+  Chunk* chunk = new_chunk(header + size + align);
+  reserved_ += chunk->bytes;
+  const auto first = reinterpret_cast<std::uintptr_t>(chunk) + header;
+  auto* at = reinterpret_cast<void*>((first + (align - 1)) & ~static_cast<std::uintptr_t>(align - 1));
+  if (!chunk->mapped) std::memset(at, 0, size);
+  // Behind the current chunk in the list, which keeps serving small objects.
+  if (chunks_ != nullptr) {
+    chunk->previous = chunks_->previous;
+    chunks_->previous = chunk;
+  } else {
+    chunks_ = chunk;  // with no room left in it: the next take makes a chunk
+    next_ = end_ = reinterpret_cast<std::uintptr_t>(chunk) + chunk->bytes;
+  }
+  return at;
 }

@@ -24,6 +24,9 @@ class KT_Arena final : public std::pmr::memory_resource {
     }
     return take_from_new_chunk(size, align);
   }
+  // size zero bytes in a chunk of their own (a fresh mapping is zero
+  // already: its pages cost nothing until they are first touched).
+  void* take_zeroed(std::size_t size, std::size_t align);
   // Bytes held in chunks, used or not.
   std::size_t reserved() const { return reserved_; }
 

@@ -1,5 +1,6 @@
 #include "load/load.h"
 
+#include <cstring>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -155,8 +156,17 @@ bool load_path(int mode, const char* path, KT_Drawing& drawing, std::size_t wind
     if (!read_drawing_file(input, head, file, problem)) return fail(problem);
     return load_bytes(mode, file.block.data(), file.read, drawing, context);
   }
-  // The file's bytes are in memory only a window at a time, and none of them
-  // after the call returns.
+  // A host that keeps the records gets the file once, in its own memory.
+  const auto size = static_cast<std::size_t>(input.size());
+  if (unsigned char* room = context.observer != nullptr ? context.observer->room_for_file(size + 1) : nullptr) {
+    std::memcpy(room, head.bytes, head.size);
+    if (!input.read_at(head.size, room + head.size, size - head.size))
+      return fail("cannot be read to its end (did it shrink?)");
+    room[size] = 0;
+    return load_bytes(mode, room, size, drawing, context);
+  }
+  // Otherwise the file's bytes are in memory only a window at a time, and
+  // none of them after the call returns.
   tagFile f;
   f.context = &context;
   FileWindow window(input, f, window_bytes);
@@ -220,7 +230,17 @@ LoadResult load_drawing_locked(const LoadSource& source, KT_Drawing& drawing, co
   if (source.in_memory) {
     result.file = identify_file(source.data.first(std::min<std::size_t>(source.data.size(), kTorvHeaderSize)),
                                 source.data.size());
-    result.loaded = load_bytes(options.mode, source.data.data(), source.data.size(), drawing, context);
+    std::span<const unsigned char> data = source.data;
+    // A host that keeps the records gets the bytes once, in its own memory.
+    unsigned char* room = result.file.readable && !result.file.legacy && options.observer != nullptr
+                              ? options.observer->room_for_file(data.size() + 1)
+                              : nullptr;
+    if (room != nullptr) {
+      std::memcpy(room, data.data(), data.size());
+      room[data.size()] = 0;
+      data = {room, data.size()};
+    }
+    result.loaded = load_bytes(options.mode, data.data(), data.size(), drawing, context);
   } else {
     result.loaded = load_path(options.mode, source.path.c_str(), drawing, options.window_bytes, context, result);
   }
