@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev nlohmann-json3-dev
           libcairo2-dev pkg-config libxml2-utils poppler-utils strace
+          parallel  # the README's recipe for archives
           g++-mingw-w64-x86-64 googletest wine wine64)  # the last four: the windows preset
 missing=()
 for p in "${packages[@]}"; do

@@ -36,7 +36,7 @@ check "jobs outputs byte-identical" "" "$(diff -r "$tmp/one" "$tmp/two")"
 "$trv" save "$tmp"/in/*.trv -o "$tmp/strict" --jobs 2 2> "$tmp/strict.err"
 check "strict exit" 1 $?
 check "strict converted" 49 "$(ls "$tmp/strict" | wc -l)"
-check "strict refusals named" 49 "$(grep -c -E '^trv: .*d[0-9]+\.trv: not saved: it would lose .*legacy entity records' "$tmp/strict.err")"
+check "strict refusals named" 49 "$(grep -c -E '^trv: .*d[0-9]+\.trv: not saved as .*: it would lose .*legacy entity records' "$tmp/strict.err")"
 
 rm "$tmp"/in/d037.trv "$tmp"/in/d064.trv
 "$trv" save --allow-loss "$tmp"/in/*.trv -o "$tmp/three" --jobs 3 2>/dev/null

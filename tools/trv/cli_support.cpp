@@ -9,6 +9,8 @@
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
+#else
+#include <unistd.h>
 #endif
 
 
@@ -51,7 +53,27 @@ void print_damage(const std::string& path, const std::vector<std::string>& lines
 
 void warn(const std::string& path, const std::string& line) {
   if (g_verbosity == Verbosity::quiet) return;
-  std::fprintf(stderr, "trv: warning: %s: %s\n", path.c_str(), line.c_str());
+  write_line(stderr, "trv: warning: " + path + ": " + line);
+}
+
+bool write_line(std::FILE* stream, std::string line) {
+  line += '\n';
+  // What the stream holds goes first, then the line in one call: processes
+  // that share a pipe or a file (batch workers, trv runs side by side) then
+  // never split each other's lines.
+  if (std::fflush(stream) != 0) return false;
+  const int fd = fileno(stream);
+  std::size_t done = 0;
+  while (done < line.size()) {
+#if defined(_WIN32)
+    const int n = _write(fd, line.data() + done, static_cast<unsigned>(line.size() - done));
+#else
+    const ssize_t n = ::write(fd, line.data() + done, line.size() - done);
+#endif
+    if (n <= 0) return false;
+    done += static_cast<std::size_t>(n);
+  }
+  return true;
 }
 
 void use_binary_output() {
@@ -61,7 +83,7 @@ void use_binary_output() {
 #endif
 }
 
-void error(const std::string& message) { std::fprintf(stderr, "trv: %s\n", message.c_str()); }
+void error(const std::string& message) { write_line(stderr, "trv: " + message); }
 
 std::unique_ptr<DrawingFile> read_input(const std::string& path) {
   auto file = std::make_unique<DrawingFile>();
@@ -102,7 +124,7 @@ kttrv::LoadResult load_drawing(const std::string& path, const kttrv::LoadSource&
   // Notes are shown as the load makes them, between the lines it traces.
   if (g_verbosity == Verbosity::verbose)
     options.on_diagnostic = [](const kttrv::Diagnostic& d, void*) {
-      if (d.severity == kttrv::Severity::note) std::fprintf(stderr, "trv: note: %s\n", d.text.c_str());
+      if (d.severity == kttrv::Severity::note) write_line(stderr, "trv: note: " + d.text);
     };
   kttrv::LoadResult result = kttrv::load_drawing(source, drawing, options);
   if (!result.loaded && !request.quiet_error) error(load_failure(path, result));

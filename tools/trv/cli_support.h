@@ -43,6 +43,11 @@ void warn(const std::string& path, const std::string& line);
 // otherwise become "\r\n".
 void use_binary_output();
 
+// line and a newline in one write (after what the stream holds), so that
+// the lines of processes sharing the stream stay whole; false when it
+// cannot be written.
+bool write_line(std::FILE* stream, std::string line);
+
 // "trv: <message>" on stderr.
 void error(const std::string& message);
 

@@ -21,8 +21,6 @@
 
 namespace trv {
 
-namespace {
-
 bool read_standard_input(std::vector<unsigned char>& bytes) {
 #if defined(_WIN32)
   _setmode(_fileno(stdin), _O_BINARY);  // drawings are bytes, not text
@@ -33,11 +31,20 @@ bool read_standard_input(std::vector<unsigned char>& bytes) {
   return std::ferror(stdin) == 0;
 }
 
+namespace {
+
 std::string counted(long n, const char* one, const char* many) {
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
 }  // namespace
+
+std::string save_counts(const kttrv::SaveResult& report) {
+  return counted(report.entities, "entity", "entities") + ", " + counted(report.blocks, "block", "blocks") + ", " +
+         counted(report.layers, "layer", "layers") + ", " +
+         counted(report.text_styles, "text style", "text styles") + ", " +
+         counted(report.dim_styles, "dimension style", "dimension styles");
+}
 
 int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
                        const LossLedger* dropped) {
@@ -63,14 +70,9 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
   }
   // -q silences the summary; what was lost is still said.
   if (!summary || (current_verbosity() == Verbosity::quiet && report.lossless())) return 0;
-  std::string line = "saved " + out + ": " + counted(report.entities, "entity", "entities") + ", " +
-                     counted(report.blocks, "block", "blocks") + ", " + counted(report.layers, "layer", "layers") +
-                     ", " + counted(report.text_styles, "text style", "text styles") + ", " +
-                     counted(report.dim_styles, "dimension style", "dimension styles");
+  std::string line = "saved " + out + ": " + save_counts(report);
   if (!report.lossless()) line += "; lost: " + report.loss_summary();
-  // One write for the whole line: batch workers share stderr, and a line
-  // written in two pieces can have another worker's line between them.
-  std::fprintf(stderr, "%s\n", line.c_str());
+  write_line(stderr, line);
   return 0;
 }
 
@@ -104,12 +106,25 @@ void setup_save(CLI::App& app, int& status) {
   auto request = std::make_shared<SaveRequest>();
   auto* sub = app.add_subcommand("save", "Load files and write them again as HALD 2002 files");
   sub->add_option("FILES", request->files,
-                  "IN OUT, or IN... with -o DIR; - is standard input (as OUT: standard output)")
-      ->required();
+                  "IN OUT, or IN... with -o DIR; - is standard input (as OUT: standard output)");
   sub->add_option("-o,--output-dir", request->out_dir,
                   "Write each IN to DIR/<name>.trv, with a progress line and a summary");
-  sub->add_option("-j,--jobs", request->jobs, "Convert in N worker processes (with -o)")
-      ->check(CLI::PositiveNumber);
+  sub->add_option("-j,--jobs", request->jobs, "Convert in N worker processes (with -o; at most 256)")
+      ->check(CLI::Range(1, 256));
+  sub->add_flag("-r,--recursive", request->recursive,
+                "Walk folders among the inputs for .trv files; outputs keep the inputs' folders under DIR");
+  sub->add_option("--from", request->from,
+                  "Also convert the paths listed in FILE (- : standard input), one a line; outputs keep their "
+                  "folders under DIR");
+  sub->add_flag("-0,--null", request->nul_separated, "The --from list's paths end in NUL (find -print0)");
+  sub->add_flag("--overwrite", request->overwrite, "Replace outputs that exist (without it they are kept)");
+  sub->add_flag("--skip-existing", request->skip_existing,
+                "Skip inputs whose output exists and loads whole (resumes a run)");
+  sub->add_flag("--in-place", request->in_place, "Allow an output to be its own input, replaced atomically");
+  sub->add_flag("--allow-damage", request->allow_damage,
+                "Convert what loaded of an input whose load was not complete (without it it is not converted)");
+  sub->add_option("--report", request->report,
+                  "Write one JSON line per input to FILE: path, output, status, reason, losses, damage");
   add_load_options(*sub, request->mode, request->sysvar_list);
   sub->add_flag("--allow-loss", request->allow_loss,
                 "Save even when the saved file would not give back everything IN holds (what is lost is named; "

@@ -2,9 +2,11 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "format/loss_ledger.h"
 #include "kernel/zirida.h"
+#include "save/save_file.h"
 
 namespace trv {
 
@@ -19,5 +21,11 @@ int run_save(const std::string& in, const std::string& out, int mode, const std:
 // cannot store. The exit status.
 int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
                        const LossLedger* dropped = nullptr);
+
+// A saved file's counts: "3 entities, 1 block, 2 layers, ...".
+std::string save_counts(const kttrv::SaveResult& report);
+
+// Standard input, whole, as bytes; false when it cannot be read.
+bool read_standard_input(std::vector<unsigned char>& bytes);
 
 }  // namespace trv
