@@ -61,6 +61,22 @@ bool load_current_generation(int mode, tagFile& f, KT_Drawing& drawing, LoadCont
     return false;
   }
 
+  // A section the loader reads cannot start inside the header: such an
+  // entry is damage, and the section is read as absent (the header's own
+  // bytes are no records). The dimension style table's 0 means none.
+  for (const TorvSlotInfo& slot : kTorvSlots) {
+    if (slot.slot != kSlotSysVars && slot.slot != kSlotLayers && slot.slot != kSlotTextStyles &&
+        slot.slot != kSlotDimStyles && slot.slot != kSlotBlocks && slot.slot != kSlotEntities)
+      continue;
+    int32_t& at = header.slots[(slot.slot - 40) / 4];
+    const int32_t none_below = slot.slot == kSlotDimStyles ? 1 : 0;
+    if (at >= none_below && at < kTorvHeaderSize) {
+      report_diagnostic(&f, {slot.name, at}, "the directory's entry at byte %d points into the header",
+                        static_cast<int>(slot.slot));
+      at = -1;
+    }
+  }
+
   if (context.observer != nullptr) context.observer->file(generation);
 
   LossLedger* const ledger = context.ledger;

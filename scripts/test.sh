@@ -17,8 +17,8 @@ for preset in debug release asan-ubsan; do
 done
 echo "== tsan"
 cmake --preset tsan >/dev/null
-cmake --build --preset tsan --target kttrv_thread_tests
-ctest --preset tsan -R LoadThreads
+cmake --build --preset tsan --target kttrv_thread_tests kttrv_save_thread_tests
+ctest --preset tsan -R 'LoadThreads|SaveThreads'
 echo "== installed package"
 scripts/install-check.sh build/debug
 scripts/fuzz.sh "${KTTRV_FUZZ_SECONDS:-30}"

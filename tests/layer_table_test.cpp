@@ -93,14 +93,18 @@ TEST_F(LayerTable, AbsentEmptyAndShortTables) {
                              std::to_string(88 + 4 + 12 + 3));
 }
 
-TEST_F(LayerTable, SlotZeroIsATableAtTheFileStart) {
-  // Only a negative slot means no table: slot 0 reads the header's own bytes
-  // as a count ("\0\0TO") and records ("RV 2" is a name flag, '0' the flags,
-  // "0\0" colour 48, the reserved zeros an empty name).
-  ASSERT_TRUE(load(TorvFile().slot(kSlotLayers, 0).build()));
-  const auto layers = ops("api_kt_create_layer");
-  ASSERT_FALSE(layers.empty());
-  EXPECT_EQ(layers[0]["args"], nlohmann::json::array({"", palette(48), 0, true, false, false}));
+TEST_F(LayerTable, SlotsInsideTheHeaderAreDamageNotRecords) {
+  // The header's own bytes are no table: an entry pointing into them is
+  // reported and its section read as absent.
+  listen();
+  for (const int32_t at : {0, 40, 87}) {
+    messages.clear();
+    ASSERT_TRUE(load(TorvFile().slot(kSlotLayers, at).build())) << at;
+    EXPECT_TRUE(ops("api_kt_create_layer").empty()) << at;
+    ASSERT_FALSE(messages.empty()) << at;
+    EXPECT_EQ(messages[0], "layers: the directory's entry at byte 52 points into the header at byte " + std::to_string(at))
+        << at;
+  }
 }
 
 TEST_F(LayerTable, HugeCountEndsAtTheData) {

@@ -2,9 +2,12 @@
 // options (setup_* in commands.h); this sets up what they share and maps
 // what happened to the exit status.
 #include <CLI/CLI.hpp>
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <exception>
+#include <iostream>
 #include <string>
 
 #include "tools/trv/cli_support.h"
@@ -35,6 +38,22 @@ struct Verbosity {
 void add_verbosity(CLI::App& app, Verbosity& v) {
   app.add_flag("-v,--verbose", v.verbose, "Also print the plug-in's notes (values it replaced)");
   app.add_flag("-q,--quiet", v.quiet, "Print no warnings about sections that stopped early");
+}
+
+// Whether all the command wrote to standard output reached it (a full disk,
+// a closed descriptor); false after a one-line error.
+bool output_written(bool say) {
+  std::cout.flush();
+  errno = 0;
+  const bool flushed = std::fflush(stdout) == 0 && std::ferror(stdout) == 0 && !std::cout.fail();
+  const int flush_error = errno;
+  // Closing is where a file system that defers its errors reports them.
+  const bool closed = std::fclose(stdout) == 0;
+  if (flushed && closed) return true;
+  if (!say) return false;
+  const int why = !flushed ? flush_error : errno;
+  trv::error(std::string("standard output: cannot be written") + (why != 0 ? ": " + std::string(std::strerror(why)) : ""));
+  return false;
 }
 
 }  // namespace
@@ -82,11 +101,14 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    const int exit_status = app.exit(e);
+    const int exit_status = app.exit(e);  // --help and --version end here too
+    if (!output_written(true)) return 1;
     return exit_status == 0 ? 0 : 2;
   } catch (const std::exception& e) {
     trv::error(e.what());
     return 1;
   }
+  // A command that failed has said why; a failed output still fails it.
+  if (!output_written(status == 0)) return 1;
   return status;
 }

@@ -1,4 +1,9 @@
 // trv render: the model space of a file as a picture.
+#include <cstdio>
+#include <filesystem>
+#include <random>
+#include <system_error>
+
 #include "host/zirida_host.h"
 #include "tools/trv/loaded_file.h"
 #include "tools/trv/render_picture.h"
@@ -6,6 +11,21 @@
 #include "view/walk.h"
 
 namespace trv {
+
+namespace {
+
+// The picture is drawn into a file beside its destination and renamed over
+// it once whole, so a render that fails or is stopped leaves the picture
+// that was there.
+std::string picture_in_progress(const std::string& out) {
+  std::random_device seed;
+  const unsigned long long tag = (static_cast<unsigned long long>(seed()) << 32) ^ seed();
+  char suffix[40];
+  std::snprintf(suffix, sizeof suffix, ".%016llx.part", tag);
+  return out + suffix;
+}
+
+}  // namespace
 
 int run_render(const std::string& path, const std::string& out, const kttrv::view::RenderOptions& options) {
   const auto format = kttrv::view::picture_format(out);
@@ -23,8 +43,17 @@ int run_render(const std::string& path, const std::string& out, const kttrv::vie
   // The attributes the load carried are drawn with their inserts.
   kttrv::view::RenderOptions with_carried = options;
   with_carried.carried = zirida_carried(*f->drawing);
-  if (!kttrv::view::render_drawing(*f->drawing, with_carried, *format, out, why, &cut)) {
+  const std::string part = picture_in_progress(out);
+  std::error_code ec;
+  if (!kttrv::view::render_drawing(*f->drawing, with_carried, *format, part, why, &cut)) {
+    std::filesystem::remove(part, ec);
     error(out + ": cannot write the picture (" + why + ")");
+    return 1;
+  }
+  std::filesystem::rename(part, out, ec);
+  if (ec) {
+    std::filesystem::remove(part, ec);
+    error(out + ": cannot write the picture (" + ec.message() + ")");
     return 1;
   }
   if (cut) warn(path, "the picture stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables (inserts through their blocks)");
