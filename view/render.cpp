@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <span>
 #include <memory>
 #include <numbers>
 #include <vector>
@@ -17,6 +19,7 @@
 #include "view/layer_index.h"
 #include "view/stored_entity.h"
 #include "view/utf8.h"
+#include "view/walk.h"
 
 namespace kttrv::view {
 
@@ -72,10 +75,18 @@ struct View {
   double py(double y) const { return height_px - margin - (y - y_min) * scale; }
 };
 
+// Draws the drawables as the walk gives them. Strokes and fills of one
+// colour go into one path, drawn when the colour changes or the path grows
+// long, so that cairo works once per run instead of once per drawable.
+// What lies wholly outside the picture is passed over, and of what is
+// smaller than a pixel, only the first of one colour run in each pixel is
+// drawn: a million drawables in one pixel cost one.
 class Painter {
  public:
-  Painter(cairo_t* cr, const View& view, const RenderOptions& options, const LayerIndex& layers)
-      : cr_(cr), view_(view), options_(options), layers_(layers), line_width_(std::max(1.0, view.width_px / 1000.0)) {
+  Painter(cairo_t* cr, const View& view, const RenderOptions& options, const LayerIndex& layers, long long* charged)
+      : cr_(cr), view_(view), options_(options), layers_(layers), line_width_(std::max(1.0, view.width_px / 1000.0)),
+        charged_(charged),
+        seen_((static_cast<std::size_t>(view.width_px) * static_cast<std::size_t>(view.height_px) + 63) / 64) {
     cairo_set_line_width(cr_, line_width_);
     cairo_set_line_join(cr_, CAIRO_LINE_JOIN_ROUND);
     cairo_set_line_cap(cr_, CAIRO_LINE_CAP_ROUND);
@@ -91,18 +102,56 @@ class Painter {
   }
 
   void draw(const KT_Drawable& d, const Placement& p) {
-    const Rgb c = drawable_rgb(colour_value(d), options_.background);
-    cairo_set_source_rgb(cr_, c.r, c.g, c.b);
+    use_colour(drawable_rgb(colour_value(d), options_.background));
     visit(d, [this, &p](const auto& e) { paint(e, p); });
   }
 
+  // What is still in the path.
+  void finish() { flush(); }
+
  private:
+  enum class Pending { none, stroke, fill };
+  // Paths longer than this are drawn and a new one begun.
+  static constexpr long kBatchPoints = 1024;
+
+  void charge(long long units) {
+    if (charged_ != nullptr) *charged_ += units;
+  }
+
+  void use_colour(const Rgb& c) {
+    if (have_colour_ && c.r == colour_.r && c.g == colour_.g && c.b == colour_.b) return;
+    flush();
+    cairo_set_source_rgb(cr_, c.r, c.g, c.b);
+    colour_ = c;
+    have_colour_ = true;
+    // A pixel seen in another colour may be drawn again in this one.
+    for (const std::size_t word : seen_words_) seen_[word] = 0;
+    seen_words_.clear();
+  }
+
+  void flush() {
+    if (pending_ == Pending::stroke) cairo_stroke(cr_);
+    else if (pending_ == Pending::fill) cairo_fill(cr_);
+    pending_ = Pending::none;
+    pending_points_ = 0;
+  }
+
+  void begin(Pending mode, std::size_t points) {
+    if (pending_ != mode || pending_points_ + static_cast<long>(points) > kBatchPoints) flush();
+    pending_ = mode;
+    pending_points_ += static_cast<long>(points);
+  }
+
   void paint(const KT_Point_Entity& e, const Placement& p) { mark(p.apply(e.at)); }
-  void paint(const KT_Line_Entity& e, const Placement& p) { stroke({p.apply(e.start), p.apply(e.end)}, false); }
+  void paint(const KT_Line_Entity& e, const Placement& p) {
+    const Ge_Pt v[2] = {p.apply(e.start), p.apply(e.end)};
+    stroke(v, false);
+  }
   void paint(const KT_Solid_Entity& e, const Placement& p) {
-    std::vector<Ge_Pt> corners;
-    for (int i = 0; i < e.count && i < 4; ++i) corners.push_back(p.apply(e.corners[i]));
-    fill(corners);
+    Ge_Pt corners[4];
+    std::size_t n = 0;
+    for (int i = 0; i < e.count && i < 4; ++i) corners[n++] = p.apply(e.corners[i]);
+    fill({corners, n});
   }
   void paint(const KT_Circle_Entity& e, const Placement& p) { arc(e.centre, e.radius, 0, 2 * std::numbers::pi, p); }
   void paint(const KT_Arc_Entity& e, const Placement& p) {
@@ -130,9 +179,12 @@ class Painter {
   // measured length) above its middle.
   void paint(const KT_Dimension_Entity& e, const Placement& p) {
     const DimensionLines l = dimension_lines(e);
-    stroke({p.apply(l.a), p.apply(l.a_on_line)}, false);
-    stroke({p.apply(l.b), p.apply(l.b_on_line)}, false);
-    stroke({p.apply(l.a_on_line), p.apply(l.b_on_line)}, false);
+    const Ge_Pt a[2] = {p.apply(l.a), p.apply(l.a_on_line)};
+    const Ge_Pt b[2] = {p.apply(l.b), p.apply(l.b_on_line)};
+    const Ge_Pt line[2] = {p.apply(l.a_on_line), p.apply(l.b_on_line)};
+    stroke(a, false);
+    stroke(b, false);
+    stroke(line, false);
     const double dx = l.b.x - l.a.x, dy = l.b.y - l.a.y;
     const double length = std::hypot(dx, dy);
     if (!(length > 0)) return;
@@ -146,9 +198,9 @@ class Painter {
     text(label, mid, h, angle, 1.0, p, /*centred=*/true);
   }
   void paint(const KT_Vertex_Entity& e, const Placement& p) {
-    std::vector<Ge_Pt> v;
-    for (long i = 0; i < e.count; ++i) v.push_back(p.apply(e.vertices[i]));
-    stroke(v, e.closed);
+    world_.clear();
+    for (long i = 0; i < e.count; ++i) world_.push_back(p.apply(e.vertices[i]));
+    stroke(world_, e.closed);
   }
 
   // Device coordinates, or false when they are not finite or far outside.
@@ -158,51 +210,98 @@ class Painter {
     return std::isfinite(x) && std::isfinite(y) && std::abs(x) < kMaxCoordinate && std::abs(y) < kMaxCoordinate;
   }
 
-  bool path(const std::vector<Ge_Pt>& world, bool closed) {
-    if (world.empty()) return false;
-    cairo_new_path(cr_);
+  // The points in device coordinates (dev_) with their box; false when one
+  // cannot be placed (the drawable is then not drawn).
+  bool to_device(std::span<const Ge_Pt> world) {
+    dev_.clear();
+    box_ = {INFINITY, INFINITY, -INFINITY, -INFINITY};
     for (const Ge_Pt& w : world) {
       double x, y;
-      if (!device(w, x, y)) {
-        cairo_new_path(cr_);
-        return false;
-      }
-      cairo_line_to(cr_, x, y);
+      if (!device(w, x, y)) return false;
+      dev_.push_back({x, y});
+      box_.take(x, y);
     }
-    if (closed) cairo_close_path(cr_);
+    return !dev_.empty();
+  }
+
+  // Whether what has the box is to be drawn: not when it lies wholly
+  // outside the picture (by more than `reach`, what a stroke or mark adds
+  // around it), nor when it is smaller than a pixel in a pixel already
+  // drawn in this colour.
+  bool to_be_drawn(double reach) {
+    if (box_.x1 < -reach || box_.y1 < -reach || box_.x0 > view_.width_px + reach || box_.y0 > view_.height_px + reach)
+      return false;
+    if (box_.x1 - box_.x0 >= 1 || box_.y1 - box_.y0 >= 1) return true;
+    const double cx = (box_.x0 + box_.x1) / 2, cy = (box_.y0 + box_.y1) / 2;
+    if (!(cx >= 0 && cy >= 0 && cx < view_.width_px && cy < view_.height_px)) return true;
+    const std::size_t pixel = static_cast<std::size_t>(cy) * static_cast<std::size_t>(view_.width_px) +
+                              static_cast<std::size_t>(cx);
+    uint64_t& word = seen_[pixel / 64];
+    const uint64_t bit = uint64_t{1} << (pixel % 64);
+    if (word & bit) return false;
+    if (word == 0) seen_words_.push_back(pixel / 64);
+    word |= bit;
     return true;
   }
 
-  void stroke(const std::vector<Ge_Pt>& world, bool closed) {
-    if (path(world, closed)) cairo_stroke(cr_);
+  void stroke(std::span<const Ge_Pt> world, bool closed) {
+    if (!to_device(world) || !to_be_drawn(line_width_)) return;
+    begin(Pending::stroke, dev_.size());
+    cairo_move_to(cr_, dev_[0].x, dev_[0].y);
+    for (std::size_t i = 1; i < dev_.size(); ++i) cairo_line_to(cr_, dev_[i].x, dev_[i].y);
+    if (closed) cairo_close_path(cr_);
   }
 
-  void fill(const std::vector<Ge_Pt>& world) {
-    if (path(world, true)) cairo_fill(cr_);
+  // Polygons go into the path all turning the same way (as marks do), so
+  // that where they overlap the winding rule fills them, never a hole.
+  void fill(std::span<const Ge_Pt> world) {
+    if (!to_device(world) || !to_be_drawn(0)) return;
+    double area = 0;
+    for (std::size_t i = 0; i < dev_.size(); ++i) {
+      const DevicePoint& a = dev_[i];
+      const DevicePoint& b = dev_[(i + 1) % dev_.size()];
+      area += a.x * b.y - b.x * a.y;
+    }
+    if (area < 0) std::reverse(dev_.begin(), dev_.end());
+    begin(Pending::fill, dev_.size());
+    cairo_move_to(cr_, dev_[0].x, dev_[0].y);
+    for (std::size_t i = 1; i < dev_.size(); ++i) cairo_line_to(cr_, dev_[i].x, dev_[i].y);
+    cairo_close_path(cr_);
   }
 
   void mark(const Ge_Pt& w) {
-    double x, y;
-    if (!device(w, x, y)) return;
-    cairo_new_path(cr_);
-    cairo_arc(cr_, x, y, 1.5 * line_width_, 0, 2 * std::numbers::pi);
-    cairo_fill(cr_);
+    const Ge_Pt at[1] = {w};
+    const double radius = 1.5 * line_width_;
+    if (!to_device(at) || !to_be_drawn(radius)) return;
+    begin(Pending::fill, 4);
+    cairo_new_sub_path(cr_);
+    cairo_arc(cr_, dev_[0].x, dev_[0].y, radius, 0, 2 * std::numbers::pi);
   }
 
   // Placed arcs may be elliptical; they are drawn as short chords, about one
-  // every two pixels of their length.
+  // every two pixels of their length. One wholly outside the picture is
+  // passed over before its chords are made.
   void arc(const Ge_Pt& centre, double r, double start, double sweep, const Placement& p) {
     const double scale = std::sqrt(std::abs(p.xx * p.yy - p.xy * p.yx)) * view_.scale;
     const double length_px = std::abs(r) * sweep * scale;
     if (!std::isfinite(length_px)) return;
+    const Ge_Pt c[1] = {p.apply(centre)};
+    // The widest a placement stretches a radius, in pixels.
+    const double reach =
+        std::abs(r) * view_.scale * (std::hypot(p.xx, p.yx) + std::hypot(p.xy, p.yy)) + line_width_;
+    if (to_device(c) && std::isfinite(reach) &&
+        (box_.x0 + reach < 0 || box_.y0 + reach < 0 || box_.x0 - reach > view_.width_px ||
+         box_.y0 - reach > view_.height_px))
+      return;
     const int steps = static_cast<int>(std::clamp(length_px / 2, 8.0, 2048.0));
-    std::vector<Ge_Pt> v;
-    v.reserve(static_cast<std::size_t>(steps) + 1);
+    charge(steps);
+    world_.clear();
+    world_.reserve(static_cast<std::size_t>(steps) + 1);
     for (int i = 0; i <= steps; ++i) {
       const double t = start + sweep * i / steps;
-      v.push_back(p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}));
+      world_.push_back(p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}));
     }
-    stroke(v, false);
+    stroke(world_, false);
   }
 
   // Glyphs one unit high, then scaled by the height (and the width factor
@@ -226,6 +325,13 @@ class Painter {
     // a singular matrix would put cairo in an error state.
     const double det = m.xx * m.yy - m.xy * m.yx;
     if (!std::isfinite(det) || std::abs(det) < 1e-2 || std::abs(det) > 1e12) return;
+    const std::size_t length = std::strlen(s);
+    charge(static_cast<long long>(length));
+    // A text whose every glyph (at most its height wide each) lies beyond
+    // the picture is not drawn.
+    const double reach = (static_cast<double>(length) + 1) * std::sqrt(std::abs(det)) * std::max(1.0, std::abs(width_factor));
+    if (x + reach < 0 || y + reach < 0 || x - reach > view_.width_px || y - reach > view_.height_px) return;
+    flush();
     // Glyphs are drawn y down; the y flip of the view is undone.
     cairo_matrix_t flip;
     cairo_matrix_init_scale(&flip, 1, -1);
@@ -243,14 +349,38 @@ class Painter {
     }
     cairo_move_to(cr_, x_start, 0);
     cairo_show_text(cr_, utf8.c_str());
+    cairo_new_path(cr_);
     cairo_restore(cr_);
   }
+
+  struct DevicePoint {
+    double x, y;
+  };
+  struct Box {
+    double x0, y0, x1, y1;
+    void take(double x, double y) {
+      x0 = std::min(x0, x);
+      y0 = std::min(y0, y);
+      x1 = std::max(x1, x);
+      y1 = std::max(y1, y);
+    }
+  };
 
   cairo_t* cr_;
   const View& view_;
   const RenderOptions& options_;
   const LayerIndex& layers_;
   double line_width_;
+  long long* charged_;
+  Pending pending_ = Pending::none;
+  long pending_points_ = 0;
+  bool have_colour_ = false;
+  Rgb colour_{0, 0, 0};
+  std::vector<Ge_Pt> world_;     // a drawable's points, placed; reused
+  std::vector<DevicePoint> dev_;  // the same on the picture; reused
+  Box box_{0, 0, 0, 0};
+  std::vector<uint64_t> seen_;           // a bit per pixel: drawn in this colour run
+  std::vector<std::size_t> seen_words_;  // the words of seen_ that are not zero
 };
 
 struct SurfaceCloser {
@@ -292,9 +422,13 @@ bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, Pic
     cairo_set_source_rgb(cr.get(), b.r, b.g, b.b);
     cairo_paint(cr.get());
   }
-  Painter painter(cr.get(), view, options, layers);
+  long long charged = 0;
+  walk.budget = options.work_budget > 0 ? options.work_budget : kBaseWork;
+  walk.charged = &charged;
+  Painter painter(cr.get(), view, options, layers, &charged);
   const bool whole =
       walk_model_space(drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
+  painter.finish();
   if (cut) *cut = !whole;
 
   cairo_status_t status = cairo_status(cr.get());

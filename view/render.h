@@ -10,8 +10,8 @@
 namespace kttrv::view {
 
 // Writes the picture; on failure false with the reason in error. cut, when
-// given, tells whether the walk stopped at its limit (kMaxVisits): the
-// picture then lacks what comes after.
+// given, tells whether the walk stopped at its limit (kMaxVisits drawables
+// or the options' work budget): the picture then lacks what comes after.
 bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format,
                     const std::string& out_path, std::string& error, bool* cut = nullptr);
 

@@ -23,6 +23,9 @@ struct RenderOptions {
   // What the load carried beside the drawing: inserts draw the values of
   // their stored attribute records. Null: the drawing alone.
   const KT_Carried* carried = nullptr;
+  // Units of work the picture may take (a drawable, a vertex, a chord, a
+  // glyph each; walk.h's work_budget of the file's size); 0: kBaseWork.
+  long long work_budget = 0;
 };
 
 // "#RRGGBB", "white", "black" or "none" (transparent); false when unknown.

@@ -1,5 +1,6 @@
 #include "view/walk.h"
 
+#include <algorithm>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -10,6 +11,11 @@
 namespace kttrv::view {
 
 namespace {
+
+long long vertices_of(const KT_Drawable& d) {
+  if (d.kind != KT_Drawable_Kind::polyline && d.kind != KT_Drawable_Kind::point_set) return 0;
+  return std::max(0L, static_cast<const KT_Vertex_Entity&>(d).count);
+}
 
 class Walker {
  public:
@@ -25,7 +31,15 @@ class Walker {
     for (const KT_Drawable& d : drawables_of(list)) {
       if (options_.shown && !options_.shown(d)) continue;
       if (++visits_ > kMaxVisits) return false;
+      if (options_.budget > 0) {
+        work_ += 1 + vertices_of(d);
+        if (work_ > options_.budget) return false;
+      }
       visit_(d, placement);
+      if (options_.charged != nullptr) {
+        work_ += *options_.charged;
+        *options_.charged = 0;
+      }
       if (const KT_Insert_Entity* insert = as_insert(d); insert && !enter(*insert, placement)) return false;
     }
     return true;
@@ -49,6 +63,7 @@ class Walker {
   std::unordered_map<std::string_view, const KT_Block*> blocks_;
   std::vector<const KT_Block*> open_;
   long visits_ = 0;
+  long long work_ = 0;
 };
 
 }  // namespace

@@ -15,15 +15,33 @@ inline constexpr int kMaxInsertDepth = 16;
 // A walk stops after visiting this many drawables (nested blocks multiply).
 inline constexpr long kMaxVisits = 4'000'000;
 
+// What a walk that draws may do, in units of work: one per drawable it
+// visits, one per vertex, and what the visitor charges for what it made
+// of it (a chord of an arc, a glyph). Inserts multiply their blocks, so a
+// few kilobytes of nested inserts could ask for years of work; the budget
+// grows with the file, so that every drawing a file spells out is drawn
+// whole, and a blow-up stops within seconds per megabyte.
+inline constexpr long long kBaseWork = 8'000'000;
+inline constexpr long long kWorkPerFileByte = 4;
+inline constexpr long long work_budget(unsigned long long file_bytes) {
+  return kBaseWork + kWorkPerFileByte * static_cast<long long>(file_bytes);
+}
+
 struct WalkOptions {
   // Drawables (inserts included) for which this is false are left out, an
   // insert with its block. Null: every drawable.
   std::function<bool(const KT_Drawable&)> shown;
+  // Units of work (see above); 0: only the drawable count (kMaxVisits)
+  // limits the walk.
+  long long budget = 0;
+  // Where the visitor adds what it charges for the drawable it was given
+  // (read and reset after each visit); null: nothing.
+  long long* charged = nullptr;
 };
 
 // Calls visit for every shown drawable of the model space and, for each
 // insert, after it the drawables of its block. False when the visit limit
-// cut the walk short.
+// (or the work budget) cut the walk short.
 bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
                       const std::function<void(const KT_Drawable&, const Placement&)>& visit);
 

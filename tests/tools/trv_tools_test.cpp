@@ -277,6 +277,59 @@ TEST_F(RenderTest, SelfInsertingBlocksTerminate) {
   EXPECT_EQ(e.max.x, 1.0);
 }
 
+TEST_F(RenderTest, ManyDrawablesInOnePixelDrawLikeOne) {
+  // Blue points at (0, 0) and (10, 10) fix the view; red lines far below a
+  // pixel, all in one, beside a blue one elsewhere: however many, the
+  // picture is the same.
+  std::vector<std::vector<uint32_t>> pictures;
+  for (const int n : {1, 2, 5000}) {
+    std::vector<Bytes> model = {point_on(1, 0, 0), point_on(1, 10, 10), line_on(1, 2, 2, 2.00001, 2)};
+    for (int i = 0; i < n; ++i) model.push_back(line_on(0, 5 + i * 1e-7, 5, 5.00001, 5 + i * 1e-7));
+    const auto bytes = drawing_of(model);
+    KT_Drawing d;
+    ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
+    kttrv::view::RenderOptions options;
+    options.width = 100;
+    const std::string out = (dir / "one-pixel.png").string();
+    std::string error;
+    ASSERT_TRUE(kttrv::view::render_drawing(d, options, kttrv::view::PictureFormat::png, out, error)) << error;
+    const auto p = std::make_unique<Picture>(out);
+    std::vector<uint32_t> pixels;
+    for (int y = 0; y < p->height(); ++y)
+      for (int x = 0; x < p->width(); ++x) pixels.push_back(p->at(x, y));
+    // (5, 5) is at the corner of four pixels: the dot tints them.
+    EXPECT_NE(p->at(49, 49) & p->at(50, 50) & p->at(49, 50) & p->at(50, 49), 0xFFFFFFu) << n;
+    pictures.push_back(std::move(pixels));
+  }
+  EXPECT_EQ(pictures[0], pictures[1]);
+  EXPECT_EQ(pictures[0], pictures[2]);
+}
+
+TEST_F(RenderTest, NestedInsertsStopAtTheWorkBudget) {
+  // Eight levels, each a line and three inserts of the next: 3^8 lines at the
+  // bottom. A budget below that cuts the picture (and says so), the default
+  // draws it whole.
+  Bytes blocks = Bytes().u32(8);
+  for (int level = 0; level < 8; ++level) {
+    std::vector<Bytes> entities = {line_on(0, 0, 0, 1, 0)};
+    if (level < 7)
+      for (int i = 0; i < 3; ++i)
+        entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(level + 1), i, 1, 0.3, 0.3, 0));
+    blocks.append(floor_plan::block("B" + std::to_string(level), 0, 0, entities));
+  }
+  ASSERT_TRUE(load(drawing_of({insert(floor_plan::kLayer0, "B0", 0, 0, 1, 1, 0)}, blocks)));
+  for (const auto& [budget, cut_expected] : {std::pair{1000LL, true}, std::pair{0LL, false}}) {
+    kttrv::view::RenderOptions options;
+    options.width = 200;
+    options.work_budget = budget;
+    const std::string out = (dir / "nested.png").string();
+    std::string error;
+    bool cut = false;
+    ASSERT_TRUE(kttrv::view::render_drawing(drawing, options, kttrv::view::PictureFormat::png, out, error, &cut)) << error;
+    EXPECT_EQ(cut, cut_expected) << budget;
+  }
+}
+
 TEST_F(DrawingTest, EmptyDrawingsAndTheFloorPlanGiveValidSvgPngAndPdf) {
   const std::string floor = temp_file(floor_plan::drawing().build(), "floor.trv");
   for (const auto& bytes : {TorvFile("HALD 2002").build(), floor_plan::drawing().build()}) {

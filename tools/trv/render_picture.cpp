@@ -43,6 +43,7 @@ int run_render(const std::string& path, const std::string& out, const kttrv::vie
   // The attributes the load carried are drawn with their inserts.
   kttrv::view::RenderOptions with_carried = options;
   with_carried.carried = zirida_carried(*f->drawing);
+  with_carried.work_budget = kttrv::view::work_budget(f->file.size);
   const std::string part = picture_in_progress(out);
   std::error_code ec;
   if (!kttrv::view::render_drawing(*f->drawing, with_carried, *format, part, why, &cut)) {
@@ -56,7 +57,10 @@ int run_render(const std::string& path, const std::string& out, const kttrv::vie
     error(out + ": cannot write the picture (" + ec.message() + ")");
     return 1;
   }
-  if (cut) warn(path, "the picture stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables (inserts through their blocks)");
+  if (cut)
+    warn(path, "the picture stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables or " +
+                   std::to_string(with_carried.work_budget) +
+                   " units of work (a drawable, vertex, chord or glyph each; inserts through their blocks)");
   return 0;
 }
 
