@@ -101,9 +101,9 @@ check "resumed: the same outputs" "" "$(diff -r -x '*.tmp' whole killed)"
 # Lines stay whole when runs share stderr: four trv processes at once.
 mkdir -p small
 "$trv" new small/s1.trv || exit 1
-for i in $(seq 2 1500); do cp small/s1.trv "small/s$i.trv"; done
+for i in $(seq 2 3000); do cp small/s1.trv "small/s$i.trv"; done
 find small -name '*.trv' -print0 | xargs -0 -n 100 -P 4 "$trv" save -o smallout 2> small.err
-check "xargs: converted" 1500 "$(find smallout -name '*.trv' | wc -l)"
+check "xargs: converted" 3000 "$(find smallout -name '*.trv' | wc -l)"
 check "xargs: every line whole" 0 \
   "$(grep -c -v -E '^(saved small/s[0-9]+\.trv as smallout/s[0-9]+\.trv: [0-9]+ entit(y|ies), .* dimension styles?|trv: converted 100 of 100 files \([0-9]+ bytes read\))$' small.err)"
 
