@@ -479,7 +479,7 @@ class ExtentsWalk {
     ModelSpaceSink sink(box_);
     for (const KT_Drawable& d : drawables_of(list)) {
       if (!shown(d)) continue;
-      if (++visits_ > kMaxVisits) return false;
+      if (++visits_ > kMaxVisits || !spend(1 + vertices_of(d))) return false;
       add_drawable(sink, d, identity);
       const KT_Insert_Entity* insert = as_insert(d);
       if (!insert) continue;
@@ -508,9 +508,11 @@ class ExtentsWalk {
     if (!at_once_) return walk_block(block, p);
     const PointBox box = box_;
     const long visits = visits_;
-    if (walk_block(block, p) && visits_ <= kMaxVisits) return true;
+    const long long work = work_;
+    if (walk_block(block, p) && visits_ <= kMaxVisits && within_budget()) return true;
     box_ = box;
     visits_ = visits;
+    work_ = work;
     at_once_ = false;
     return walk_block(block, p);
   }
@@ -537,7 +539,7 @@ class ExtentsWalk {
   // Its points already in the box: z, visits and inserts.
   bool walk_at_once(const PreparedBlock& b, const Placement& p) {
     visits_ += b.visits;
-    if (visits_ > kMaxVisits) return false;
+    if (visits_ > kMaxVisits || !spend(b.visits)) return false;
     for (const PreparedBlock::Step& step : b.steps) {
       box_.fold_z(step.z_low, step.z_high);
       const PreparedBlock::Insert* insert = step.insert;
@@ -551,7 +553,7 @@ class ExtentsWalk {
     for (std::size_t i = 0;; ++i) {
       if (!run(b, b.runs[i], p)) return false;
       if (i == b.inserts.size()) return true;
-      if (++visits_ > kMaxVisits) return false;
+      if (++visits_ > kMaxVisits || !spend(1)) return false;
       const PreparedBlock::Insert& insert = b.inserts[i];
       if (insert.block >= 0 && entered(insert.block) && !walk_block(insert.block, p.then_inner(insert.placement)))
         return false;
@@ -562,6 +564,8 @@ class ExtentsWalk {
   bool run(const PreparedBlock& b, const PreparedBlock::Run& r, const Placement& p) {
     const long drawables = r.end_drawable - r.first_drawable;
     const Ge_Pt* points = b.points.data() + r.first_point;
+    // Each point is placed: the work is the points, however few drawables.
+    if (!spend(drawables + (r.end_point - r.first_point))) return false;
     if (visits_ + drawables > kMaxVisits) {
       const long allowed = kMaxVisits - visits_;
       const long end = allowed == 0 ? r.first_point : b.point_ends[std::size_t(r.first_drawable + allowed - 1)];
@@ -655,6 +659,19 @@ class ExtentsWalk {
   std::vector<PreparedBlock> prepared_;
   int depth_ = 0;
   long visits_ = 0;
+  // Units of work (walk.h), when the options give a budget: the walk stops
+  // past it as it does past kMaxVisits.
+  long long work_ = 0;
+  bool spend(long long units) {
+    if (options_.budget <= 0) return true;
+    work_ += units;
+    return within_budget();
+  }
+  bool within_budget() const { return options_.budget <= 0 || work_ <= options_.budget; }
+  static long long vertices_of(const KT_Drawable& d) {
+    if (d.kind != KT_Drawable_Kind::polyline && d.kind != KT_Drawable_Kind::point_set) return 0;
+    return std::max(0L, static_cast<const KT_Vertex_Entity&>(d).count);
+  }
   bool at_once_ = true;
 };
 }  // namespace

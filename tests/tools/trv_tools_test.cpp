@@ -330,6 +330,33 @@ TEST_F(RenderTest, NestedInsertsStopAtTheWorkBudget) {
   }
 }
 
+TEST_F(DrawingTest, ExtentsStopAtTheWorkBudgetAndAgreeBelowIt) {
+  // A block of one 5,000-vertex chain, inserted 400 times turned: two
+  // million points to place. The budget counts them, not the 400 drawables.
+  std::vector<std::pair<double, double>> points;
+  for (int i = 0; i < 5000; ++i) points.emplace_back(i * 0.01, (i % 7) * 0.1);
+  const Bytes blocks = one_block("LONG", 0, 0, {floor_plan::chain(floor_plan::kLayer0, points, false)});
+  std::vector<Bytes> model;
+  for (int i = 0; i < 400; ++i) model.push_back(insert(floor_plan::kLayer0, "LONG", i, 0, 1, 1, 10 + i));
+  ASSERT_TRUE(load(drawing_of(model, blocks)));
+  const kttrv::view::Extents unbounded = kttrv::view::model_space_extents(drawing);
+  ASSERT_FALSE(unbounded.cut);
+  struct Case {
+    long long budget;
+    bool cut;
+  } cases[] = {{100'000, true}, {1'500'000, true}, {2'100'000, false}, {kttrv::view::work_budget(0), false}};
+  for (const Case& c : cases) {
+    kttrv::view::WalkOptions options;
+    options.budget = c.budget;
+    const kttrv::view::Extents e = kttrv::view::model_space_extents(drawing, options);
+    EXPECT_EQ(e.cut, c.cut) << c.budget;
+    if (!c.cut) {
+      EXPECT_EQ(e.min.x, unbounded.min.x) << c.budget;
+      EXPECT_EQ(e.max.y, unbounded.max.y) << c.budget;
+    }
+  }
+}
+
 TEST_F(DrawingTest, EmptyDrawingsAndTheFloorPlanGiveValidSvgPngAndPdf) {
   const std::string floor = temp_file(floor_plan::drawing().build(), "floor.trv");
   for (const auto& bytes : {TorvFile("HALD 2002").build(), floor_plan::drawing().build()}) {

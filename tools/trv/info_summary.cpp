@@ -135,7 +135,9 @@ json info_summary(const LoadedFile& f) {
   }
   j["not_kept"] = not_kept;
   j["carried"] = carried_json(d);
-  const Extents extents = kttrv::view::model_space_extents(d);
+  kttrv::view::WalkOptions walk;
+  walk.budget = kttrv::view::work_budget(f.file.size);  // a blow-up of nested inserts stops in seconds
+  const Extents extents = kttrv::view::model_space_extents(d, walk);
   j["extents"] = extents_json(extents);
   j["extents_complete"] = !extents.cut;
   return j;
@@ -215,8 +217,9 @@ void print_info_text(const json& j) {
                 e["min"][2].dump().c_str(), e["max"][2].dump().c_str());
   }
   if (!j["extents_complete"].get<bool>())
-    std::printf("             of the first %ld drawables only: the walk stops there (inserts through their blocks)\n",
-                kMaxVisits);
+    std::printf("             of the walk's first %ld drawables or %lld units of work only (a drawable or a vertex\n"
+                "             each; inserts through their blocks): it stops there\n",
+                kMaxVisits, kttrv::view::work_budget(j["bytes"].get<unsigned long long>()));
 }
 
 }  // namespace trv
