@@ -18,6 +18,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "save/save_file.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/save_command.h"
 
@@ -160,6 +161,8 @@ int run_save_request(const SaveRequest& request) {
     error(request.out_dir + ": " + ec.message());
     return 1;
   }
+  // What interrupted runs left in the folder, before any worker starts.
+  note_leftovers(request.out_dir, kttrv::remove_save_leftovers_in(request.out_dir));
   Tally tally;
   const Progress progress(request.files.size());
 #if defined(_WIN32)

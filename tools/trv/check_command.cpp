@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "save/save_file.h"
+#include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
 #include "tools/trv/loaded_file.h"
 
@@ -14,6 +16,7 @@ namespace {
 int run_check(const std::vector<std::string>& paths) {
   int status = 0;
   for (const std::string& path : paths) {
+    note_leftovers(path, kttrv::remove_save_leftovers(path));
     const auto f = load_file(path, /*note_losses=*/false, /*carry=*/false);  // the verdict needs only the load
     if (!f->loaded) {
       std::printf("%s: unreadable: %s\n", path.c_str(), f->failure.c_str());

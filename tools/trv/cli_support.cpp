@@ -54,6 +54,12 @@ void warn(const std::string& path, const std::string& line) {
   std::fprintf(stderr, "trv: warning: %s: %s\n", path.c_str(), line.c_str());
 }
 
+void note_leftovers(const std::string& where, std::size_t removed) {
+  if (removed == 0 || g_verbosity == Verbosity::quiet) return;
+  std::fprintf(stderr, "trv: %s: removed %zu %s\n", where.c_str(), removed,
+               removed == 1 ? "file that an interrupted save left" : "files that interrupted saves left");
+}
+
 void use_binary_output() {
 #if defined(_WIN32)
   _setmode(_fileno(stdout), _O_BINARY);

@@ -56,11 +56,16 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
     }
   } else {
     report = kttrv::save_drawing(drawing, out, options);
+    note_leftovers(out, static_cast<std::size_t>(report.leftovers_removed));
   }
   if (!report.saved) {
     error(out + ": not saved: " + report.error + (report.lossless() ? "" : "; --allow-loss saves anyway"));
     return 1;
   }
+  if (report.other_links > 0)
+    warn(out, report.other_links == 1 ? "its other hard link keeps the old content"
+                                      : "its " + std::to_string(report.other_links) +
+                                            " other hard links keep the old content");
   // -q silences the summary; what was lost is still said.
   if (!summary || (current_verbosity() == Verbosity::quiet && report.lossless())) return 0;
   std::string line = "saved " + out + ": " + counted(report.entities, "entity", "entities") + ", " +
