@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <mutex>
 #include <string>
 #include <vector>
 
@@ -41,23 +40,22 @@ bool still_named(int fd, int folder, const std::string& name) {
 }
 
 // The permissions a new file gets: 0666 less the process's umask, read
-// where Linux shows it. Elsewhere umask() is set and set back once: a file
-// that another thread creates just then gets no umask.
+// where Linux shows it. Elsewhere umask() is set and set back: a file that
+// another thread creates just then gets no more than owner access.
 mode_t new_file_mode() {
-  static mode_t mask = [] {
-    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
-      char line[256];
-      unsigned value = 0;
-      bool found = false;
-      while (!found && std::fgets(line, sizeof line, status) != nullptr)
-        found = std::sscanf(line, "Umask: %o", &value) == 1;
-      std::fclose(status);
-      if (found) return static_cast<mode_t>(value);
-    }
-    const mode_t m = ::umask(077);
-    ::umask(m);
-    return m;
-  }();
+  mode_t mask = 0;
+  bool found = false;
+  if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+    char line[256];
+    unsigned value = 0;
+    while (!found && std::fgets(line, sizeof line, status) != nullptr) found = std::sscanf(line, "Umask: %o", &value) == 1;
+    std::fclose(status);
+    mask = static_cast<mode_t>(value);
+  }
+  if (!found) {
+    mask = ::umask(077);
+    ::umask(mask);
+  }
   return 0666 & ~mask;
 }
 
