@@ -7,6 +7,7 @@
 
 #if !defined(_WIN32)
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/file.h>
 #include <sys/mount.h>
@@ -291,6 +292,41 @@ TEST_F(SaveDestination, KeepsPermissionsOwnerAndGroup) {
     EXPECT_EQ(after.st_mode & 07777, c.mode);
     EXPECT_EQ(after.st_uid, before.st_uid);
     EXPECT_EQ(after.st_gid, before.st_gid);
+    EXPECT_EQ(bytes_of(f), fresh);
+  }
+}
+
+// A saver that cannot give the new file the old one's group (it is no
+// member) gives that group no more than the old file grants everyone.
+TEST_F(SaveDestination, AGroupItCannotGiveGetsNoMoreThanEveryone) {
+  if (!is_root()) GTEST_SKIP() << "needs root to save as another user";
+  struct Case {
+    unsigned mode, expected;
+  } const cases[] = {{0640, 0600}, {0660, 0600}, {0664, 0644}, {0604, 0604}, {0666, 0666}, {0620, 0600}};
+  chmod(dir.c_str(), 0777);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << std::oct << c.mode);
+    const fs::path f = dir / "f.trv";
+    fs::remove(f);
+    write_bytes(f, kOld);
+    ASSERT_EQ(chown(f.c_str(), 65534, 54321), 0);
+    chmod(f.c_str(), c.mode);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      const gid_t none[1] = {65534};
+      if (setgroups(1, none) != 0 || setgid(65534) != 0 || setuid(65534) != 0) _exit(2);
+      SaveReport report;
+      _exit(save_drawing_file(drawing, f.c_str(), SaveOptions{}, report) ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    struct stat st;
+    ASSERT_EQ(stat(f.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, c.expected);
+    EXPECT_EQ(st.st_uid, 65534u);
     EXPECT_EQ(bytes_of(f), fresh);
   }
 }
