@@ -78,8 +78,9 @@ class ReplacingFile {
   // may be replaced. False and problem set when it may not.
   bool inspect(const std::filesystem::path& given, Found& found, std::string& problem);
   const std::filesystem::path& target() const { return target_; }
-  // False and problem set when no file could be created.
-  bool open(std::string& problem);
+  // False and problem set when no file could be created. With clean, what
+  // interrupted saves of target left goes first.
+  bool open(bool clean, std::string& problem);
   std::FILE* file() const { return file_; }
   // What open() removed that interrupted saves of target had left.
   std::size_t removed() const { return removed_; }

@@ -166,8 +166,8 @@ bool ReplacingFile::inspect(const fs::path& given, Found& found, std::string& pr
   return true;
 }
 
-bool ReplacingFile::open(std::string& problem) {
-  removed_ = remove_in(folder_fd_, &target_name_);
+bool ReplacingFile::open(bool clean, std::string& problem) {
+  if (clean) removed_ = remove_in(folder_fd_, &target_name_);
   int fd = -1;
   for (int attempt = 0; attempt < 16 && fd < 0; ++attempt) {
     name_ = partial_name(target_name_);

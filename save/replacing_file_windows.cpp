@@ -83,8 +83,8 @@ bool ReplacingFile::inspect(const fs::path& given, Found& found, std::string& pr
   return true;
 }
 
-bool ReplacingFile::open(std::string& problem) {
-  removed_ = remove_leftovers(folder_, &target_name_);
+bool ReplacingFile::open(bool clean, std::string& problem) {
+  if (clean) removed_ = kttrv::saving::remove_leftovers(folder_, &target_name_);
   const fs::path folder = folder_or_here(folder_);
   HANDLE handle = INVALID_HANDLE_VALUE;
   for (int attempt = 0; attempt < 16 && handle == INVALID_HANDLE_VALUE; ++attempt) {

@@ -103,7 +103,7 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   if (found.directory) return fail(report, "it is a directory");
   if (found.exists && !found.regular) return save_in_place(drawing, out.target(), options, report);
 
-  const bool opened = out.open(reason);
+  const bool opened = out.open(options.remove_leftovers, reason);
   report.leftovers_removed = static_cast<long>(out.removed());
   if (!opened) return fail(report, std::move(reason));
   report.other_links = found.other_links;

@@ -27,6 +27,10 @@ struct SaveOptions {
   // What the host carried of the drawing's file (kernel/kt_carried.h): its
   // records go back as stored, beside the drawing's values. Null: none.
   const KT_Carried* carried = nullptr;
+  // False: the save leaves what interrupted saves of the destination left
+  // (whoever sets it removed those of the whole folder already: a batch into
+  // one folder would otherwise read the folder once per file).
+  bool remove_leftovers = true;
 };
 
 // True only after a complete write and rename. report receives the counts

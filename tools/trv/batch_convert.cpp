@@ -37,7 +37,8 @@ bool stderr_is_terminal() {
 }
 
 int convert_one(const std::string& in, const std::string& out, const SaveRequest& request) {
-  return run_save(in, out, request.mode, request.sysvar_list, request.allow_loss);
+  // Under -o DIR the run removed the folder's leftovers when it began.
+  return run_save(in, out, request.mode, request.sysvar_list, request.allow_loss, request.out_dir.empty());
 }
 
 // The output for an input under -o DIR: its name with the extension .trv.

@@ -1,4 +1,5 @@
-// trv check: whether each file loads whole.
+// trv check: whether each file loads whole; what interrupted saves of it
+// left beside it is removed first.
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -16,7 +17,7 @@ namespace {
 int run_check(const std::vector<std::string>& paths) {
   int status = 0;
   for (const std::string& path : paths) {
-    note_leftovers(path, kttrv::remove_save_leftovers(path));
+    if (path != "-") note_leftovers(path, kttrv::remove_save_leftovers(path));
     const auto f = load_file(path, /*note_losses=*/false, /*carry=*/false);  // the verdict needs only the load
     if (!f->loaded) {
       std::printf("%s: unreadable: %s\n", path.c_str(), f->failure.c_str());
@@ -38,7 +39,8 @@ int run_check(const std::vector<std::string>& paths) {
 void setup_check(CLI::App& app, int& status) {
   auto paths = std::make_shared<std::vector<std::string>>();
   auto* sub = app.add_subcommand("check", "Load each file; exit 0 when all are whole, 1 when any is "
-                                          "damaged or unreadable");
+                                          "damaged or unreadable. Removes (and names) what interrupted "
+                                          "saves of each file left beside it");
   sub->add_option("FILE", *paths, "Drawing files")->required();
   sub->callback([paths, &status] { status = run_check(*paths); });
 }

@@ -40,8 +40,9 @@ std::string counted(long n, const char* one, const char* many) {
 }  // namespace
 
 int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
-                       const LossLedger* dropped) {
+                       const LossLedger* dropped, bool clean) {
   SaveOptions options;
+  options.remove_leftovers = clean;
   options.allow_loss = allow_loss;
   options.file_losses = dropped;
   options.carried = zirida_carried(drawing);
@@ -80,7 +81,7 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
 }
 
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
-             bool allow_loss) {
+             bool allow_loss, bool clean) {
   std::optional<SysVarList> list;
   if (!read_sysvar_option(sysvar_list, list)) return 1;
   KT_Drawing drawing;
@@ -102,7 +103,7 @@ int run_save(const std::string& in, const std::string& out, int mode, const std:
     result = load_drawing(in, drawing, request);
   }
   if (!result.loaded) return 1;
-  return write_drawing_file(drawing, out, allow_loss, true, &result.losses);
+  return write_drawing_file(drawing, out, allow_loss, true, &result.losses, clean);
 }
 
 void setup_save(CLI::App& app, int& status) {
