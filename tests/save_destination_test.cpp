@@ -40,42 +40,6 @@ namespace fs = std::filesystem;
 using kttrv::saving::Leftover;
 using kttrv::saving::leftover_kind;
 
-std::vector<unsigned char> bytes_of(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
-void write_bytes(const fs::path& p, const std::vector<unsigned char>& bytes) {
-  std::ofstream(p, std::ios::binary)
-      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-}
-
-const std::vector<unsigned char> kOld = {'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
-
-// The names in dir that are some save's file.
-std::vector<fs::path> partials_in(const fs::path& dir) {
-  std::vector<fs::path> out;
-  std::error_code ec;
-  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-    if (leftover_kind(kttrv::saving::name_of(it->path().filename()), nullptr) != Leftover::none)
-      out.push_back(it->path());
-  return out;
-}
-
-void add_lines(int n) {
-  KT_Drawable* line = nullptr;
-  for (int i = 0; i < n; ++i) {
-    const double a[3] = {double(i), 0, 0}, b[3] = {1, double(i), 0};
-    api_kt_create_line(line, a, b);
-  }
-}
-
-std::vector<unsigned char> in_memory(const KT_Drawing& d) {
-  std::vector<unsigned char> out;
-  EXPECT_TRUE(kttrv::save_drawing(d, out).saved);
-  return out;
-}
-
 // Every lead byte of UTF-8 followed by as many continuation bytes as it says.
 bool whole_characters(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {
@@ -142,6 +106,42 @@ TEST(SaveFileNames, WhatCountsAsALeftover) {
 }
 
 #if !defined(_WIN32)
+
+std::vector<unsigned char> bytes_of(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void write_bytes(const fs::path& p, const std::vector<unsigned char>& bytes) {
+  std::ofstream(p, std::ios::binary)
+      .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+}
+
+const std::vector<unsigned char> kOld = {'t', 'h', 'e', ' ', 'o', 'l', 'd', ' ', 'f', 'i', 'l', 'e'};
+
+// The names in dir that are some save's file.
+std::vector<fs::path> partials_in(const fs::path& dir) {
+  std::vector<fs::path> out;
+  std::error_code ec;
+  for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+    if (leftover_kind(kttrv::saving::name_of(it->path().filename()), nullptr) != Leftover::none)
+      out.push_back(it->path());
+  return out;
+}
+
+void add_lines(int n) {
+  KT_Drawable* line = nullptr;
+  for (int i = 0; i < n; ++i) {
+    const double a[3] = {double(i), 0, 0}, b[3] = {1, double(i), 0};
+    api_kt_create_line(line, a, b);
+  }
+}
+
+std::vector<unsigned char> in_memory(const KT_Drawing& d) {
+  std::vector<unsigned char> out;
+  EXPECT_TRUE(kttrv::save_drawing(d, out).saved);
+  return out;
+}
 
 bool is_root() { return geteuid() == 0; }
 
