@@ -1,19 +1,19 @@
 #include "save/save_file.h"
 
-#include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #if defined(__unix__) || defined(__APPLE__)
 #include <unistd.h>
 #endif
 
 #include "save/drawing_writer.h"
+#include "save/replacing_file.h"
 
 namespace fs = std::filesystem;
 
@@ -35,38 +35,8 @@ std::string because(const char* what, int error) { return std::string(what) + " 
 
 int last_error() { return errno != 0 ? errno : EIO; }
 
-// A symbolic link is kept: the file it leads to is the one replaced.
-fs::path destination_of(const fs::path& path) {
-  std::error_code ec;
-  if (fs::is_symlink(fs::symlink_status(path, ec))) {
-    fs::path target = fs::weakly_canonical(path, ec);
-    if (!ec) return target;
-  }
-  return path;
-}
-
-// A file of a new name beside `target`; an existing file is never opened.
-std::FILE* create_beside(const fs::path& target, fs::path& temp, int& error) {
-  static std::atomic<unsigned> serial = 0;  // saves may run side by side
-  const auto stamp = static_cast<unsigned long long>(std::chrono::steady_clock::now().time_since_epoch().count());
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char suffix[48];
-    std::snprintf(suffix, sizeof suffix, ".%llx-%u.tmp", stamp & 0xFFFFFFFFFFull, serial.fetch_add(1) + 1);
-    temp = target;
-    temp += suffix;
-    errno = 0;
-    if (std::FILE* f = open_path(temp, "wbx")) return f;
-    if (errno != EEXIST) {
-      error = last_error();
-      return nullptr;
-    }
-  }
-  error = EEXIST;
-  return nullptr;
-}
-
-// The whole drawing into f, handed to the system and, where it can be,
-// to the disk. 0, or the errno of the first failure.
+// The whole drawing into f, handed to the system. 0, or the errno of the
+// first failure.
 int write_file(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& options, SaveReport& report) {
   TorvWriter w;
   w.file = f;
@@ -76,15 +46,15 @@ int write_file(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& optio
   if (!w.ok) return w.error != 0 ? w.error : EIO;
   errno = 0;
   if (std::fflush(f) != 0) return last_error();
-#if defined(__unix__) || defined(__APPLE__)
-  if (fsync(fileno(f)) != 0 && errno != EINVAL) return last_error();  // EINVAL: a pipe or device
-#endif
   return 0;
 }
 
-// Writes, closes; the reason of a failure, or empty.
+// Writes, syncs where it can, closes; the reason of a failure, or empty.
 std::string write_and_close(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& options, SaveReport& report) {
-  const int error = write_file(f, drawing, options, report);
+  int error = write_file(f, drawing, options, report);
+#if defined(__unix__) || defined(__APPLE__)
+  if (error == 0 && fsync(fileno(f)) != 0 && errno != EINVAL) error = last_error();  // EINVAL: a pipe or device
+#endif
   errno = 0;
   const bool closed = std::fclose(f) == 0;
   if (error != 0) return because("cannot write it", error);
@@ -126,30 +96,37 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   if (path == nullptr || *path == '\0') return fail(report, "no file name");
   // What the loads dropped is known before a byte is written.
   if (!options.allow_loss && !report.lossless()) return fail(report, "it would lose " + report.loss_summary());
-  const fs::path target = destination_of(utf8_path(path));
-  std::error_code ec;
-  const fs::file_status old = fs::status(target, ec);
-  if (fs::is_directory(old)) return fail(report, "it is a directory");
-  if (fs::exists(old) && !fs::is_regular_file(old)) return save_in_place(drawing, target, options, report);
+  kttrv::saving::ReplacingFile out;
+  kttrv::saving::Found found;
+  std::string reason;
+  if (!out.inspect(utf8_path(path), found, reason)) return fail(report, std::move(reason));
+  if (found.directory) return fail(report, "it is a directory");
+  if (found.exists && !found.regular) return save_in_place(drawing, out.target(), options, report);
 
-  fs::path temp;
-  int error = 0;
-  std::FILE* f = create_beside(target, temp, error);
-  if (f == nullptr) return fail(report, because("cannot create a file in its directory", error));
-  std::string reason = write_and_close(f, drawing, options, report);
-  if (reason.empty() && !options.allow_loss && !report.lossless())
-    reason = "it would lose " + report.loss_summary();
-  if (reason.empty() && fs::exists(old)) fs::permissions(temp, old.permissions(), ec);  // the old file's
-  if (reason.empty()) {
-    fs::rename(temp, target, ec);
-    if (ec) reason = "cannot replace it (" + ec.message() + ")";
-  }
-  if (reason.empty()) return true;
-  fs::remove(temp, ec);
-  return fail(report, std::move(reason));
+  const bool opened = out.open(options.remove_leftovers, reason);
+  report.leftovers_removed = static_cast<long>(out.removed());
+  if (!opened) return fail(report, std::move(reason));
+  report.other_links = found.other_links;
+  if (const int error = write_file(out.file(), drawing, options, report); error != 0)
+    return fail(report, because("cannot write it", error));  // out removes its file
+  if (!options.allow_loss && !report.lossless()) return fail(report, "it would lose " + report.loss_summary());
+  return out.commit(reason) || fail(report, std::move(reason));
 }
 
 namespace kttrv {
+
+std::size_t remove_save_leftovers(const std::string& path) {
+  fs::path target;
+  std::vector<fs::path> links;
+  std::string problem;
+  if (path.empty() || !saving::follow_links(utf8_path(path.c_str()), target, links, problem)) return 0;
+  const std::string name = saving::name_of(target.filename());
+  return name.empty() ? 0 : saving::remove_leftovers(target.parent_path(), &name);
+}
+
+std::size_t remove_save_leftovers_in(const std::string& folder) {
+  return folder.empty() ? 0 : saving::remove_leftovers(utf8_path(folder.c_str()), nullptr);
+}
 
 SaveResult save_drawing(const KT_Drawing& drawing, const std::string& path, const SaveOptions& options) {
   SaveResult result;

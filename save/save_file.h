@@ -1,10 +1,13 @@
 // Saving a drawing to a file so that a failure never costs the old file:
-// the drawing is written beside the destination under a temporary name,
-// flushed, and renamed over the destination only when every write
-// succeeded. On failure the temporary file is removed and the destination
-// keeps its old content.
+// the drawing is written beside the destination under a new name that
+// cannot be guessed, with no more access than the old file grants, synced,
+// and renamed over the destination only when every write succeeded. On
+// failure that file is removed and the destination keeps its old content;
+// what an interrupted save left beside the destination the next save removes
+// (docs/WRITER.md, "Saving to a file").
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <ostream>
 #include <string>
@@ -24,10 +27,18 @@ struct SaveOptions {
   // What the host carried of the drawing's file (kernel/kt_carried.h): its
   // records go back as stored, beside the drawing's values. Null: none.
   const KT_Carried* carried = nullptr;
+  // False: the save leaves what interrupted saves of the destination left
+  // (whoever sets it removed those of the whole folder already: a batch into
+  // one folder would otherwise read the folder once per file).
+  bool remove_leftovers = true;
 };
 
 // True only after a complete write and rename. report receives the counts
-// written, the losses, and on failure the reason (report.error).
+// written, the losses, and on failure the reason (report.error), and says
+// what the save removed of interrupted saves before it. A symbolic link is
+// kept and the file it leads to replaced; a file with other hard links is
+// replaced under this name only (the others keep the old content); a file
+// that is read-only is not replaced.
 // A destination that exists but is no regular file (a device, a pipe) is
 // written in place: it cannot be replaced by a rename. A process that sets
 // a file-size limit should ignore SIGXFSZ, so that exceeding the limit is a
@@ -39,6 +50,12 @@ namespace kttrv {
 struct SaveResult : SaveReport {
   bool saved = false;  // the destination holds the whole drawing
 };
+
+// Removes the files that interrupted saves of path left beside it (those no
+// running save holds); the number removed.
+std::size_t remove_save_leftovers(const std::string& path);
+// The same for every destination in folder.
+std::size_t remove_save_leftovers_in(const std::string& folder);
 
 // save_drawing_file as a value: the counts, the losses, and why it failed.
 SaveResult save_drawing(const KT_Drawing& drawing, const std::string& path, const SaveOptions& options = {});

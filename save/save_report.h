@@ -15,6 +15,11 @@ struct SaveReport {
   // (SaveOptions::file_losses) and what the writer cannot store.
   LossLedger losses;
   std::string error;  // why the save failed; empty after success
+  // Saves to a file: what was removed that interrupted saves of the
+  // destination had left, and how many other hard links the replaced file
+  // had (they keep its old content).
+  long leftovers_removed = 0;
+  long other_links = 0;
 
   void lose(Loss what) { ++losses.counts[static_cast<std::size_t>(what)]; }
   long lost(Loss what) const { return static_cast<long>(losses.count(what)); }

@@ -38,6 +38,15 @@ check "strict exit" 1 $?
 check "strict converted" 49 "$(ls "$tmp/strict" | wc -l)"
 check "strict refusals named" 49 "$(grep -c -E '^trv: .*d[0-9]+\.trv: not saved as .*: it would lose .*legacy entity records' "$tmp/strict.err")"
 
+# A run into a folder first removes what interrupted runs left there.
+printf 'half' > "$tmp/one/d001.trv.0123456789abcdef.trv-partial"
+printf 'half' > "$tmp/one/d002.trv.89abcdef01234567.trv-partial"
+"$trv" save --allow-loss --overwrite "$tmp"/in/d00[1-3].trv -o "$tmp/one" 2> "$tmp/again.err"
+check "rerun exit" 0 $?
+check "rerun says what it removed" "trv: $tmp/one: removed 2 files that interrupted saves left" \
+  "$(head -n 1 "$tmp/again.err")"
+check "rerun leaves none" 0 "$(ls "$tmp/one" | grep -c 'trv-partial$')"
+
 rm "$tmp"/in/d037.trv "$tmp"/in/d064.trv
 "$trv" save --allow-loss "$tmp"/in/*.trv -o "$tmp/three" --jobs 3 2>/dev/null
 check "all good exit" 0 $?

@@ -135,6 +135,41 @@ check "size limit keeps the file" "old" "$(cat "$tmp/full/out.trv")"
 check "size limit leaves no temporary file" "out.trv" "$(ls "$tmp/full")"
 fi
 
+# What interrupted saves left beside a drawing the next save removes, and
+# so does trv check; each says so in one line. Files of other drawings, and
+# names a save does not give, stay.
+mkdir "$tmp/left" && "$trv" new "$tmp/left/out.trv"
+for name in out.trv.0123456789abcdef.trv-partial out.trv.fedcba9876543210.trv-partial \
+            other.trv.0123456789abcdef.trv-partial out.trv.partial; do
+  printf 'half a drawing' > "$tmp/left/$name"
+done
+err=$("$trv" save "$tmp/new.trv" "$tmp/left/out.trv" 2>&1 >/dev/null); check "save with leftovers exit" 0 $?
+check "save says what it removed" "trv: $tmp/left/out.trv: removed 2 files that interrupted saves left" \
+  "$(head -n 1 <<< "$err")"
+check "save removed its own leftovers" "other.trv.0123456789abcdef.trv-partial out.trv out.trv.partial" \
+  "$(ls "$tmp/left" | sort | tr '\n' ' ' | sed 's/ $//')"
+printf 'half' > "$tmp/left/out.trv.00000000000000aa.trv-partial"
+out=$("$trv" check "$tmp/left/out.trv" 2>"$tmp/left.err"); check "check with a leftover exit" 0 $?
+check "check verdict" "$tmp/left/out.trv: whole" "$out"
+check "check says what it removed" "trv: $tmp/left/out.trv: removed 1 file that an interrupted save left" \
+  "$(cat "$tmp/left.err")"
+check "check removed it" 0 "$(ls "$tmp/left" | grep -c '^out\.trv\..*trv-partial$')"
+
+# A full file system: the old file stays, nothing is left beside it, exit 1
+# naming the reason. Only where this user may mount a small tmpfs.
+if ((posix)) && mkdir "$tmp/small" && mount -t tmpfs -o size=4k tmpfs "$tmp/small" 2>/dev/null; then
+  trap 'umount "$tmp/small" 2>/dev/null; rm -rf "$tmp"' EXIT
+  printf 'old' > "$tmp/small/out.trv"
+  err=$("$trv" save --allow-loss "$src/examples/sample.trv" "$tmp/small/out.trv" 2>&1 >/dev/null); status=$?
+  check "full disk exit" 1 $status
+  check "full disk reason" "trv: $tmp/small/out.trv: not saved: cannot write it (No space left on device)" "$err"
+  check "full disk keeps the file" "old" "$(cat "$tmp/small/out.trv")"
+  check "full disk leaves nothing" "out.trv" "$(ls -A "$tmp/small")"
+  umount "$tmp/small"
+else
+  echo "skipped: the full file system checks (cannot mount a tmpfs here)"
+fi
+
 # A file that cannot be written, or an input that cannot be read: one line on
 # stderr, non-zero exit, no output file.
 for args in "new $tmp/no-such-dir/x.trv" "new $tmp" "save $tmp/t2000.trv $tmp/no-such-dir/x.trv" \

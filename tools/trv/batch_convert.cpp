@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -170,6 +171,7 @@ Outcome convert_file(const BatchInput& input, const SaveRequest& request, const 
   options.allow_loss = request.allow_loss;
   options.file_losses = &result.losses;
   options.carried = zirida_carried(drawing);
+  options.remove_leftovers = false;  // the run removed them when it began
   const kttrv::SaveResult saved = kttrv::save_drawing(drawing, input.output, options);
   if (!saved.lossless()) o.losses = saved.loss_summary();
   if (!saved.saved) {
@@ -358,6 +360,13 @@ int run_save_request(const SaveRequest& request) {
     error(request.out_dir + ": " + ec.message());
     return 1;
   }
+  // What interrupted runs left in the output folders, before any worker
+  // starts; the saves then do not read the folders again.
+  std::set<std::string> folders = {request.out_dir};
+  for (const BatchInput& input : inputs)
+    if (input.refusal.empty()) folders.insert(fs::path(input.output).parent_path().string());
+  for (const std::string& folder : folders)
+    if (fs::is_directory(folder, ec)) note_leftovers(folder, kttrv::remove_save_leftovers_in(folder));
   ReportFile report;
   if (!report.open(request.report, problem)) {
     error(problem);

@@ -76,6 +76,12 @@ bool write_line(std::FILE* stream, std::string line) {
   return true;
 }
 
+void note_leftovers(const std::string& where, std::size_t removed) {
+  if (removed == 0 || g_verbosity == Verbosity::quiet) return;
+  std::fprintf(stderr, "trv: %s: removed %zu %s\n", where.c_str(), removed,
+               removed == 1 ? "file that an interrupted save left" : "files that interrupted saves left");
+}
+
 void use_binary_output() {
 #if defined(_WIN32)
   _setmode(_fileno(stdout), _O_BINARY);

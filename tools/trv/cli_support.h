@@ -39,6 +39,10 @@ void print_damage(const std::string& path, const std::vector<std::string>& lines
 // "trv: warning: <path>: <line>", unless quiet.
 void warn(const std::string& path, const std::string& line);
 
+// "trv: <where>: removed N files that interrupted saves left", unless quiet
+// or none was removed.
+void note_leftovers(const std::string& where, std::size_t removed);
+
 // Standard output and error carry bytes as written: on Windows "\n" would
 // otherwise become "\r\n".
 void use_binary_output();

@@ -47,8 +47,9 @@ std::string save_counts(const kttrv::SaveResult& report) {
 }
 
 int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
-                       const LossLedger* dropped) {
+                       const LossLedger* dropped, bool clean) {
   SaveOptions options;
+  options.remove_leftovers = clean;
   options.allow_loss = allow_loss;
   options.file_losses = dropped;
   options.carried = zirida_carried(drawing);
@@ -63,11 +64,16 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
     }
   } else {
     report = kttrv::save_drawing(drawing, out, options);
+    note_leftovers(out, static_cast<std::size_t>(report.leftovers_removed));
   }
   if (!report.saved) {
     error(out + ": not saved: " + report.error + (report.lossless() ? "" : "; --allow-loss saves anyway"));
     return 1;
   }
+  if (report.other_links > 0)
+    warn(out, report.other_links == 1 ? "its other hard link keeps the old content"
+                                      : "its " + std::to_string(report.other_links) +
+                                            " other hard links keep the old content");
   // -q silences the summary; what was lost is still said.
   if (!summary || (current_verbosity() == Verbosity::quiet && report.lossless())) return 0;
   std::string line = "saved " + out + ": " + save_counts(report);
@@ -77,7 +83,7 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
 }
 
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
-             bool allow_loss) {
+             bool allow_loss, bool clean) {
   std::optional<SysVarList> list;
   if (!read_sysvar_option(sysvar_list, list)) return 1;
   KT_Drawing drawing;
@@ -99,7 +105,7 @@ int run_save(const std::string& in, const std::string& out, int mode, const std:
     result = load_drawing(in, drawing, request);
   }
   if (!result.loaded) return 1;
-  return write_drawing_file(drawing, out, allow_loss, true, &result.losses);
+  return write_drawing_file(drawing, out, allow_loss, true, &result.losses, clean);
 }
 
 void setup_save(CLI::App& app, int& status) {

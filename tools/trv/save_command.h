@@ -12,15 +12,17 @@ namespace trv {
 
 // Loads in into a new drawing and writes it to out; "-" as in reads standard
 // input, as out writes standard output. The exit status.
+// clean: remove what interrupted saves of out left (a batch run removed
+// those of its whole folder first).
 int run_save(const std::string& in, const std::string& out, int mode, const std::string& sysvar_list,
-             bool allow_loss);
+             bool allow_loss, bool clean = true);
 
 // Writes the drawing to out ("-": standard output). With summary, one line
 // on stderr says what was kept; a line says why when nothing was written.
 // dropped: what the load read and did not keep, counted with what the file
 // cannot store. The exit status.
 int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool allow_loss, bool summary,
-                       const LossLedger* dropped = nullptr);
+                       const LossLedger* dropped = nullptr, bool clean = true);
 
 // A saved file's counts: "3 entities, 1 block, 2 layers, ...".
 std::string save_counts(const kttrv::SaveResult& report);
