@@ -59,6 +59,7 @@ int main(int argc, char** argv) {
   trv::setup_trace(app, status);
   trv::setup_new(app, status);
   trv::setup_save(app, status);
+  trv::setup_catalog(app, status);
   for (CLI::App* sub : app.get_subcommands({})) {
     add_verbosity(*sub, verbosity);
     sub->footer(kExitStatuses);

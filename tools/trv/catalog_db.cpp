@@ -1,0 +1,294 @@
+#include "tools/trv/catalog_db.h"
+
+#include <cmath>
+
+namespace trv::catalog {
+
+namespace {
+
+// The schema, version 1 (docs/CATALOG.md). The search index holds the text
+// column of `texts` (external content); the triggers keep it in step with
+// every insert, update and delete, the build's and a user's alike.
+constexpr const char* kSchema = R"sql(
+CREATE TABLE files (
+  id INTEGER PRIMARY KEY,
+  path TEXT NOT NULL UNIQUE,
+  size INTEGER NOT NULL,
+  mtime_ns INTEGER NOT NULL,
+  hash TEXT NOT NULL,
+  version TEXT NOT NULL,
+  generation INTEGER,
+  legacy INTEGER NOT NULL,
+  loaded INTEGER NOT NULL,
+  complete INTEGER NOT NULL,
+  failure TEXT,
+  damage TEXT NOT NULL,
+  not_kept TEXT NOT NULL,
+  min_x REAL, min_y REAL, min_z REAL, max_x REAL, max_y REAL, max_z REAL,
+  extents_complete INTEGER,
+  layer_count INTEGER, text_style_count INTEGER, block_count INTEGER,
+  drawable_count INTEGER, block_drawable_count INTEGER,
+  text_count INTEGER, insert_count INTEGER, attribute_count INTEGER
+);
+CREATE TABLE layers (
+  file_id INTEGER NOT NULL REFERENCES files(id),
+  number INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  color INTEGER, line_type INTEGER, is_on INTEGER,
+  drawables INTEGER NOT NULL,
+  PRIMARY KEY (file_id, number)
+) WITHOUT ROWID;
+CREATE TABLE text_styles (
+  file_id INTEGER NOT NULL REFERENCES files(id),
+  number INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  font_file TEXT, big_font_file TEXT, height REAL,
+  PRIMARY KEY (file_id, number)
+) WITHOUT ROWID;
+CREATE TABLE blocks (
+  file_id INTEGER NOT NULL REFERENCES files(id),
+  number INTEGER NOT NULL,
+  name TEXT NOT NULL,
+  description TEXT,
+  base_x REAL, base_y REAL, base_z REAL,
+  drawables INTEGER NOT NULL,
+  inserts INTEGER NOT NULL,
+  PRIMARY KEY (file_id, number)
+) WITHOUT ROWID;
+CREATE TABLE texts (
+  id INTEGER PRIMARY KEY,
+  file_id INTEGER NOT NULL REFERENCES files(id),
+  kind TEXT NOT NULL,
+  text TEXT NOT NULL,
+  layer TEXT, block TEXT, tag TEXT, style TEXT,
+  x REAL, y REAL, z REAL, height REAL
+);
+CREATE INDEX texts_by_file ON texts(file_id);
+CREATE INDEX layers_by_name ON layers(name);
+CREATE INDEX blocks_by_name ON blocks(name);
+CREATE VIRTUAL TABLE search USING fts5(
+  text, content='texts', content_rowid='id', prefix='2 3', tokenize='unicode61 remove_diacritics 2');
+CREATE TRIGGER texts_indexed AFTER INSERT ON texts BEGIN
+  INSERT INTO search(rowid, text) VALUES (new.id, new.text);
+END;
+CREATE TRIGGER texts_unindexed AFTER DELETE ON texts BEGIN
+  INSERT INTO search(search, rowid, text) VALUES ('delete', old.id, old.text);
+END;
+CREATE TRIGGER texts_reindexed AFTER UPDATE OF text ON texts BEGIN
+  INSERT INTO search(search, rowid, text) VALUES ('delete', old.id, old.text);
+  INSERT INTO search(rowid, text) VALUES (new.id, new.text);
+END;
+)sql";
+
+}  // namespace
+
+Statement::Statement(sqlite3* db, std::string_view sql) : db_(db) {
+  if (sqlite3_prepare_v3(db, sql.data(), static_cast<int>(sql.size()), SQLITE_PREPARE_PERSISTENT, &stmt_,
+                         nullptr) != SQLITE_OK)
+    throw CatalogError(sqlite3_errmsg(db));
+}
+
+Statement::~Statement() { sqlite3_finalize(stmt_); }
+
+Statement& Statement::bind(int i, std::int64_t v) {
+  sqlite3_bind_int64(stmt_, i, v);
+  return *this;
+}
+
+Statement& Statement::bind(int i, double v) {
+  if (std::isfinite(v)) sqlite3_bind_double(stmt_, i, v);
+  else sqlite3_bind_null(stmt_, i);  // SQLite keeps no NaN
+  return *this;
+}
+
+Statement& Statement::bind(int i, std::string_view v) {
+  sqlite3_bind_text(stmt_, i, v.data(), static_cast<int>(v.size()), SQLITE_TRANSIENT);
+  return *this;
+}
+
+Statement& Statement::bind_null(int i) {
+  sqlite3_bind_null(stmt_, i);
+  return *this;
+}
+
+Statement& Statement::bind_json(int i, const nlohmann::json& v) {
+  if (v.is_number_integer()) return bind(i, v.get<std::int64_t>());
+  if (v.is_number()) return bind(i, v.get<double>());
+  if (v.is_boolean()) return bind(i, std::int64_t{v.get<bool>() ? 1 : 0});
+  if (v.is_string()) return bind(i, std::string_view(v.get_ref<const std::string&>()));
+  if (v.is_null()) return bind_null(i);
+  return bind(i, std::string_view(v.dump()));  // arrays and objects as their JSON text
+}
+
+bool Statement::step() {
+  const int rc = sqlite3_step(stmt_);
+  if (rc == SQLITE_ROW) return true;
+  sqlite3_reset(stmt_);
+  if (rc != SQLITE_DONE) throw CatalogError(sqlite3_errmsg(db_));
+  return false;
+}
+
+void Statement::run() {
+  while (step()) {
+  }
+  sqlite3_clear_bindings(stmt_);
+}
+
+std::string Statement::text(int column) const {
+  const auto* p = sqlite3_column_text(stmt_, column);
+  return p == nullptr ? std::string() : std::string(reinterpret_cast<const char*>(p),
+                                                    static_cast<std::size_t>(sqlite3_column_bytes(stmt_, column)));
+}
+
+Database::Database(const std::string& path, Mode mode) : path_(path) {
+  const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
+  if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw CatalogError(path + ": cannot open the catalogue: " + why);
+  }
+  sqlite3_busy_timeout(db_, 10'000);  // another build or a merge holds the write lock
+  sqlite3_extended_result_codes(db_, 1);
+  try {
+    check_or_create_schema(mode);
+  } catch (...) {
+    sqlite3_close(db_);
+    db_ = nullptr;
+    throw;
+  }
+}
+
+Database::~Database() {
+  if (db_ != nullptr) sqlite3_close(db_);
+}
+
+void Database::exec(const char* sql) {
+  char* message = nullptr;
+  if (sqlite3_exec(db_, sql, nullptr, nullptr, &message) != SQLITE_OK) {
+    const std::string why = message != nullptr ? message : sqlite3_errmsg(db_);
+    sqlite3_free(message);
+    throw CatalogError(path_ + ": " + why);
+  }
+}
+
+void Database::check_or_create_schema(Mode mode) {
+  try {
+    if (mode == Mode::write) {
+      // Readers see only committed transactions and never wait for the writer.
+      exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+      exec("BEGIN IMMEDIATE");
+    }
+    Statement version(db_, "PRAGMA user_version");
+    version.step();
+    const std::int64_t found = version.integer(0);
+    version.run();
+    Statement tables(db_, "SELECT count(*) FROM sqlite_schema");
+    tables.step();
+    const std::int64_t objects = tables.integer(0);
+    tables.run();
+    if (found == 0 && objects == 0 && mode == Mode::write) {
+      exec(kSchema);
+      exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
+    } else if (found != kSchemaVersion) {
+      throw CatalogError(found == 0 ? std::string("not a trv catalogue")
+                                    : "a catalogue of schema version " + std::to_string(found) +
+                                          "; this trv reads version " + std::to_string(kSchemaVersion));
+    }
+    if (mode == Mode::write) exec("COMMIT");
+  } catch (const CatalogError& e) {
+    if (mode == Mode::write) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    const std::string what = e.what();
+    throw CatalogError(what.rfind(path_ + ": ", 0) == 0 ? what : path_ + ": " + what);
+  }
+}
+
+std::map<std::string, KnownFile> known_files(Database& db) {
+  std::map<std::string, KnownFile> known;
+  Statement s(db.handle(), "SELECT path, id, size, mtime_ns, hash FROM files");
+  while (s.step()) known.emplace(s.text(0), KnownFile{s.integer(1), s.integer(2), s.integer(3), s.text(4)});
+  return known;
+}
+
+Writer::Writer(Database& db)
+    : db_(db),
+      begin_(db.handle(), "BEGIN IMMEDIATE"),
+      commit_(db.handle(), "COMMIT"),
+      del_texts_(db.handle(), "DELETE FROM texts WHERE file_id = ?1"),
+      del_layers_(db.handle(), "DELETE FROM layers WHERE file_id = ?1"),
+      del_styles_(db.handle(), "DELETE FROM text_styles WHERE file_id = ?1"),
+      del_blocks_(db.handle(), "DELETE FROM blocks WHERE file_id = ?1"),
+      del_file_(db.handle(), "DELETE FROM files WHERE id = ?1"),
+      touch_(db.handle(), "UPDATE files SET size = ?2, mtime_ns = ?3 WHERE id = ?1"),
+      file_(db.handle(),
+            "INSERT INTO files (path, size, mtime_ns, hash, version, generation, legacy, loaded, complete, "
+            "failure, damage, not_kept, min_x, min_y, min_z, max_x, max_y, max_z, extents_complete, "
+            "layer_count, text_style_count, block_count, drawable_count, block_drawable_count, text_count, "
+            "insert_count, attribute_count) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13, "
+            "?14, ?15, ?16, ?17, ?18, ?19, ?20, ?21, ?22, ?23, ?24, ?25, ?26, ?27)"),
+      layer_(db.handle(),
+             "INSERT INTO layers (file_id, number, name, color, line_type, is_on, drawables) "
+             "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)"),
+      style_(db.handle(),
+             "INSERT INTO text_styles (file_id, number, name, font_file, big_font_file, height) "
+             "VALUES (?1, ?2, ?3, ?4, ?5, ?6)"),
+      block_(db.handle(),
+             "INSERT INTO blocks (file_id, number, name, description, base_x, base_y, base_z, drawables, "
+             "inserts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
+      text_(db.handle(),
+            "INSERT INTO texts (file_id, kind, text, layer, block, tag, style, x, y, z, height) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)") {}
+
+void Writer::begin() {
+  begin_.run();
+  open_ = true;
+}
+
+void Writer::commit() {
+  commit_.run();
+  open_ = false;
+}
+
+void Writer::remove(std::int64_t file_id) {
+  for (Statement* s : {&del_texts_, &del_layers_, &del_styles_, &del_blocks_, &del_file_}) s->bind(1, file_id).run();
+}
+
+void Writer::touch(std::int64_t file_id, std::int64_t size, std::int64_t mtime_ns) {
+  touch_.bind(1, file_id).bind(2, size).bind(3, mtime_ns).run();
+}
+
+namespace {
+
+// Binds the values of a row (a JSON array) from parameter 2 on; 1 is the file.
+void put_rows(Statement& s, std::int64_t file_id, const nlohmann::json& rows) {
+  for (const nlohmann::json& row : rows) {
+    s.bind(1, file_id);
+    int i = 2;
+    for (const nlohmann::json& v : row) s.bind_json(i++, v);
+    s.run();
+  }
+}
+
+}  // namespace
+
+void Writer::put(const nlohmann::json& e, std::optional<std::int64_t> replaces) {
+  if (replaces) remove(*replaces);
+  static constexpr const char* kFileFields[] = {
+      "path", "size", "mtime_ns", "hash", "version", "generation", "legacy", "loaded", "complete", "failure",
+      "damage", "not_kept"};
+  int i = 1;
+  for (const char* field : kFileFields) file_.bind_json(i++, e.value(field, nlohmann::json()));
+  const nlohmann::json& extents = e.value("extents", nlohmann::json());
+  for (int k = 0; k < 6; ++k) file_.bind_json(i++, extents.is_array() ? extents[k] : nlohmann::json());
+  file_.bind_json(i++, e.value("extents_complete", nlohmann::json()));
+  const nlohmann::json& counts = e.value("counts", nlohmann::json());
+  for (int k = 0; k < 8; ++k) file_.bind_json(i++, counts.is_array() ? counts[k] : nlohmann::json());
+  file_.run();
+  const std::int64_t id = sqlite3_last_insert_rowid(db_.handle());
+  put_rows(layer_, id, e.value("layers", nlohmann::json::array()));
+  put_rows(style_, id, e.value("text_styles", nlohmann::json::array()));
+  put_rows(block_, id, e.value("blocks", nlohmann::json::array()));
+  put_rows(text_, id, e.value("texts", nlohmann::json::array()));
+}
+
+}  // namespace trv::catalog
