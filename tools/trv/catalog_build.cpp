@@ -215,11 +215,11 @@ bool read_all(int fd, unsigned char* p, std::size_t n) {
   return true;
 }
 
-// A worker reads jobs w, w + workers, ... and sends each entry as its job's
-// index and length (two 32-bit numbers) and the entry as CBOR.
-[[noreturn]] void work(const std::vector<Job>& jobs, std::size_t w, std::size_t workers, int fd) {
+// A worker reads jobs from, from + stride, ... and sends each entry as its
+// job's index and length (two 32-bit numbers) and the entry as CBOR.
+[[noreturn]] void work(const std::vector<Job>& jobs, std::size_t from, std::size_t stride, int fd) {
   try {
-    for (std::size_t i = w; i < jobs.size(); i += workers) {
+    for (std::size_t i = from; i < jobs.size(); i += stride) {
       const std::vector<std::uint8_t> cbor = json::to_cbor(read_entry(jobs[i].file, jobs[i].known_hash));
       const std::uint32_t head[2] = {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(cbor.size())};
       if (!write_all(fd, reinterpret_cast<const unsigned char*>(head), sizeof head) ||
@@ -232,62 +232,108 @@ bool read_all(int fd, unsigned char* p, std::size_t n) {
   _exit(0);
 }
 
-void run_in_workers(const std::vector<Job>& jobs, int workers, Writer& writer, Batches& batches, Tally& tally,
-                    const Progress& progress) {
-  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(workers), jobs.size());
-  std::vector<pollfd> pipes;
-  std::vector<pid_t> pids;
+// One worker: its pipe, its process, and the next job of its share.
+struct Worker {
+  int fd = -1;
+  pid_t pid = -1;
+  std::size_t next = 0;
+};
+
+bool start_worker(const std::vector<Job>& jobs, std::size_t from, std::size_t stride, std::vector<Worker>& workers,
+                  Worker& w) {
+  int fds[2];
+  if (pipe(fds) != 0) return false;
   std::fflush(nullptr);
-  for (std::size_t w = 0; w < n; ++w) {
-    int fds[2];
-    if (pipe(fds) != 0) break;
-    const pid_t pid = fork();
-    if (pid < 0) {
-      close(fds[0]);
-      close(fds[1]);
-      break;
-    }
-    if (pid == 0) {
-      close(fds[0]);
-      for (const pollfd& p : pipes) close(p.fd);
-      work(jobs, w, n, fds[1]);
-    }
+  const pid_t pid = fork();
+  if (pid < 0) {
+    close(fds[0]);
     close(fds[1]);
-    pipes.push_back({fds[0], POLLIN, 0});
-    pids.push_back(pid);
+    return false;
   }
-  if (pipes.empty()) throw CatalogError(std::string("cannot start workers: ") + std::strerror(errno));
-  std::vector<bool> reported(jobs.size(), false);
-  std::size_t open = pipes.size();
+  if (pid == 0) {
+    close(fds[0]);
+    for (const Worker& other : workers)
+      if (other.fd >= 0) close(other.fd);
+    work(jobs, from, stride, fds[1]);
+  }
+  close(fds[1]);
+  w = {fds[0], pid, from};
+  return true;
+}
+
+std::string how_it_ended(int status) {
+  if (WIFSIGNALED(status)) return "signal " + std::to_string(WTERMSIG(status));
+  return "exit status " + std::to_string(WEXITSTATUS(status));
+}
+
+// Worker processes, each over every n-th job. A worker that stops before
+// its share is done is started again at the job it was reading; when that
+// job stops a second worker too, the file is recorded as not loaded (the
+// load itself fails on it) and the share goes on behind it.
+void run_in_workers(const std::vector<Job>& jobs, int jobs_wanted, Writer& writer, Batches& batches, Tally& tally,
+                    const Progress& progress) {
+  const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(jobs_wanted), jobs.size());
+  std::vector<Worker> workers(n);
+  std::size_t running = 0;
+  for (std::size_t w = 0; w < n; ++w)
+    if (start_worker(jobs, w, n, workers, workers[w])) ++running;
+  if (running == 0) throw CatalogError(std::string("cannot start workers: ") + std::strerror(errno));
+  std::vector<bool> reported(jobs.size(), false), retried(jobs.size(), false);
+  std::vector<pollfd> polled(n);
   std::vector<std::uint8_t> cbor;
-  while (open > 0) {
-    if (poll(pipes.data(), pipes.size(), -1) < 0) {
+  while (running > 0) {
+    for (std::size_t w = 0; w < n; ++w) polled[w] = {workers[w].fd, POLLIN, 0};
+    if (poll(polled.data(), polled.size(), -1) < 0) {
       if (errno == EINTR) continue;
       break;
     }
-    for (pollfd& p : pipes) {
-      if (p.fd < 0 || p.revents == 0) continue;
+    for (std::size_t w = 0; w < n; ++w) {
+      Worker& worker = workers[w];
+      if (worker.fd < 0 || polled[w].revents == 0) continue;
       std::uint32_t head[2];
-      bool ok = read_all(p.fd, reinterpret_cast<unsigned char*>(head), sizeof head) && head[0] < jobs.size() &&
-                !reported[head[0]];
+      bool ok = read_all(worker.fd, reinterpret_cast<unsigned char*>(head), sizeof head) &&
+                head[0] < jobs.size() && !reported[head[0]];
       if (ok) {
         cbor.resize(head[1]);
-        ok = read_all(p.fd, cbor.data(), cbor.size());
+        ok = read_all(worker.fd, cbor.data(), cbor.size());
       }
-      if (!ok) {
-        close(p.fd);
-        p.fd = -1;
-        --open;
+      if (ok) {
+        const std::size_t i = head[0];
+        reported[i] = true;
+        worker.next = i + n;
+        apply(writer, batches, jobs[i], json::from_cbor(cbor), tally);
+        progress.show(tally.done, jobs[i].file.path);
         continue;
       }
-      reported[head[0]] = true;
-      apply(writer, batches, jobs[head[0]], json::from_cbor(cbor), tally);
-      progress.show(tally.done, jobs[head[0]].file.path);
+      // The worker's pipe closed: done, or stopped inside job `next`.
+      close(worker.fd);
+      worker.fd = -1;
+      int status = 0;
+      waitpid(worker.pid, &status, 0);
+      --running;
+      std::size_t from = worker.next;
+      if (from >= jobs.size()) continue;
+      if (retried[from]) {
+        const Job& job = jobs[from];
+        json failed = {{"path", job.file.path}, {"size", job.file.size}, {"mtime_ns", job.file.mtime_ns},
+                       {"hash", ""}, {"version", ""}, {"generation", nullptr}, {"legacy", false},
+                       {"loaded", false}, {"complete", false},
+                       {"failure", "reading it stopped the process reading it (" + how_it_ended(status) + ")"},
+                       {"damage", json::array()}, {"not_kept", json::object()}};
+        reported[from] = true;
+        apply(writer, batches, job, failed, tally);
+        from += n;
+        if (from >= jobs.size()) continue;
+      }
+      retried[from] = true;
+      if (start_worker(jobs, from, n, workers, worker)) ++running;
     }
   }
-  for (pollfd& p : pipes)
-    if (p.fd >= 0) close(p.fd);
-  for (const pid_t pid : pids) waitpid(pid, nullptr, 0);
+  for (Worker& w : workers)
+    if (w.fd >= 0) {
+      close(w.fd);
+      waitpid(w.pid, nullptr, 0);
+    }
   tally.lost = static_cast<std::size_t>(std::count(reported.begin(), reported.end(), false));
 }
 #endif
