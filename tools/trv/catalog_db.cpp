@@ -64,8 +64,6 @@ CREATE TABLE texts (
   x REAL, y REAL, z REAL, height REAL
 );
 CREATE INDEX texts_by_file ON texts(file_id);
-CREATE INDEX layers_by_name ON layers(name);
-CREATE INDEX blocks_by_name ON blocks(name);
 CREATE VIRTUAL TABLE search USING fts5(
   text, content='texts', content_rowid='id', prefix='2 3', tokenize='unicode61 remove_diacritics 2');
 CREATE TRIGGER texts_indexed AFTER INSERT ON texts BEGIN
@@ -176,7 +174,7 @@ void Database::check_or_create_schema(Mode mode) {
   try {
     if (mode == Mode::write) {
       // Readers see only committed transactions and never wait for the writer.
-      exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+      exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536;");
       exec("BEGIN IMMEDIATE");
     }
     Statement version(db_, "PRAGMA user_version");
@@ -210,6 +208,18 @@ std::map<std::string, KnownFile> known_files(Database& db) {
   return known;
 }
 
+namespace {
+
+// The connection, with the temporary table the writer stages texts in.
+sqlite3* with_staging(Database& db) {
+  db.exec("PRAGMA temp_store=MEMORY;"
+          "CREATE TEMP TABLE IF NOT EXISTS staged_texts (file_id INTEGER, kind TEXT, text TEXT, layer TEXT, "
+          "block TEXT, tag TEXT, style TEXT, x REAL, y REAL, z REAL, height REAL)");
+  return db.handle();
+}
+
+}  // namespace
+
 Writer::Writer(Database& db)
     : db_(db),
       begin_(db.handle(), "BEGIN IMMEDIATE"),
@@ -235,16 +245,26 @@ Writer::Writer(Database& db)
       block_(db.handle(),
              "INSERT INTO blocks (file_id, number, name, description, base_x, base_y, base_z, drawables, "
              "inserts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-      text_(db.handle(),
-            "INSERT INTO texts (file_id, kind, text, layer, block, tag, style, x, y, z, height) "
-            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)") {}
+      staging_(with_staging(db),
+               "INSERT INTO temp.staged_texts (file_id, kind, text, layer, block, tag, style, x, y, z, height) "
+                "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"),
+      unstage_(db.handle(),
+               "INSERT INTO texts (file_id, kind, text, layer, block, tag, style, x, y, z, height) "
+               "SELECT file_id, kind, text, layer, block, tag, style, x, y, z, height FROM temp.staged_texts "
+               "ORDER BY rowid"),
+      clear_staged_(db.handle(), "DELETE FROM temp.staged_texts") {}
 
 void Writer::begin() {
   begin_.run();
   open_ = true;
 }
 
+// The texts of the transaction go in with one statement: the search index
+// then takes them in one go (it writes out what it holds at the end of
+// every statement that reaches it, so one a row would cost a segment each).
 void Writer::commit() {
+  unstage_.run();
+  clear_staged_.run();
   commit_.run();
   open_ = false;
 }
@@ -288,7 +308,7 @@ void Writer::put(const nlohmann::json& e, std::optional<std::int64_t> replaces) 
   put_rows(layer_, id, e.value("layers", nlohmann::json::array()));
   put_rows(style_, id, e.value("text_styles", nlohmann::json::array()));
   put_rows(block_, id, e.value("blocks", nlohmann::json::array()));
-  put_rows(text_, id, e.value("texts", nlohmann::json::array()));
+  put_rows(staging_, id, e.value("texts", nlohmann::json::array()));
 }
 
 }  // namespace trv::catalog

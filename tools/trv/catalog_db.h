@@ -89,6 +89,7 @@ class Writer {
  public:
   explicit Writer(Database& db);
   void begin();
+  // Puts the transaction's texts in (and so in the search index), then commits.
   void commit();
   bool in_transaction() const { return open_; }
 
@@ -106,7 +107,8 @@ class Writer {
   Statement begin_, commit_;
   Statement del_texts_, del_layers_, del_styles_, del_blocks_, del_file_;
   Statement touch_;
-  Statement file_, layer_, style_, block_, text_;
+  Statement file_, layer_, style_, block_;
+  Statement staging_, unstage_, clear_staged_;  // texts wait in a temporary table until the commit
 };
 
 }  // namespace trv::catalog

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <map>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "host/zirida_host.h"
@@ -23,6 +24,7 @@ namespace trv::catalog {
 
 namespace {
 
+constexpr std::size_t kHashBuffer = std::size_t{256} << 10;
 constexpr std::uint64_t kMultiplier = 0x9E3779B97F4A7C15ull;
 
 std::uint64_t mix(std::uint64_t h) {
@@ -39,6 +41,8 @@ std::string hex64(std::uint64_t v) {
 }
 
 json name_or_null(const char* s) { return s == nullptr ? json(nullptr) : json(bytes_to_utf8(s)); }
+// A table entry's name: the kernel gives every entry one; none reads as empty.
+json name_of(const char* s) { return s == nullptr ? json("") : json(bytes_to_utf8(s)); }
 
 // What one walk over the model space and the blocks gathers.
 struct Gathered {
@@ -126,21 +130,21 @@ void add_drawing(const KT_Drawing& d, json& e) {
   json layers = json::array(), styles = json::array(), blocks = json::array();
   long number = 0;
   for (const KT_Layer& l : kttrv::view::layers_of(d)) {
-    const json name = name_or_null(l.name);
+    const json name = name_of(l.name);
     layers.push_back({number, name, l.color, l.line_type, l.on, g.layer_drawables[static_cast<std::size_t>(number)]});
     g.texts.push_back({"layer", name, name, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr});
     ++number;
   }
   number = 0;
   for (const KT_Text_Style& s : kttrv::view::text_styles_of(d)) {
-    const json name = name_or_null(s.name);
+    const json name = name_of(s.name);
     styles.push_back({number++, name, name_or_null(s.font_file), name_or_null(s.big_font_file), s.reals[0]});
     g.texts.push_back({"style", name, nullptr, nullptr, nullptr, name, nullptr, nullptr, nullptr, nullptr});
   }
   number = 0;
   for (const KT_Block& b : kttrv::view::blocks_of(d)) {
-    const json name = name_or_null(b.name);
-    const auto used = g.inserts.find(name.is_string() ? name.get<std::string>() : std::string());
+    const json name = name_of(b.name);
+    const auto used = g.inserts.find(name.get<std::string>());
     blocks.push_back({number, name, name_or_null(b.description), b.base.x, b.base.y, b.base.z,
                       block_drawables[static_cast<std::size_t>(number)], used == g.inserts.end() ? 0 : used->second});
     g.texts.push_back({"block", name, nullptr, name, nullptr, nullptr, b.base.x, b.base.y, b.base.z, nullptr});
@@ -169,7 +173,9 @@ std::optional<std::string> file_hash(const std::string& path, std::string& probl
     return std::nullopt;
   }
   // Eight bytes at a time, each word multiplied in; the tail and the length last.
-  std::vector<unsigned char> buffer(std::size_t{1} << 20);
+  // One buffer for every file a process hashes, never cleared.
+  static thread_local std::unique_ptr<unsigned char[]> buffer_memory(new unsigned char[kHashBuffer]);
+  const std::span<unsigned char> buffer(buffer_memory.get(), kHashBuffer);
   std::uint64_t h = 0x6A09E667F3BCC908ull, length = 0;
   for (;;) {
     const std::size_t n = std::fread(buffer.data(), 1, buffer.size(), f.get());
