@@ -195,13 +195,18 @@ std::vector<std::string> content(const fs::path& db) {
   return all;
 }
 
-// The index agrees with the texts it indexes.
+// The index agrees with the strings it indexes, every text has its string
+// and every string a text.
 bool index_sound(const fs::path& db) {
   sqlite3* h = nullptr;
   sqlite3_open(db.c_str(), &h);
   const int rc = sqlite3_exec(h, "INSERT INTO search(search) VALUES ('integrity-check')", nullptr, nullptr, nullptr);
   sqlite3_close(h);
-  return rc == SQLITE_OK;
+  return rc == SQLITE_OK &&
+         rows(db, "SELECT count(*) FROM texts t LEFT JOIN strings s ON s.id = t.string_id "
+                  "WHERE s.text IS NOT t.text") == std::vector<std::string>{"0"} &&
+         rows(db, "SELECT count(*) FROM strings WHERE id NOT IN (SELECT string_id FROM texts)") ==
+             std::vector<std::string>{"0"};
 }
 
 class CatalogTest : public ::testing::Test {
@@ -315,6 +320,7 @@ TEST_F(CatalogTest, BlocksCountTheirInserts) {
   EXPECT_EQ(stats["files"], kDrawings + 2);
   EXPECT_EQ(stats["damaged"], 1);
   EXPECT_EQ(stats["not_loaded"], 1);
+  EXPECT_TRUE(index_sound(full()));
 }
 
 TEST_F(CatalogTest, FilesThatDoNotLoadWholeAreKeptWithTheReason) {

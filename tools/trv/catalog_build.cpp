@@ -384,6 +384,11 @@ int run_build(const BuildOptions& o) {
   batches.finish();
   progress.clear();
   set_verbosity(verbosity);
+  if (tally.removed + tally.changed > 0) {
+    batches.before();
+    writer.forget_unused_strings();
+    batches.finish();
+  }
 
   std::fprintf(stderr, "trv: %s: %zu files: %zu unchanged, %zu added, %zu changed, %zu touched, %zu removed",
                o.archive.c_str(), tally.found, tally.unchanged, tally.added, tally.changed, tally.touched,

@@ -6,9 +6,12 @@ namespace trv::catalog {
 
 namespace {
 
-// The schema, version 1 (docs/CATALOG.md). The search index holds the text
-// column of `texts` (external content); the triggers keep it in step with
-// every insert, update and delete, the build's and a user's alike.
+// The schema, version 1 (docs/CATALOG.md). Each distinct string is kept
+// once (`strings`) and indexed once: the search index holds `strings.text`
+// (external content). Its writers index the strings they add themselves,
+// once a transaction (the index writes out what it holds after every
+// statement that reaches it, so a trigger would write once a row); the
+// trigger takes out of the index what is deleted.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE files (
   id INTEGER PRIMARY KEY,
@@ -55,26 +58,25 @@ CREATE TABLE blocks (
   inserts INTEGER NOT NULL,
   PRIMARY KEY (file_id, number)
 ) WITHOUT ROWID;
-CREATE TABLE texts (
+CREATE TABLE strings (
   id INTEGER PRIMARY KEY,
+  text TEXT NOT NULL UNIQUE
+);
+CREATE TABLE texts (
   file_id INTEGER NOT NULL REFERENCES files(id),
+  number INTEGER NOT NULL,
   kind TEXT NOT NULL,
   text TEXT NOT NULL,
+  string_id INTEGER NOT NULL REFERENCES strings(id),
   layer TEXT, block TEXT, tag TEXT, style TEXT,
-  x REAL, y REAL, z REAL, height REAL
-);
-CREATE INDEX texts_by_file ON texts(file_id);
+  x REAL, y REAL, z REAL, height REAL,
+  PRIMARY KEY (file_id, number)
+) WITHOUT ROWID;
+CREATE INDEX texts_by_string ON texts(string_id);
 CREATE VIRTUAL TABLE search USING fts5(
-  text, content='texts', content_rowid='id', prefix='2 3', tokenize='unicode61 remove_diacritics 2');
-CREATE TRIGGER texts_indexed AFTER INSERT ON texts BEGIN
-  INSERT INTO search(rowid, text) VALUES (new.id, new.text);
-END;
-CREATE TRIGGER texts_unindexed AFTER DELETE ON texts BEGIN
+  text, content='strings', content_rowid='id', prefix='2 3', tokenize='unicode61 remove_diacritics 2');
+CREATE TRIGGER strings_unindexed AFTER DELETE ON strings BEGIN
   INSERT INTO search(search, rowid, text) VALUES ('delete', old.id, old.text);
-END;
-CREATE TRIGGER texts_reindexed AFTER UPDATE OF text ON texts BEGIN
-  INSERT INTO search(search, rowid, text) VALUES ('delete', old.id, old.text);
-  INSERT INTO search(rowid, text) VALUES (new.id, new.text);
 END;
 )sql";
 
@@ -139,6 +141,15 @@ std::string Statement::text(int column) const {
 }
 
 Database::Database(const std::string& path, Mode mode) : path_(path) {
+  // trv uses SQLite from one thread and needs no count of its memory: no
+  // locks and no tally on each allocation. (Refused, and harmless, once
+  // SQLite is initialised.)
+  static const bool configured = [] {
+    sqlite3_config(SQLITE_CONFIG_SINGLETHREAD);
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+    return true;
+  }();
+  (void)configured;
   const int flags = mode == Mode::write ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY;
   if (sqlite3_open_v2(path.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
     const std::string why = db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory";
@@ -208,18 +219,6 @@ std::map<std::string, KnownFile> known_files(Database& db) {
   return known;
 }
 
-namespace {
-
-// The connection, with the temporary table the writer stages texts in.
-sqlite3* with_staging(Database& db) {
-  db.exec("PRAGMA temp_store=MEMORY;"
-          "CREATE TEMP TABLE IF NOT EXISTS staged_texts (file_id INTEGER, kind TEXT, text TEXT, layer TEXT, "
-          "block TEXT, tag TEXT, style TEXT, x REAL, y REAL, z REAL, height REAL)");
-  return db.handle();
-}
-
-}  // namespace
-
 Writer::Writer(Database& db)
     : db_(db),
       begin_(db.handle(), "BEGIN IMMEDIATE"),
@@ -245,28 +244,49 @@ Writer::Writer(Database& db)
       block_(db.handle(),
              "INSERT INTO blocks (file_id, number, name, description, base_x, base_y, base_z, drawables, "
              "inserts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-      staging_(with_staging(db),
-               "INSERT INTO temp.staged_texts (file_id, kind, text, layer, block, tag, style, x, y, z, height) "
-                "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11)"),
-      unstage_(db.handle(),
-               "INSERT INTO texts (file_id, kind, text, layer, block, tag, style, x, y, z, height) "
-               "SELECT file_id, kind, text, layer, block, tag, style, x, y, z, height FROM temp.staged_texts "
-               "ORDER BY rowid"),
-      clear_staged_(db.handle(), "DELETE FROM temp.staged_texts") {}
+      text_(db.handle(),
+            "INSERT INTO texts (file_id, number, kind, text, string_id, layer, block, tag, style, x, y, z, "
+            "height) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"),
+      find_string_(db.handle(), "SELECT id FROM strings WHERE text = ?1"),
+      add_string_(db.handle(), "INSERT INTO strings (text) VALUES (?1)"),
+      index_strings_(db.handle(), "INSERT INTO search (rowid, text) SELECT id, text FROM strings WHERE id >= ?1"),
+      forget_strings_(db.handle(),
+                      "DELETE FROM strings WHERE NOT EXISTS (SELECT 1 FROM texts WHERE string_id = strings.id)") {}
 
 void Writer::begin() {
   begin_.run();
   open_ = true;
 }
 
-// The texts of the transaction go in with one statement: the search index
-// then takes them in one go (it writes out what it holds at the end of
-// every statement that reaches it, so one a row would cost a segment each).
+// The strings the transaction added go into the search index with one
+// statement (ids only grow: every string from first_new_ on is new).
 void Writer::commit() {
-  unstage_.run();
-  clear_staged_.run();
+  if (first_new_ > 0) index_strings_.bind(1, first_new_).run();
+  first_new_ = 0;
   commit_.run();
   open_ = false;
+}
+
+std::int64_t Writer::string_id(const std::string& text) {
+  if (const auto known = strings_.find(text); known != strings_.end()) return known->second;
+  if (strings_.size() >= kRememberedStrings) strings_.clear();
+  std::int64_t id = 0;
+  find_string_.bind(1, std::string_view(text));
+  if (find_string_.step()) {
+    id = find_string_.integer(0);
+    find_string_.run();
+  } else {
+    add_string_.bind(1, std::string_view(text)).run();
+    id = sqlite3_last_insert_rowid(db_.handle());
+    if (first_new_ == 0) first_new_ = id;
+  }
+  strings_.emplace(text, id);
+  return id;
+}
+
+void Writer::forget_unused_strings() {
+  forget_strings_.run();
+  strings_.clear();
 }
 
 void Writer::remove(std::int64_t file_id) {
@@ -308,7 +328,18 @@ void Writer::put(const nlohmann::json& e, std::optional<std::int64_t> replaces) 
   put_rows(layer_, id, e.value("layers", nlohmann::json::array()));
   put_rows(style_, id, e.value("text_styles", nlohmann::json::array()));
   put_rows(block_, id, e.value("blocks", nlohmann::json::array()));
-  put_rows(staging_, id, e.value("texts", nlohmann::json::array()));
+  // A text row: kind, text, layer, block, tag, style, x, y, z, height; its
+  // string's id goes behind the text.
+  std::int64_t number = 0;
+  for (const nlohmann::json& row : e.value("texts", nlohmann::json::array())) {
+    text_.bind(1, id).bind(2, number++);
+    text_.bind_json(3, row[0]);
+    const std::string& text = row[1].get_ref<const std::string&>();
+    text_.bind(4, std::string_view(text));
+    text_.bind(5, string_id(text));
+    for (std::size_t k = 2; k < row.size(); ++k) text_.bind_json(static_cast<int>(k) + 4, row[k]);
+    text_.run();
+  }
 }
 
 }  // namespace trv::catalog

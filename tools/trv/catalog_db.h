@@ -13,6 +13,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 namespace trv::catalog {
 
@@ -89,7 +90,7 @@ class Writer {
  public:
   explicit Writer(Database& db);
   void begin();
-  // Puts the transaction's texts in (and so in the search index), then commits.
+  // Indexes the strings the transaction added, then commits.
   void commit();
   bool in_transaction() const { return open_; }
 
@@ -100,6 +101,9 @@ class Writer {
   // Puts the file as an entry gives it (catalog_entry.h), in place of what
   // the catalogue held under its path.
   void put(const nlohmann::json& entry, std::optional<std::int64_t> replaces);
+  // Drops the strings no text refers to any more (after removals), and
+  // their index entries.
+  void forget_unused_strings();
 
  private:
   Database& db_;
@@ -107,8 +111,14 @@ class Writer {
   Statement begin_, commit_;
   Statement del_texts_, del_layers_, del_styles_, del_blocks_, del_file_;
   Statement touch_;
-  Statement file_, layer_, style_, block_;
-  Statement staging_, unstage_, clear_staged_;  // texts wait in a temporary table until the commit
+  // The id of a string, added when the catalogue does not hold it yet.
+  std::int64_t string_id(const std::string& text);
+
+  Statement file_, layer_, style_, block_, text_;
+  Statement find_string_, add_string_, index_strings_, forget_strings_;
+  static constexpr std::size_t kRememberedStrings = 1'000'000;
+  std::unordered_map<std::string, std::int64_t> strings_;  // ids this run has looked up
+  std::int64_t first_new_ = 0;  // the first string this transaction added
 };
 
 }  // namespace trv::catalog

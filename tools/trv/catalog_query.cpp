@@ -32,10 +32,10 @@ std::string or_dash(const Statement& s, int column) { return s.is_null(column) ?
 
 int run_search(const SearchOptions& o) {
   Database db(o.archive, Database::Mode::read);
-  // The index's own order (by text row) lets a limit stop early.
+  // The index's own order (by string, then text row) lets a limit stop early.
   Statement s(db.handle(),
               "SELECT f.path, t.layer, t.kind, t.text, t.x, t.y, t.z, t.block, t.tag "
-              "FROM search JOIN texts t ON t.id = search.rowid JOIN files f ON f.id = t.file_id "
+              "FROM search JOIN texts t ON t.string_id = search.rowid JOIN files f ON f.id = t.file_id "
               "WHERE search MATCH ?1 ORDER BY search.rowid LIMIT ?2");
   s.bind(1, std::string_view(o.query)).bind(2, std::int64_t{o.limit > 0 ? o.limit : -1});
   long hits = 0;
@@ -165,8 +165,8 @@ constexpr Child kChildren[] = {
     {"layers", "number, name, color, line_type, is_on, drawables", "x.file_id, x.number"},
     {"text_styles", "number, name, font_file, big_font_file, height", "x.file_id, x.number"},
     {"blocks", "number, name, description, base_x, base_y, base_z, drawables, inserts", "x.file_id, x.number"},
-    {"texts", "kind, text, layer, block, tag, style, x, y, z, height", "x.id"},
 };
+constexpr const char* kTextColumns = "kind, text, layer, block, tag, style, x, y, z, height";
 
 }  // namespace
 
@@ -185,6 +185,7 @@ int run_merge(const std::string& out, const std::vector<std::string>& parts) {
               "INSERT INTO moved SELECT p.id, m.id FROM part.files p JOIN main.files m ON m.path = p.path;");
       for (const Child& c : kChildren)
         db.exec((std::string("DELETE FROM main.") + c.table + " WHERE file_id IN (SELECT new FROM moved)").c_str());
+      db.exec("DELETE FROM main.texts WHERE file_id IN (SELECT new FROM moved)");
       db.exec("DELETE FROM main.files WHERE id IN (SELECT new FROM moved); DELETE FROM moved;");
       db.exec((std::string("INSERT INTO main.files (") + kFileColumns + ") SELECT " + kFileColumns +
                " FROM part.files ORDER BY id;"
@@ -201,6 +202,25 @@ int run_merge(const std::string& out, const std::vector<std::string>& parts) {
                  prefixed + " FROM part." + c.table + " x JOIN moved ON moved.old = x.file_id ORDER BY " + c.order)
                     .c_str());
       }
+      // The part's strings that are new here, indexed in one statement;
+      // then its texts, each with the id its string has here.
+      Statement last(db.handle(), "SELECT coalesce(max(id), 0) FROM main.strings");
+      last.step();
+      const std::int64_t before = last.integer(0);
+      last.run();
+      db.exec("INSERT OR IGNORE INTO main.strings (text) SELECT text FROM part.strings ORDER BY id");
+      Statement index(db.handle(), "INSERT INTO main.search (rowid, text) SELECT id, text FROM main.strings "
+                                   "WHERE id > ?1");
+      index.bind(1, before).run();
+      std::string prefixed;
+      for (const char* c : {"kind", "text", "layer", "block", "tag", "style", "x", "y", "z", "height"})
+        prefixed += std::string(", x.") + c;
+      db.exec((std::string("INSERT INTO main.texts (file_id, number, string_id, ") + kTextColumns +
+               ") SELECT moved.new, x.number, s.id" + prefixed +
+               " FROM part.texts x JOIN moved ON moved.old = x.file_id JOIN main.strings s ON s.text = x.text "
+               "ORDER BY x.file_id, x.number")
+                  .c_str());
+      db.exec("DELETE FROM main.strings WHERE NOT EXISTS (SELECT 1 FROM main.texts WHERE string_id = strings.id)");
       db.exec("COMMIT");
     } catch (...) {
       sqlite3_exec(db.handle(), "ROLLBACK", nullptr, nullptr, nullptr);
