@@ -38,22 +38,35 @@ echo "archive: $files files, $(du -sh "$archive" | cut -f1)"
 now() { date +%s%N; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 ms() { awk -v ns="$1" 'BEGIN {printf "%.1f", ns / 1e6}'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN {printf "%.3f", a / b}'; }
+# Runs a command; appends its wall time (ns) to the array named $1 and its
+# CPU time (user + system, its children included, in ns) to the array $2.
+timed() {
+  local -n wall_times=$1 cpu_times=$2; shift 2
+  local t; t=$(now)
+  /usr/bin/time -f '%U %S' -o "$work/.cpu" "$@"
+  wall_times+=($(( $(now) - t )))
+  cpu_times+=($(awk '{printf "%d", ($1 + $2) * 1e9}' "$work/.cpu"))
+}
+info_all() { find "$archive" -name '*.trv' -print0 | xargs -0 "$trv" info --json >/dev/null; }
+export -f info_all; export archive trv
 
-find "$archive" -name '*.trv' -print0 | xargs -0 "$trv" info --json >/dev/null  # the page cache, warm
-info_times=() build_times=() again_times=()
+info_all  # the page cache, warm
+info_w=() info_c=() build_w=() build_c=() again_w=() again_c=()
 for r in $(seq $runs); do
-  t=$(now); find "$archive" -name '*.trv' -print0 | xargs -0 "$trv" info --json >/dev/null; info_times+=($(( $(now) - t )))
+  timed info_w info_c bash -c info_all
   rm -f "$work/cat.sqlite" "$work/cat.sqlite-wal" "$work/cat.sqlite-shm"
-  t=$(now); "$trv" catalog build "$work/cat.sqlite" "$archive" --jobs 2 2>/dev/null; build_times+=($(( $(now) - t )))
-  t=$(now); "$trv" catalog build "$work/cat.sqlite" "$archive" --jobs 2 2>/dev/null; again_times+=($(( $(now) - t )))
+  timed build_w build_c "$trv" catalog build "$work/cat.sqlite" "$archive" --jobs 2 2>/dev/null
+  timed again_w again_c "$trv" catalog build "$work/cat.sqlite" "$archive" --jobs 2 2>/dev/null
 done
-info=$(printf '%s\n' "${info_times[@]}" | median)
-build1=$(printf '%s\n' "${build_times[@]}" | median)
-again=$(printf '%s\n' "${again_times[@]}" | median)
-echo "trv info --json, $files files:            $(ms "$info") ms (median of $runs)"
-echo "trv catalog build --jobs 2, first run:    $(ms "$build1") ms  ($(awk -v a="$build1" -v b="$info" 'BEGIN {printf "%.2f", a / b}')x info)"
-echo "trv catalog build --jobs 2, unchanged:    $(ms "$again") ms  ($(awk -v a="$again" -v b="$build1" 'BEGIN {printf "%.3f", a / b}')x the first run)"
-echo "catalogue: $(du -h "$work/cat.sqlite" | cut -f1)"
+m() { printf '%s\n' "$@" | median; }
+iw=$(m "${info_w[@]}") ic=$(m "${info_c[@]}") bw=$(m "${build_w[@]}") bc=$(m "${build_c[@]}")
+aw=$(m "${again_w[@]}") ac=$(m "${again_c[@]}")
+echo "medians of $runs, interleaved; wall clock, then CPU time (user + system, workers included):"
+echo "  trv info --json, $files files:         $(ms "$iw") ms wall, $(ms "$ic") ms CPU"
+echo "  trv catalog build --jobs 2, first run: $(ms "$bw") ms wall ($(ratio "$bw" "$iw")x info), $(ms "$bc") ms CPU ($(ratio "$bc" "$ic")x info)"
+echo "  trv catalog build --jobs 2, unchanged: $(ms "$aw") ms wall ($(ratio "$aw" "$bw")x the first run), $(ms "$ac") ms CPU"
+echo "catalogue: $(du -h "$work/cat.sqlite" | cut -f1); load average $(cut -d' ' -f1-3 /proc/loadavg)"
 
 # 100,000 drawings: the built catalogue's rows nine more times under new
 # paths, and one drawing number text ("DWG-<file id>") in every file.
@@ -79,14 +92,20 @@ INSERT INTO moved SELECT o.id, n.id FROM files o JOIN files n ON n.path = o.path
 INSERT INTO layers SELECT m.new, number, name, color, line_type, is_on, drawables FROM layers JOIN moved m ON m.old = file_id;
 INSERT INTO text_styles SELECT m.new, number, name, font_file, big_font_file, height FROM text_styles JOIN moved m ON m.old = file_id;
 INSERT INTO blocks SELECT m.new, number, name, description, base_x, base_y, base_z, drawables, inserts FROM blocks JOIN moved m ON m.old = file_id;
-INSERT INTO texts (file_id, kind, text, layer, block, tag, style, x, y, z, height)
-  SELECT m.new, kind, text, layer, block, tag, style, x, y, z, height FROM texts JOIN moved m ON m.old = file_id ORDER BY texts.id;
+INSERT INTO texts (file_id, number, kind, text, string_id, layer, block, tag, style, x, y, z, height)
+  SELECT m.new, number, kind, text, string_id, layer, block, tag, style, x, y, z, height FROM texts
+  JOIN moved m ON m.old = file_id ORDER BY file_id, number;
 SQL
   done
-  echo "INSERT INTO texts (file_id, kind, text, layer, block, tag) SELECT id, 'attribute', 'DWG-' || id, '0', 'TITLE', 'NUMBER' FROM files;"
+  cat <<SQL
+INSERT INTO strings (text) SELECT 'DWG-' || id FROM files ORDER BY id;
+INSERT INTO search (rowid, text) SELECT id, text FROM strings WHERE text LIKE 'DWG-%';
+INSERT INTO texts (file_id, number, kind, text, string_id, layer, block, tag)
+  SELECT f.id, 1000000, 'attribute', s.text, s.id, '0', 'TITLE', 'NUMBER' FROM files f JOIN strings s ON s.text = 'DWG-' || f.id;
+SQL
   echo "COMMIT;"
 } | sqlite3 "$big" >/dev/null
-echo "large catalogue: $(sqlite3 "$big" 'SELECT count(*) FROM files') files, $(sqlite3 "$big" 'SELECT count(*) FROM texts') texts, $(du -h "$big" | cut -f1)"
+echo "large catalogue: $(sqlite3 "$big" 'SELECT count(*) FROM files') files, $(sqlite3 "$big" 'SELECT count(*) FROM texts') texts, $(sqlite3 "$big" 'SELECT count(*) FROM strings') strings, $(du -h "$big" | cut -f1)"
 
 time_search() {  # query, then options
   local query=$1; shift
@@ -99,7 +118,7 @@ time_search() {  # query, then options
 }
 echo "trv catalog search (the whole process, median of 5):"
 time_search '"DWG-54321"'
-time_search 'dwg-5432*'
+time_search '"DWG-5432"*'
 time_search '"room 517"' --limit 20
 time_search 'room' --limit 20
 time_search 'LAYER7' --limit 100

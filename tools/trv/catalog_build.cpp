@@ -170,15 +170,14 @@ class Progress {
   bool shown_;
 };
 
-void apply(Writer& writer, Batches& batches, const Job& job, const json& entry, Tally& tally) {
+void apply(Writer& writer, Batches& batches, const Job& job, std::span<const unsigned char> entry, Tally& tally) {
   batches.before();
-  if (entry.value("same", false) && job.known_id) {
+  if (!entry.empty() && entry[0] == 'S' && job.known_id) {
     writer.touch(*job.known_id, job.file.size, job.file.mtime_ns);
     ++tally.touched;
   } else {
-    writer.put(entry, job.known_id);
+    if (!writer.put(entry, job.known_id)) ++tally.not_loaded;
     ++(job.known_id ? tally.changed : tally.added);
-    if (!entry.value("loaded", false)) ++tally.not_loaded;
   }
   batches.after();
   ++tally.done;
@@ -187,7 +186,7 @@ void apply(Writer& writer, Batches& batches, const Job& job, const json& entry, 
 void run_in_process(const std::vector<Job>& jobs, Writer& writer, Batches& batches, Tally& tally,
                     const Progress& progress) {
   for (const Job& job : jobs) {
-    apply(writer, batches, job, read_entry(job.file, job.known_hash), tally);
+    apply(writer, batches, job, encode_entry(read_entry(job.file, job.known_hash)), tally);
     progress.show(tally.done, job.file.path);
   }
 }
@@ -216,14 +215,14 @@ bool read_all(int fd, unsigned char* p, std::size_t n) {
 }
 
 // A worker reads jobs from, from + stride, ... and sends each entry as its
-// job's index and length (two 32-bit numbers) and the entry as CBOR.
+// job's index and length (two 32-bit numbers) and the encoded entry.
 [[noreturn]] void work(const std::vector<Job>& jobs, std::size_t from, std::size_t stride, int fd) {
   try {
     for (std::size_t i = from; i < jobs.size(); i += stride) {
-      const std::vector<std::uint8_t> cbor = json::to_cbor(read_entry(jobs[i].file, jobs[i].known_hash));
-      const std::uint32_t head[2] = {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(cbor.size())};
+      const std::vector<unsigned char> entry = encode_entry(read_entry(jobs[i].file, jobs[i].known_hash));
+      const std::uint32_t head[2] = {static_cast<std::uint32_t>(i), static_cast<std::uint32_t>(entry.size())};
       if (!write_all(fd, reinterpret_cast<const unsigned char*>(head), sizeof head) ||
-          !write_all(fd, cbor.data(), cbor.size()))
+          !write_all(fd, entry.data(), entry.size()))
         _exit(1);
     }
   } catch (...) {
@@ -280,7 +279,7 @@ void run_in_workers(const std::vector<Job>& jobs, int jobs_wanted, Writer& write
   if (running == 0) throw CatalogError(std::string("cannot start workers: ") + std::strerror(errno));
   std::vector<bool> reported(jobs.size(), false), retried(jobs.size(), false);
   std::vector<pollfd> polled(n);
-  std::vector<std::uint8_t> cbor;
+  std::vector<unsigned char> entry;
   while (running > 0) {
     for (std::size_t w = 0; w < n; ++w) polled[w] = {workers[w].fd, POLLIN, 0};
     if (poll(polled.data(), polled.size(), -1) < 0) {
@@ -294,14 +293,14 @@ void run_in_workers(const std::vector<Job>& jobs, int jobs_wanted, Writer& write
       bool ok = read_all(worker.fd, reinterpret_cast<unsigned char*>(head), sizeof head) &&
                 head[0] < jobs.size() && !reported[head[0]];
       if (ok) {
-        cbor.resize(head[1]);
-        ok = read_all(worker.fd, cbor.data(), cbor.size());
+        entry.resize(head[1]);
+        ok = read_all(worker.fd, entry.data(), entry.size());
       }
       if (ok) {
         const std::size_t i = head[0];
         reported[i] = true;
         worker.next = i + n;
-        apply(writer, batches, jobs[i], json::from_cbor(cbor), tally);
+        apply(writer, batches, jobs[i], entry, tally);
         progress.show(tally.done, jobs[i].file.path);
         continue;
       }
@@ -321,7 +320,7 @@ void run_in_workers(const std::vector<Job>& jobs, int jobs_wanted, Writer& write
                        {"failure", "reading it stopped the process reading it (" + how_it_ended(status) + ")"},
                        {"damage", json::array()}, {"not_kept", json::object()}};
         reported[from] = true;
-        apply(writer, batches, job, failed, tally);
+        apply(writer, batches, job, encode_entry(failed), tally);
         from += n;
         if (from >= jobs.size()) continue;
       }

@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "tools/trv/catalog_entry.h"
+
 namespace trv::catalog {
 
 namespace {
@@ -299,46 +301,56 @@ void Writer::touch(std::int64_t file_id, std::int64_t size, std::int64_t mtime_n
 
 namespace {
 
-// Binds the values of a row (a JSON array) from parameter 2 on; 1 is the file.
-void put_rows(Statement& s, std::int64_t file_id, const nlohmann::json& rows) {
-  for (const nlohmann::json& row : rows) {
-    s.bind(1, file_id);
-    int i = 2;
-    for (const nlohmann::json& v : row) s.bind_json(i++, v);
-    s.run();
+void bind_value(Statement& s, int i, const EntryReader::Value& v) {
+  switch (v.tag) {
+    case EntryReader::Tag::null: s.bind_null(i); break;
+    case EntryReader::Tag::integer: s.bind(i, v.integer); break;
+    case EntryReader::Tag::real: s.bind(i, v.real); break;
+    case EntryReader::Tag::text: s.bind(i, v.text); break;
   }
 }
 
 }  // namespace
 
-void Writer::put(const nlohmann::json& e, std::optional<std::int64_t> replaces) {
-  if (replaces) remove(*replaces);
-  static constexpr const char* kFileFields[] = {
-      "path", "size", "mtime_ns", "hash", "version", "generation", "legacy", "loaded", "complete", "failure",
-      "damage", "not_kept"};
-  int i = 1;
-  for (const char* field : kFileFields) file_.bind_json(i++, e.value(field, nlohmann::json()));
-  const nlohmann::json& extents = e.value("extents", nlohmann::json());
-  for (int k = 0; k < 6; ++k) file_.bind_json(i++, extents.is_array() ? extents[k] : nlohmann::json());
-  file_.bind_json(i++, e.value("extents_complete", nlohmann::json()));
-  const nlohmann::json& counts = e.value("counts", nlohmann::json());
-  for (int k = 0; k < 8; ++k) file_.bind_json(i++, counts.is_array() ? counts[k] : nlohmann::json());
-  file_.run();
-  const std::int64_t id = sqlite3_last_insert_rowid(db_.handle());
-  put_rows(layer_, id, e.value("layers", nlohmann::json::array()));
-  put_rows(style_, id, e.value("text_styles", nlohmann::json::array()));
-  put_rows(block_, id, e.value("blocks", nlohmann::json::array()));
-  // A text row: kind, text, layer, block, tag, style, x, y, z, height; its
-  // string's id goes behind the text.
-  std::int64_t number = 0;
-  for (const nlohmann::json& row : e.value("texts", nlohmann::json::array())) {
-    text_.bind(1, id).bind(2, number++);
-    text_.bind_json(3, row[0]);
-    const std::string& text = row[1].get_ref<const std::string&>();
-    text_.bind(4, std::string_view(text));
-    text_.bind(5, string_id(text));
-    for (std::size_t k = 2; k < row.size(); ++k) text_.bind_json(static_cast<int>(k) + 4, row[k]);
-    text_.run();
+bool Writer::put(std::span<const unsigned char> encoded, std::optional<std::int64_t> replaces) {
+  try {
+    EntryReader r(encoded);
+    if (r.byte() != 'E') throw CatalogError("not a catalogue entry");
+    if (replaces) remove(*replaces);
+    bool loaded = false;
+    for (int i = 1; i <= kFileValues; ++i) {
+      const EntryReader::Value v = r.value();
+      if (i == 8) loaded = v.tag == EntryReader::Tag::integer && v.integer != 0;
+      bind_value(file_, i, v);
+    }
+    file_.run();
+    const std::int64_t id = sqlite3_last_insert_rowid(db_.handle());
+    // Layers, text styles and blocks: the file, then the row's values.
+    for (Statement* s : {&layer_, &style_, &block_}) {
+      const std::uint32_t rows = r.count(), columns = r.count();
+      for (std::uint32_t row = 0; row < rows; ++row) {
+        s->bind(1, id);
+        for (std::uint32_t c = 0; c < columns; ++c) bind_value(*s, static_cast<int>(c) + 2, r.value());
+        s->run();
+      }
+    }
+    // A text row: kind, text, layer, block, tag, style, x, y, z, height; the
+    // row's number and its string's id go in beside them.
+    const std::uint32_t rows = r.count(), columns = r.count();
+    for (std::uint32_t row = 0; row < rows; ++row) {
+      text_.bind(1, id).bind(2, std::int64_t{row});
+      bind_value(text_, 3, r.value());
+      const EntryReader::Value text = r.value();
+      if (text.tag != EntryReader::Tag::text) throw CatalogError("a catalogue text without its text");
+      text_.bind(4, text.text);
+      text_.bind(5, string_id(std::string(text.text)));
+      for (std::uint32_t c = 2; c < columns; ++c) bind_value(text_, static_cast<int>(c) + 4, r.value());
+      text_.run();
+    }
+    return loaded;
+  } catch (const std::runtime_error& e) {
+    if (dynamic_cast<const CatalogError*>(&e) != nullptr) throw;
+    throw CatalogError(e.what());
   }
 }
 

@@ -10,6 +10,7 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -98,9 +99,9 @@ class Writer {
   void remove(std::int64_t file_id);
   // The file's size and time changed, its content did not.
   void touch(std::int64_t file_id, std::int64_t size, std::int64_t mtime_ns);
-  // Puts the file as an entry gives it (catalog_entry.h), in place of what
-  // the catalogue held under its path.
-  void put(const nlohmann::json& entry, std::optional<std::int64_t> replaces);
+  // Puts the file as its encoded entry gives it (catalog_entry.h), in place
+  // of what the catalogue held under its path; whether the file loaded.
+  bool put(std::span<const unsigned char> encoded_entry, std::optional<std::int64_t> replaces);
   // Drops the strings no text refers to any more (after removals), and
   // their index entries.
   void forget_unused_strings();

@@ -248,4 +248,71 @@ nlohmann::json read_entry(const FoundFile& file, const std::string& known_hash) 
   return e;
 }
 
+namespace {
+
+class Encoder {
+ public:
+  void byte(unsigned char b) { out_.push_back(b); }
+  template <class T>
+  void fixed(T v) {
+    unsigned char raw[sizeof(T)];
+    std::memcpy(raw, &v, sizeof(T));
+    out_.insert(out_.end(), raw, raw + sizeof(T));
+  }
+  void text(std::string_view s) {
+    byte(static_cast<unsigned char>(EntryReader::Tag::text));
+    fixed(static_cast<std::uint32_t>(s.size()));
+    out_.insert(out_.end(), s.begin(), s.end());
+  }
+  void value(const json& v) {
+    using Tag = EntryReader::Tag;
+    if (v.is_null()) {
+      byte(static_cast<unsigned char>(Tag::null));
+    } else if (v.is_boolean() || v.is_number_integer()) {
+      byte(static_cast<unsigned char>(Tag::integer));
+      fixed<std::int64_t>(v.is_boolean() ? (v.get<bool>() ? 1 : 0) : v.get<std::int64_t>());
+    } else if (v.is_number()) {
+      byte(static_cast<unsigned char>(Tag::real));
+      fixed(v.get<double>());
+    } else if (v.is_string()) {
+      text(v.get_ref<const std::string&>());
+    } else {
+      text(v.dump(-1, ' ', false, json::error_handler_t::replace));
+    }
+  }
+  std::vector<unsigned char> take() { return std::move(out_); }
+
+ private:
+  std::vector<unsigned char> out_;
+};
+
+}  // namespace
+
+std::vector<unsigned char> encode_entry(const json& e) {
+  Encoder out;
+  if (e.value("same", false)) {
+    out.byte('S');
+    return out.take();
+  }
+  out.byte('E');
+  static constexpr const char* kFields[] = {"path", "size", "mtime_ns", "hash", "version", "generation",
+                                            "legacy", "loaded", "complete", "failure", "damage", "not_kept"};
+  for (const char* field : kFields) out.value(e.value(field, json()));
+  const json extents = e.value("extents", json());
+  for (std::size_t k = 0; k < 6; ++k) out.value(extents.is_array() ? extents[k] : json());
+  out.value(e.value("extents_complete", json()));
+  const json counts = e.value("counts", json());
+  for (std::size_t k = 0; k < 8; ++k) out.value(counts.is_array() ? counts[k] : json());
+  for (const char* table : {"layers", "text_styles", "blocks", "texts"}) {
+    const auto found = e.find(table);
+    const json none = json::array();
+    const json& rows = found == e.end() ? none : *found;
+    out.fixed(static_cast<std::uint32_t>(rows.size()));
+    out.fixed(static_cast<std::uint32_t>(rows.empty() ? 0 : rows[0].size()));
+    for (const json& row : rows)
+      for (const json& v : row) out.value(v);
+  }
+  return out.take();
+}
+
 }  // namespace trv::catalog
