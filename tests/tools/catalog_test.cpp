@@ -517,9 +517,12 @@ TEST_F(CatalogTest, RefusesWhatIsNoCatalogue) {
       {"catalog stats " + (dir_ / "missing.sqlite").string(), 1},
       {"catalog build " + (dir_ / "x.sqlite").string() + " " + (dir_ / "no-such-folder").string(), 1},
       {"catalog merge " + (dir_ / "y.sqlite").string() + " " + (archive() / "notes.trv").string(), 1},
+      {"catalog merge " + full().string() + " " + full().string(), 1},  // a catalogue into itself
   };
+  const auto before = content(full());
   for (const Case& c : cases) EXPECT_EQ(trv(c.args).status, c.status) << c.args;
   EXPECT_FALSE(fs::exists(dir_ / "x.sqlite"));
+  EXPECT_EQ(content(full()), before);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // trv catalog search, stats and merge: read one catalogue, or join several
 // into one.
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -175,6 +176,9 @@ constexpr const char* kTextColumns = "kind, text, layer, block, tag, style, x, y
 int run_merge(const std::string& out, const std::vector<std::string>& parts) {
   Database db(out, Database::Mode::write);
   for (const std::string& part : parts) {
+    std::error_code ec;
+    if (std::filesystem::equivalent(out, part, ec))
+      throw CatalogError(part + ": is the catalogue merged into; give it once, as OUT");
     { Database check(part, Database::Mode::read); }  // a catalogue of this schema, or an error naming it
     Statement attach(db.handle(), "ATTACH DATABASE ?1 AS part");
     attach.bind(1, std::string_view(part)).run();
