@@ -221,6 +221,24 @@ std::map<std::string, KnownFile> known_files(Database& db) {
   return known;
 }
 
+namespace {
+
+// The insert of `rows` texts: parameters 1 to 13 for the first, 14 to 26 for
+// the second, ...
+std::string texts_insert(int rows) {
+  std::string sql =
+      "INSERT INTO texts (file_id, number, kind, text, string_id, layer, block, tag, style, x, y, z, height) VALUES ";
+  for (int row = 0; row < rows; ++row) {
+    sql += row == 0 ? "(" : ", (";
+    for (int p = 1; p <= Writer::kTextParameters; ++p)
+      sql += (p == 1 ? "?" : ", ?") + std::to_string(row * Writer::kTextParameters + p);
+    sql += ")";
+  }
+  return sql;
+}
+
+}  // namespace
+
 Writer::Writer(Database& db)
     : db_(db),
       begin_(db.handle(), "BEGIN IMMEDIATE"),
@@ -246,9 +264,8 @@ Writer::Writer(Database& db)
       block_(db.handle(),
              "INSERT INTO blocks (file_id, number, name, description, base_x, base_y, base_z, drawables, "
              "inserts) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9)"),
-      text_(db.handle(),
-            "INSERT INTO texts (file_id, number, kind, text, string_id, layer, block, tag, style, x, y, z, "
-            "height) VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, ?13)"),
+      text_(db.handle(), texts_insert(1)),
+      texts_at_once_(db.handle(), texts_insert(kTextsAtOnce)),
       find_string_(db.handle(), "SELECT id FROM strings WHERE text = ?1"),
       add_string_(db.handle(), "INSERT INTO strings (text) VALUES (?1)"),
       index_strings_(db.handle(), "INSERT INTO search (rowid, text) SELECT id, text FROM strings WHERE id >= ?1"),
@@ -336,16 +353,21 @@ bool Writer::put(std::span<const unsigned char> encoded, std::optional<std::int6
     }
     // A text row: kind, text, layer, block, tag, style, x, y, z, height; the
     // row's number and its string's id go in beside them.
+    // Eight rows go in with one statement while eight are left.
     const std::uint32_t rows = r.count(), columns = r.count();
+    if (rows > 0 && columns != kTextColumns) throw CatalogError("a catalogue text row of another shape");
     for (std::uint32_t row = 0; row < rows; ++row) {
-      text_.bind(1, id).bind(2, std::int64_t{row});
-      bind_value(text_, 3, r.value());
+      const bool grouped = row - row % kTextsAtOnce + kTextsAtOnce <= rows;
+      Statement& s = grouped ? texts_at_once_ : text_;
+      const int at = grouped ? static_cast<int>(row % kTextsAtOnce) * kTextParameters : 0;
+      s.bind(at + 1, id).bind(at + 2, std::int64_t{row});
+      bind_value(s, at + 3, r.value());
       const EntryReader::Value text = r.value();
       if (text.tag != EntryReader::Tag::text) throw CatalogError("a catalogue text without its text");
-      text_.bind(4, text.text);
-      text_.bind(5, string_id(std::string(text.text)));
-      for (std::uint32_t c = 2; c < columns; ++c) bind_value(text_, static_cast<int>(c) + 4, r.value());
-      text_.run();
+      s.bind(at + 4, text.text);
+      s.bind(at + 5, string_id(std::string(text.text)));
+      for (int c = 2; c < kTextColumns; ++c) bind_value(s, at + c + 4, r.value());
+      if (!grouped || row % kTextsAtOnce == kTextsAtOnce - 1) s.run();
     }
     return loaded;
   } catch (const std::runtime_error& e) {

@@ -89,6 +89,12 @@ std::map<std::string, KnownFile> known_files(Database& db);
 // them in transactions (begin / commit).
 class Writer {
  public:
+  // A text row's values in an entry, and its parameters in the insert
+  // (the file and the row's number, its string's id beside them).
+  static constexpr int kTextColumns = 10;
+  static constexpr int kTextParameters = 13;
+  static constexpr std::uint32_t kTextsAtOnce = 8;
+
   explicit Writer(Database& db);
   void begin();
   // Indexes the strings the transaction added, then commits.
@@ -115,7 +121,7 @@ class Writer {
   // The id of a string, added when the catalogue does not hold it yet.
   std::int64_t string_id(const std::string& text);
 
-  Statement file_, layer_, style_, block_, text_;
+  Statement file_, layer_, style_, block_, text_, texts_at_once_;
   Statement find_string_, add_string_, index_strings_, forget_strings_;
   static constexpr std::size_t kRememberedStrings = 1'000'000;
   std::unordered_map<std::string, std::int64_t> strings_;  // ids this run has looked up
