@@ -187,7 +187,8 @@ void Database::check_or_create_schema(Mode mode) {
   try {
     if (mode == Mode::write) {
       // Readers see only committed transactions and never wait for the writer.
-      exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536;");
+      exec("PRAGMA page_size=16384; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL; PRAGMA cache_size=-65536; "
+           "PRAGMA wal_autocheckpoint=4096; PRAGMA temp_store=MEMORY;");
       exec("BEGIN IMMEDIATE");
     }
     Statement version(db_, "PRAGMA user_version");
