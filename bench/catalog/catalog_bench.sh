@@ -46,7 +46,7 @@ timed() {
   local t; t=$(now)
   /usr/bin/time -f '%U %S' -o "$work/.cpu" "$@"
   wall_times+=($(( $(now) - t )))
-  cpu_times+=($(awk '{printf "%d", ($1 + $2) * 1e9}' "$work/.cpu"))
+  cpu_times+=($(awk '{printf "%.0f", ($1 + $2) * 1e9}' "$work/.cpu"))
 }
 info_all() { find "$archive" -name '*.trv' -print0 | xargs -0 "$trv" info --json >/dev/null; }
 export -f info_all; export archive trv
