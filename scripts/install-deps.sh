@@ -3,7 +3,7 @@
 # only those that are missing.
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
-          libbenchmark-dev libcli11-dev nlohmann-json3-dev
+          libbenchmark-dev libcli11-dev nlohmann-json3-dev libsqlite3-dev
           libcairo2-dev pkg-config libxml2-utils poppler-utils strace
           parallel  # the README's recipe for archives
           g++-mingw-w64-x86-64 googletest wine wine64)  # the last four: the windows preset

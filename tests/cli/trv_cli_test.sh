@@ -310,10 +310,16 @@ if [[ -f "$src/examples/sample.trv" ]]; then
   fi
 fi
 check "version" "trv" "$("$trv" --version | cut -d' ' -f1)"
-for cmd in info check dump render trace new save; do
+for cmd in info check dump render trace new save catalog; do
   # Read whole before it is searched: grep -q would close the pipe early.
   [[ $("$trv" $cmd --help) == *'Exit statuses'* ]] || { echo "FAIL $cmd --help"; failures=$((failures + 1)); }
 done
+
+# Without SQLite (the Windows build) catalog says so in one line.
+if ! ((posix)); then
+  err=$("$trv" catalog build "$tmp/c.sqlite" "$src/examples" 2>&1); check "catalog unavailable" 1 $?
+  check "catalog unavailable says" "trv: catalog: this trv was built without SQLite" "$err"
+fi
 
 if [[ $failures -eq 0 ]]; then echo "trv cli: all checks passed"; fi
 exit $((failures > 0))

@@ -14,5 +14,6 @@ void setup_render(CLI::App& app, int& status);
 void setup_trace(CLI::App& app, int& status);
 void setup_new(CLI::App& app, int& status);
 void setup_save(CLI::App& app, int& status);
+void setup_catalog(CLI::App& app, int& status);
 
 }  // namespace trv

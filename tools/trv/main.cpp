@@ -23,8 +23,10 @@ constexpr const char* kExitStatuses =
     "Exit statuses:\n"
     "  0  done; check: every file whole\n"
     "  1  a file could not be read, loaded or written; check: a file damaged or unreadable;\n"
-    "     trace: the load failed\n"
-    "  2  usage error (unknown command or option, missing argument, unknown picture type)\n"
+    "     trace: the load failed; catalog: the catalogue could not be opened or written;\n"
+    "     catalog search: nothing matched\n"
+    "  2  usage error (unknown command or option, missing argument, unknown picture type,\n"
+    "     a search query FTS5 refuses)\n"
     "\n"
     "A section that stopped early (a damaged or cut file) gives one warning line on stderr\n"
     "(\"trv: warning: FILE: ...\"); the command goes on with what was read.";
@@ -78,6 +80,7 @@ int main(int argc, char** argv) {
   trv::setup_trace(app, status);
   trv::setup_new(app, status);
   trv::setup_save(app, status);
+  trv::setup_catalog(app, status);
   for (CLI::App* sub : app.get_subcommands({})) {
     add_verbosity(*sub, verbosity);
     sub->footer(kExitStatuses);
