@@ -1,0 +1,15 @@
+// kttrv._kttrv: the extension module the package kttrv is made of.
+#include "document.h"
+
+#include "tables/sysvar_list.h"
+#include "kttrv/kttrv.h"
+
+PYBIND11_MODULE(_kttrv, m) {
+  m.doc() = "The C++ library of kttrv (use the package kttrv).";
+  ktpy::bind_entities(m);
+  ktpy::bind_document(m);
+  m.def(
+      "_set_sysvar_list",
+      [](const std::string& path) { KtTrvSetSysVarListPath(path.c_str()); },
+      "The system-variable list the loads use (the installed package's own copy).");
+}
