@@ -65,10 +65,53 @@ int16_t kind_of(std::span<const unsigned char> record) {
   return kind;
 }
 
+// What a changed insert keeps of its stored payload (at `payload`, the
+// insert's fields behind its property block): the attribute run, which
+// follows the fields the mask announces, goes behind the fresh fields with
+// the mask bit that announces it. The stored fields the kernel does not
+// hold (mask bits 0, 4, 6 to 9) are not written again: they are counted.
+void keep_insert_attributes(std::span<const unsigned char> payload, std::vector<unsigned char>& record,
+                            std::size_t mask_at, SaveReport& report) {
+  constexpr uint32_t kUnheld = 0x001 | 0x010 | 0x040 | 0x080 | 0x100 | 0x200;
+  constexpr uint32_t kAttributes = 0x400;
+  std::size_t at = 0;
+  const auto fits = [&](std::size_t n) { return n <= payload.size() - at; };
+  if (payload.size() < 28 || record.size() < mask_at + 4) return;
+  uint32_t mask = 0;
+  std::memcpy(&mask, payload.data(), 4);
+  at = 28;  // the mask and the insertion point
+  static constexpr struct {
+    uint32_t bit;
+    int size;  // -1: a counted string
+  } kFields[] = {{0x001, 2}, {0x002, -1}, {0x004, 8}, {0x008, 8}, {0x010, 16},
+                 {0x020, 8}, {0x040, 2}, {0x080, 2}, {0x100, 8}, {0x200, 8}};
+  for (const auto& field : kFields) {
+    if ((mask & field.bit) == 0) continue;
+    std::size_t size = static_cast<std::size_t>(field.size);
+    if (field.size < 0) {
+      int16_t length = 0;
+      if (!fits(2)) return;
+      std::memcpy(&length, payload.data() + at, 2);
+      if (length < 0) return;
+      size = 2 + static_cast<std::size_t>(length);
+    }
+    if (!fits(size)) return;
+    at += size;
+  }
+  if ((mask & kUnheld) != 0) report.lose(Loss::insert_field);
+  if ((mask & kAttributes) == 0) return;
+  uint32_t fresh_mask = 0;
+  std::memcpy(&fresh_mask, record.data() + mask_at, 4);
+  fresh_mask |= kAttributes;
+  std::memcpy(record.data() + mask_at, &fresh_mask, 4);
+  record.insert(record.end(), payload.begin() + static_cast<std::ptrdiff_t>(at), payload.end());
+}
+
 // A drawable changed after the load: its values in a record that keeps the
 // stored property block (line type, extrusion, xdata, ...; its layer and
 // colour numbers replaced when those changed) and, for records of fixed
-// size, the stored payload's fields the kernel does not hold. A record whose
+// size, the stored payload's fields the kernel does not hold (an insert: its
+// attribute run, keep_insert_attributes). A record whose
 // kind the writer writes otherwise, or a mirrored one, is written afresh.
 void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, SaveReport& report) {
   std::vector<unsigned char> fresh;
@@ -105,6 +148,8 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   } else {
     record.insert(record.end(), payload.begin(), payload.end());
   }
+  // An insert's attribute records stay with it.
+  if (d.kind == KT_Drawable_Kind::insert) keep_insert_attributes(stored.subspan(s.payload), record, s.payload, report);
   writer_put(w, record.data(), record.size());
 }
 

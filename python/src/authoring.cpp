@@ -11,6 +11,7 @@
 #include "document.h"
 #include "entities.h"
 #include "format/entry_lock.h"
+#include "format/font_file_names.h"
 #include "host/kt_drawing_store.h"
 #include "host/zirida_host.h"
 #include "save/entity_records.h"
@@ -46,9 +47,8 @@ void in_kernel(Document& doc, KT_Block* into, F&& make) {
 
 double arr(const std::vector<double>& v, std::size_t i) { return i < v.size() ? v[i] : 0.0; }
 
-// The layer and colour a new drawable gets. Polylines and point sets never
-// get them from a file (their records' are not passed): they keep 0, 0
-// unless given.
+// The layer and colour a new drawable gets. Point sets never get them from
+// a file (their records' are not passed): they keep 0, 0 unless given.
 void set_props(const DocPtr& doc, KT_Drawable* d, const py::object& layer, const py::object& color, bool bare) {
   if (bare && layer.is_none() && color.is_none()) return;
   const long number = layer.is_none() ? 0 : layer_number_of(doc, layer);
@@ -346,12 +346,12 @@ point, second_point, angle (degrees), height.)");
             api_kt_set_pline_pos(d, static_cast<long>(i), pts[i].x, pts[i].y, pts[i].z);
         });
         py::object e = made(t.doc, d, t.block, "polyline");
-        set_props(t.doc, d, layer, color, true);
+        set_props(t.doc, d, layer, color, false);
         return e;
       },
       py::arg("points"), py::arg("closed") = false, py::kw_only(), py::arg("layer") = py::none(),
       py::arg("color") = py::none(),
-      "Adds a Polyline. A file gives polylines no layer or colour: given either, a save counts it lost.");
+      "Adds a Polyline.");
   c.def(
       "add_point_set",
       [target_of](const py::object& self, const py::sequence& points, const py::object& layer, const py::object& color) {
@@ -431,18 +431,23 @@ void bind_authoring(py::module_& m, py::class_<Document, DocPtr>& drawing) {
       "add_text_style",
       [](const DocPtr& doc, const py::handle& name, const py::handle& font_file, const py::handle& big_font_file,
          double height, double width_factor, double oblique, int flags) {
-        const std::string n = to_kernel_text(name, "name"), f = to_kernel_text(font_file, "font_file"),
-                          b = to_kernel_text(big_font_file, "big_font_file");
+        if (flags < 0 || flags > 0xFF) throw py::value_error("a text style's flags are 0 to 255");
+        const std::string n = to_kernel_text(name, "name");
+        std::string f = to_kernel_text(font_file, "font_file"), b = to_kernel_text(big_font_file, "big_font_file");
+        // Font names as a load gives them back: lower case, no folder, .shx or .ttf.
+        normalize_font_file(f);
+        normalize_font_file(b);
         KT_Text_Style* s = nullptr;
         in_kernel(*doc, nullptr, [&] {
           api_kt_create_text_style(s, n.c_str(), f.c_str(), b.c_str(), height, width_factor, oblique, 0.0, flags, 0);
+          if (s != nullptr && (flags & 0x4) != 0) api_kt_set_text_style_mark(s, 256);  // as a load marks it
         });
         if (s == nullptr) throw std::runtime_error("the kernel made no text style");
         return py::cast(TextStyleRef{doc, s});
       },
       py::arg("name"), py::arg("font_file") = "", py::arg("big_font_file") = "", py::arg("height") = 0.0,
       py::arg("width_factor") = 1.0, py::arg("oblique") = 0.0, py::arg("flags") = 0,
-      "Adds a text style (oblique in radians) and returns it.");
+      "Adds a text style (oblique in radians; font names as a load gives them back: lower case, no folder, .shx or .ttf) and returns it.");
   drawing.def(
       "add_dim_style",
       [](const DocPtr& doc, const py::handle& name, const py::handle& second_name, const py::object& longs,

@@ -79,6 +79,19 @@ py::dict stored_dict(const EntityRef& e) {
   if (s->insertion_z) out["insertion_z"] = *s->insertion_z;
   if (s->second_point) out["second_point"] = py::make_tuple((*s->second_point)[0], (*s->second_point)[1], (*s->second_point)[2]);
   if (s->polyline_flags) out["polyline_flags"] = *s->polyline_flags;
+  if (!s->vertices.empty()) {
+    py::list vertices;
+    for (const kttrv::view::StoredVertex& v : s->vertices) {
+      py::dict one;
+      one["mask"] = v.mask;
+      one["z"] = v.z;
+      if (v.real_count > 0) one["reals"] = std::vector<double>(v.reals, v.reals + v.real_count);
+      if (v.flags) one["flags"] = *v.flags;
+      if (v.value_count > 0) one["values"] = std::vector<int16_t>(v.values, v.values + v.value_count);
+      vertices.append(one);
+    }
+    out["vertices"] = vertices;
+  }
   out["whole"] = s->whole;
   return out;
 }
@@ -383,7 +396,11 @@ Assigning a member changes the drawing.)");
       .def_property_readonly("kind", [](const EntityRef& e) { return std::string(kttrv::view::kind_name(e.d->kind)); })
       .def_property(
           "layer", [](const EntityRef& e) { return wrap_layer(e.doc, e.d->layer); },
-          [](const EntityRef& e, const py::handle& l) { e.d->layer = layer_number_of(e.doc, l); },
+          [](const EntityRef& e, const py::handle& l) {
+            e.d->layer = layer_number_of(e.doc, l);
+            // A colour by layer is the new layer's, as a load of the saved file gives it.
+            if (e.d->color_number == 256) e.d->color = color_value_of(e.doc, 256, e.d->layer);
+          },
           "The entity's Layer (None when its number names none); set a Layer, a name or a number.")
       .def_property_readonly("layer_index", [](const EntityRef& e) { return e.d->layer; }, "The layer number the entity holds.")
       .def_property(
@@ -394,6 +411,10 @@ Assigning a member changes the drawing.)");
           },
           [](const EntityRef& e, const py::handle& v) { set_color(e, v); },
           "The entity's Color. Set a number: 1..255, BYLAYER (256) or BYBLOCK (0), or a Color.")
+      .def_property_readonly("color_number", [](const EntityRef& e) -> py::object {
+        if (e.d->color_number == KT_NO_COLOR_NUMBER) return py::none();
+        return py::int_(e.d->color_number);
+      }, "The colour number the entity's record stored (256 by layer, 0 by block); None when not known.")
       .def(
           "resolved_color",
           [](const EntityRef& e) {

@@ -99,7 +99,7 @@ DocPtr read(const py::object& source, int mode) {
     const py::object warn = py::module_::import("warnings").attr("warn");
     const py::object cls = error_class("ReadWarning");
     const std::string where = doc->path.empty() ? std::string() : doc->path + ": ";
-    for (const kttrv::Diagnostic& d : doc->damage) warn(cls(where + d.text, d.section, d.offset, d.reason, d.block), py::none(), 2);
+    for (const kttrv::Diagnostic& d : doc->damage) warn(cls(where + d.text, d.section, d.offset, d.reason, d.block), py::none(), 1);
   }
   return doc;
 }

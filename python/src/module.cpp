@@ -1,11 +1,13 @@
 // kttrv._kttrv: the extension module the package kttrv is made of.
 #include "document.h"
 
-#include "tables/sysvar_list.h"
+#include "host/zirida_host.h"
 #include "kttrv/kttrv.h"
 
 PYBIND11_MODULE(_kttrv, m) {
   m.doc() = "The C++ library of kttrv (use the package kttrv).";
+  // A refused file is a ReadError: the kernel's message box has nobody to show it to.
+  afx_set_message_sink([](const char*, void*) {}, nullptr);
   ktpy::bind_entities(m);
   ktpy::bind_document(m);
   m.def(
