@@ -4,6 +4,9 @@
 #include <pybind11/numpy.h>
 
 #include <array>
+#include <cstring>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "document.h"
@@ -32,8 +35,7 @@ struct Columns {
   // Kind members, by name; the raw pointers write them.
   std::vector<std::pair<const char*, py::array>> members;
   std::vector<double*> reals;        // per member of doubles, its data
-  std::vector<py::list> texts;       // object columns, made into arrays at the end
-  std::vector<const char*> text_names;
+  std::vector<PyObject**> texts;     // per object column, its data
   int32_t* ints = nullptr;
   int64_t* offsets = nullptr;
   bool* closed = nullptr;
@@ -46,10 +48,43 @@ struct Columns {
     return data;
   }
   void add_text(const char* name) {
-    text_names.push_back(name);
-    texts.emplace_back();
+    // An object array starts with null references, each set once below.
+    py::array a(py::dtype("O"), std::vector<py::ssize_t>{n});
+    texts.push_back(static_cast<PyObject**>(a.mutable_data()));
+    members.emplace_back(name, std::move(a));
   }
 };
+
+// The Python strings of kernel strings, each text made once: names of styles
+// and blocks, and many texts, repeat.
+class Strings {
+ public:
+  // A new reference.
+  PyObject* get(const char* text) {
+    if (text == nullptr) {
+      Py_INCREF(Py_None);
+      return Py_None;
+    }
+    const std::string_view key(text);
+    auto [at, added] = made_.try_emplace(key, nullptr);
+    if (added) {
+      py::object s = from_kernel_text(text);
+      at->second = s.ptr();
+      kept_.push_back(std::move(s));
+    }
+    Py_INCREF(at->second);
+    return at->second;
+  }
+
+ private:
+  std::unordered_map<std::string_view, PyObject*> made_;
+  std::vector<py::object> kept_;
+};
+
+void set_text(PyObject** column, py::ssize_t row, PyObject* value) {
+  Py_XDECREF(column[row]);
+  column[row] = value;
+}
 
 void put(double*& at, const Ge_Pt& p) {
   at[0] = p.x;
@@ -138,6 +173,7 @@ void bind_arrays(py::class_<Document, DocPtr>& drawing) {
             }
           }
         }
+        Strings strings;
         std::array<int64_t*, kKinds> ids{}, layers{};
         std::array<uint32_t*, kKinds> colors{};
         std::array<int16_t*, kKinds> numbers{};
@@ -198,8 +234,8 @@ void bind_arrays(py::class_<Document, DocPtr>& drawing) {
               k.reals[1][row] = e.height;
               k.reals[2][row] = e.width_factor;
               k.reals[3][row] = e.rotation;
-              k.texts[0].append(from_kernel_text(e.text));
-              k.texts[1].append(from_kernel_text(e.style));
+              set_text(k.texts[0], row, strings.get(e.text));
+              set_text(k.texts[1], row, strings.get(e.style));
               break;
             }
             case KT_Drawable_Kind::insert: {
@@ -209,7 +245,7 @@ void bind_arrays(py::class_<Document, DocPtr>& drawing) {
               double* scale = k.reals[1] + 3 * row;
               put(scale, {e.scale[0], e.scale[1], e.scale[2]});
               k.reals[2][row] = e.rotation;
-              k.texts[0].append(from_kernel_text(e.block_name));
+              set_text(k.texts[0], row, strings.get(e.block_name));
               break;
             }
             case KT_Drawable_Kind::dimension: {
@@ -218,7 +254,7 @@ void bind_arrays(py::class_<Document, DocPtr>& drawing) {
               for (const Ge_Pt& p : e.points) put(at, p);
               for (int i = 0; i < 6; ++i) k.reals[1][6 * row + i] = e.reals[i];
               k.ints[row] = e.value;
-              k.texts[0].append(from_kernel_text(e.strings[0]));
+              set_text(k.texts[0], row, strings.get(e.strings[0]));
               break;
             }
             case KT_Drawable_Kind::polyline:
@@ -244,8 +280,6 @@ void bind_arrays(py::class_<Document, DocPtr>& drawing) {
           columns["color"] = k.color;
           columns["color_number"] = k.color_number;
           for (auto& [name, a] : k.members) columns[name] = a;
-          for (std::size_t t = 0; t < k.texts.size(); ++t)
-            columns[k.text_names[t]] = as_array(k.texts[t], py::arg("dtype") = "object");
           out[py::str(std::string(kttrv::view::kind_name(static_cast<KT_Drawable_Kind>(i))))] = columns;
         }
         py::list names;

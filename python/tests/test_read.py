@@ -145,3 +145,12 @@ def test_warnings_name_the_file_and_point_at_the_caller(floor_plan, tmp_path):
     with pytest.warns(kttrv.ReadWarning, match=re.escape(str(path))) as caught:
         kttrv.read(path)
     assert caught[0].filename == __file__
+
+
+def test_reads_in_threads_give_what_reads_one_after_another_give():
+    from concurrent.futures import ThreadPoolExecutor
+    paths = [p for p in EXAMPLES if kttrv.info(p)["loaded"]] * 4
+    alone = [kttrv.read(p).to_json() for p in paths]
+    with ThreadPoolExecutor(4) as pool:
+        together = list(pool.map(lambda p: kttrv.read(p).to_json(), paths))
+    assert together == alone
