@@ -107,6 +107,38 @@ void keep_insert_attributes(std::span<const unsigned char> payload, std::vector<
   record.insert(record.end(), payload.begin() + static_cast<std::ptrdiff_t>(at), payload.end());
 }
 
+// The colour value of the layer of that number (its place in the layer
+// collection); -1 when there is none.
+long layer_color(const KT_Drawing* drawing, long number) {
+  if (drawing == nullptr || number < 0) return -1;
+  for (const KT_Object* o = drawing->layers.first; o != nullptr; o = o->next, --number)
+    if (number == 0) return static_cast<const KT_Layer*>(o)->color;
+  return -1;
+}
+
+// What a stored record held that the record written afresh in its place does
+// not give back, counted: the property block's fields beyond the layer and
+// colour numbers, a colour by layer or by block (a fresh record stores the
+// palette number of the value), and the payload of another kind (a
+// four-string text becomes kind 7, a kind 13 polyline kind 28).
+void note_fresh_losses(const KT_Drawable& d, std::span<const unsigned char> stored, std::span<const unsigned char> fresh,
+                       SaveReport& report) {
+  const StoredPropsFields have = stored_props_fields(stored);
+  if (have.flags & 0x0002) report.lose(Loss::line_type_number);
+  if (have.flags & 0x0040) report.lose(Loss::extrusion);
+  if (have.flags & 0x0080) report.lose(Loss::xdata_list);
+  if (have.flags & 0x0800) report.lose(Loss::blob_list);
+  if (have.flags & (0x0004 | 0x0008 | 0x0020 | 0x0100 | 0x0200 | 0x0400)) report.lose(Loss::property_value);
+  // A colour number the drawable no longer holds was changed, not lost.
+  const int16_t number = stored_color_number(stored);
+  if (number != stored_color_number(fresh) && d.color_number == number) {
+    if (number == 256) report.lose(Loss::by_layer_colour);
+    else if (number == 0) report.lose(Loss::by_block_colour);
+  }
+  const int16_t kind = kind_of(stored);
+  if (kind != kind_of(fresh)) report.lose(kind == 13 ? Loss::polyline_field : kind == 11 ? Loss::text_field : Loss::passed_record);
+}
+
 // A drawable changed after the load: its values in a record that keeps the
 // stored property block (line type, extrusion, xdata, ...; its layer and
 // colour numbers replaced when those changed) and, for records of fixed
@@ -123,12 +155,18 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   const StoredPropsFields have = stored_props_fields(stored);
   const StoredPropsFields made = stored_props_fields(fresh);
   const std::size_t fresh_payload = made.flags == 0 ? 12 : 16;
-  const bool layer_changed = d.layer != s.layer, color_changed = d.color != s.color;
+  // A colour by layer that still follows its layer is no change of the
+  // record (its layer gives the value): a drawable moved to another layer
+  // stays by layer.
+  const bool follows_layer = d.color_number == 256 && stored_color_number(stored) == 256 &&
+                             d.color == layer_color(w.drawing, d.layer);
+  const bool layer_changed = d.layer != s.layer, color_changed = d.color != s.color && !follows_layer;
   const bool keeps = scratch.ok && fresh.size() >= fresh_payload && kind_of(fresh) == kind_of(stored) &&
                      !s.mirrored && s.payload <= stored.size() && (!layer_changed || have.layer_at >= 0) &&
                      (!color_changed || (have.color_at >= 0 && made.color_at >= 0));
   if (!keeps) {
     if (s.mirrored) report.lose(Loss::extrusion);
+    else if (scratch.ok) note_fresh_losses(d, stored, fresh, report);
     writer_put(w, fresh.data(), fresh.size());
     return;
   }
