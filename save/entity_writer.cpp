@@ -59,6 +59,12 @@ std::span<const OwnedRange> kernel_owned(int16_t kind) {
   }
 }
 
+// Kind 7's fixed part (its strings follow) and the bytes of it the kernel's
+// values own: x and y, the height, the text's presence, rotation and width
+// factor, the style's presence.
+constexpr std::size_t kTextFixed = 94;
+constexpr OwnedRange kTextOwned[] = {{0, 16}, {24, 52}, {60, 64}};
+
 int16_t kind_of(std::span<const unsigned char> record) {
   int16_t kind = 0;
   if (record.size() >= 2) std::memcpy(&kind, record.data(), 2);
@@ -142,8 +148,9 @@ void note_fresh_losses(const KT_Drawable& d, std::span<const unsigned char> stor
 // A drawable changed after the load: its values in a record that keeps the
 // stored property block (line type, extrusion, xdata, ...; its layer and
 // colour numbers replaced when those changed) and, for records of fixed
-// size, the stored payload's fields the kernel does not hold (an insert: its
-// attribute run, keep_insert_attributes). A record whose
+// size and in a text's fixed part, the stored payload's fields the kernel
+// does not hold (an insert: its attribute run, keep_insert_attributes). A
+// record whose
 // kind the writer writes otherwise, or a mirrored one, is written afresh.
 void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, SaveReport& report) {
   std::vector<unsigned char> fresh;
@@ -180,9 +187,17 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   }
   const std::span<const unsigned char> payload = std::span<const unsigned char>(fresh).subspan(fresh_payload);
   const std::span<const OwnedRange> owned = kernel_owned(kind_of(stored));
-  if (!owned.empty() && stored.size() - s.payload == payload.size()) {
+  const std::size_t stored_payload = stored.size() - s.payload;
+  if (!owned.empty() && stored_payload == payload.size()) {
     record.insert(record.end(), stored.begin() + s.payload, stored.end());
     for (const OwnedRange& r : owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
+  } else if (kind_of(stored) == 7 && stored_payload >= kTextFixed && payload.size() >= kTextFixed) {
+    // A text: the stored fixed part with the kernel's values in it (the
+    // insertion z, the second point and the fields nobody reads stay),
+    // then the fresh strings.
+    record.insert(record.end(), stored.begin() + s.payload, stored.begin() + s.payload + kTextFixed);
+    for (const OwnedRange& r : kTextOwned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
+    record.insert(record.end(), payload.begin() + kTextFixed, payload.end());
   } else {
     record.insert(record.end(), payload.begin(), payload.end());
   }

@@ -545,4 +545,46 @@ TEST_F(Carried, ARewrittenRecordCountsWhatItHeld) {
   }
 }
 
+// A text moved and given another text keeps the stored fields of its fixed
+// part the kernel does not receive (the insertion z at 16, the second point
+// at 70), whatever its strings' lengths.
+TEST_F(Carried, AChangedTextKeepsItsStoredFields) {
+  for (const char* new_text : {"Hi", "Hello", "A longer text than before"}) {
+    SCOPED_TRACE(new_text);
+    sample::Record text(94);
+    text.pt3(0, 10, 20, 5).at(24, 2.5).at<int32_t>(32, 1).at(36, 30.0).at(44, 1.0).at<int32_t>(60, 1).pt3(70, 7, 8, 9);
+    const Bytes8 file = TorvFile("HALD 2002")
+                            .section(kSlotEntities, entity_section(1, entity(7, PropsBlock().layer(0).color(1),
+                                                                             Bytes(text.bytes()).str("Hello").str("TITLE"))))
+                            .build();
+    KT_Drawing d;
+    ASSERT_TRUE(load(file, d, true).loaded);
+    auto* t = first_of<KT_Text_Entity>(d, KT_Drawable_Kind::text);
+    ASSERT_NE(t, nullptr);
+    t->at.x += 1.0;
+    t->text = new_text;
+    Bytes8 out;
+    SaveOptions options;
+    options.carried = zirida_carried(d);
+    const kttrv::SaveResult saved = kttrv::save_drawing(d, out, options);
+    ASSERT_TRUE(saved.saved) << saved.error;
+    KT_Drawing back;
+    ASSERT_TRUE(load(out, back, true).loaded);
+    auto* t2 = first_of<KT_Text_Entity>(back, KT_Drawable_Kind::text);
+    ASSERT_NE(t2, nullptr);
+    EXPECT_EQ(t2->at.x, 11.0);
+    EXPECT_STREQ(t2->text, new_text);
+    EXPECT_STREQ(t2->style, "TITLE");
+    const KT_Stored* stored = zirida_carried(back)->stored(*t2);
+    ASSERT_NE(stored, nullptr);
+    double z = 0, second[3] = {};
+    std::memcpy(&z, stored->data + stored->payload + 16, 8);
+    std::memcpy(second, stored->data + stored->payload + 70, 24);
+    EXPECT_EQ(z, 5.0);
+    EXPECT_EQ(second[0], 7.0);
+    EXPECT_EQ(second[1], 8.0);
+    EXPECT_EQ(second[2], 9.0);
+  }
+}
+
 }  // namespace
