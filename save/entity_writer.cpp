@@ -41,7 +41,7 @@ void write_record(TorvWriter& w, const KT_Drawable& d, SaveReport& report) {
 // (x and y of each point, radius, angles); the rest of a stored payload
 // (the z values the kernel never receives, the fields nobody reads) stays.
 struct OwnedRange {
-  uint8_t from, to;
+  uint16_t from, to;
 };
 std::span<const OwnedRange> kernel_owned(int16_t kind) {
   static constexpr OwnedRange kPoint[] = {{0, 16}};
@@ -59,11 +59,25 @@ std::span<const OwnedRange> kernel_owned(int16_t kind) {
   }
 }
 
-// Kind 7's fixed part (its strings follow) and the bytes of it the kernel's
-// values own: x and y, the height, the text's presence, rotation and width
-// factor, the style's presence.
-constexpr std::size_t kTextFixed = 94;
+// The records whose fixed part their strings follow, and the bytes of that
+// part the kernel's values own. A text (kind 7): x and y, the height, the
+// text's presence, rotation and width factor, the style's presence; a
+// dimension (kind 18): all but the point at 12, which the loader never
+// passes.
+struct FixedPart {
+  int16_t kind;
+  std::size_t size;
+  std::span<const OwnedRange> owned;
+};
 constexpr OwnedRange kTextOwned[] = {{0, 16}, {24, 52}, {60, 64}};
+constexpr OwnedRange kDimensionOwned[] = {{0, 12}, {36, 230}};
+constexpr FixedPart kFixedParts[] = {{7, 94, kTextOwned}, {18, 230, kDimensionOwned}};
+
+const FixedPart* fixed_part(int16_t kind) {
+  for (const FixedPart& f : kFixedParts)
+    if (f.kind == kind) return &f;
+  return nullptr;
+}
 
 int16_t kind_of(std::span<const unsigned char> record) {
   int16_t kind = 0;
@@ -148,8 +162,8 @@ void note_fresh_losses(const KT_Drawable& d, std::span<const unsigned char> stor
 // A drawable changed after the load: its values in a record that keeps the
 // stored property block (line type, extrusion, xdata, ...; its layer and
 // colour numbers replaced when those changed) and, for records of fixed
-// size and in a text's fixed part, the stored payload's fields the kernel
-// does not hold (an insert: its attribute run, keep_insert_attributes). A
+// size and in the fixed part of texts and dimensions, the stored payload's
+// fields the kernel does not hold (an insert: its attribute run, keep_insert_attributes). A
 // record whose
 // kind the writer writes otherwise, or a mirrored one, is written afresh.
 void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, SaveReport& report) {
@@ -191,13 +205,14 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   if (!owned.empty() && stored_payload == payload.size()) {
     record.insert(record.end(), stored.begin() + s.payload, stored.end());
     for (const OwnedRange& r : owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
-  } else if (kind_of(stored) == 7 && stored_payload >= kTextFixed && payload.size() >= kTextFixed) {
-    // A text: the stored fixed part with the kernel's values in it (the
-    // insertion z, the second point and the fields nobody reads stay),
-    // then the fresh strings.
-    record.insert(record.end(), stored.begin() + s.payload, stored.begin() + s.payload + kTextFixed);
-    for (const OwnedRange& r : kTextOwned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
-    record.insert(record.end(), payload.begin() + kTextFixed, payload.end());
+  } else if (const FixedPart* f = fixed_part(kind_of(stored)); f != nullptr && stored_payload >= f->size && payload.size() >= f->size) {
+    // The stored fixed part with the kernel's values in it (a text's
+    // insertion z and second point, a dimension's point at 12, the fields
+    // nobody reads stay), then the fresh strings.
+    const auto size = static_cast<std::ptrdiff_t>(f->size);
+    record.insert(record.end(), stored.begin() + s.payload, stored.begin() + s.payload + size);
+    for (const OwnedRange& r : f->owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
+    record.insert(record.end(), payload.begin() + size, payload.end());
   } else {
     record.insert(record.end(), payload.begin(), payload.end());
   }

@@ -545,45 +545,70 @@ TEST_F(Carried, ARewrittenRecordCountsWhatItHeld) {
   }
 }
 
-// A text moved and given another text keeps the stored fields of its fixed
-// part the kernel does not receive (the insertion z at 16, the second point
-// at 70), whatever its strings' lengths.
-TEST_F(Carried, AChangedTextKeepsItsStoredFields) {
-  for (const char* new_text : {"Hi", "Hello", "A longer text than before"}) {
-    SCOPED_TRACE(new_text);
-    sample::Record text(94);
-    text.pt3(0, 10, 20, 5).at(24, 2.5).at<int32_t>(32, 1).at(36, 30.0).at(44, 1.0).at<int32_t>(60, 1).pt3(70, 7, 8, 9);
-    const Bytes8 file = TorvFile("HALD 2002")
-                            .section(kSlotEntities, entity_section(1, entity(7, PropsBlock().layer(0).color(1),
-                                                                             Bytes(text.bytes()).str("Hello").str("TITLE"))))
-                            .build();
+// A text or dimension changed (moved, retyped) keeps the stored fields of
+// its fixed part the kernel does not receive, whatever its strings' lengths:
+// a text's insertion z (at 16) and second point (at 70), a dimension's point
+// at 12.
+struct KeptField {
+  const char* name;
+  Bytes record;
+  std::function<void(KT_Drawable&)> edit;
+  std::size_t at;      // in the payload
+  double values[3];    // what it holds
+  int count;           // of values
+};
+
+TEST_F(Carried, AChangedRecordKeepsItsStoredFixedFields) {
+  sample::Record text(94);
+  text.pt3(0, 10, 20, 5).at(24, 2.5).at<int32_t>(32, 1).at(36, 30.0).at(44, 1.0).at<int32_t>(60, 1).pt3(70, 7, 8, 9);
+  const Bytes text_record = entity(7, PropsBlock().layer(0).color(1), Bytes(text.bytes()).str("Hello").str("TITLE"));
+  sample::Record dim(230);
+  dim.at<int32_t>(0, 1).pt3(12, 9, 9, 9).pt3(36, 1, 0, 0).pt3(60, 2, 0, 0).pt3(84, 3, 0, 0).at(180, 1.0);
+  const Bytes dim_record = entity(18, PropsBlock().layer(0).color(1), Bytes(dim.bytes()).str("label"));
+  const auto retype = [](const char* to) {
+    return [to](KT_Drawable& d) {
+      auto& t = static_cast<KT_Text_Entity&>(d);
+      t.at.x += 1.0;
+      t.text = to;
+    };
+  };
+  const KeptField cases[] = {
+      {"a text retyped shorter", text_record, retype("Hi"), 16, {5}, 1},
+      {"a text retyped longer", text_record, retype("A longer text than before"), 70, {7, 8, 9}, 3},
+      {"a text moved", text_record, retype("Hello"), 70, {7, 8, 9}, 3},
+      {"a dimension moved",
+       dim_record,
+       [](KT_Drawable& d) {
+         for (Ge_Pt& p : static_cast<KT_Dimension_Entity&>(d).points) p.x += 1.0;
+       },
+       12, {9, 9, 9}, 3},
+      {"a dimension relabelled", dim_record,
+       [](KT_Drawable& d) { static_cast<KT_Dimension_Entity&>(d).strings[0] = "a new, longer label"; }, 12, {9, 9, 9}, 3},
+  };
+  for (const KeptField& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes8 file = TorvFile("HALD 2002").section(kSlotEntities, entity_section(1, c.record)).build();
     KT_Drawing d;
     ASSERT_TRUE(load(file, d, true).loaded);
-    auto* t = first_of<KT_Text_Entity>(d, KT_Drawable_Kind::text);
-    ASSERT_NE(t, nullptr);
-    t->at.x += 1.0;
-    t->text = new_text;
-    Bytes8 out;
-    SaveOptions options;
-    options.carried = zirida_carried(d);
-    const kttrv::SaveResult saved = kttrv::save_drawing(d, out, options);
-    ASSERT_TRUE(saved.saved) << saved.error;
+    ASSERT_NE(d.model_space.first, nullptr);
+    c.edit(*d.model_space.first);
+    const uint64_t digest = zirida_carried(d)->digest(*d.model_space.first);
+    ASSERT_NE(digest, zirida_carried(d)->stored(*d.model_space.first)->digest) << "the edit changed nothing";
+    const Bytes8 once = save(d);
     KT_Drawing back;
-    ASSERT_TRUE(load(out, back, true).loaded);
-    auto* t2 = first_of<KT_Text_Entity>(back, KT_Drawable_Kind::text);
-    ASSERT_NE(t2, nullptr);
-    EXPECT_EQ(t2->at.x, 11.0);
-    EXPECT_STREQ(t2->text, new_text);
-    EXPECT_STREQ(t2->style, "TITLE");
-    const KT_Stored* stored = zirida_carried(back)->stored(*t2);
+    ASSERT_TRUE(load(once, back, true).loaded);
+    ASSERT_NE(back.model_space.first, nullptr);
+    // The kernel's values are the edited ones...
+    EXPECT_EQ(zirida_carried(back)->digest(*back.model_space.first), digest);
+    // ... and the stored field is still there.
+    const KT_Stored* stored = zirida_carried(back)->stored(*back.model_space.first);
     ASSERT_NE(stored, nullptr);
-    double z = 0, second[3] = {};
-    std::memcpy(&z, stored->data + stored->payload + 16, 8);
-    std::memcpy(second, stored->data + stored->payload + 70, 24);
-    EXPECT_EQ(z, 5.0);
-    EXPECT_EQ(second[0], 7.0);
-    EXPECT_EQ(second[1], 8.0);
-    EXPECT_EQ(second[2], 9.0);
+    ASSERT_GE(stored->size, stored->payload + c.at + 8 * static_cast<std::size_t>(c.count));
+    for (int i = 0; i < c.count; ++i) {
+      double v = 0;
+      std::memcpy(&v, stored->data + stored->payload + c.at + 8 * static_cast<std::size_t>(i), 8);
+      EXPECT_EQ(v, c.values[i]) << "value " << i;
+    }
   }
 }
 
