@@ -154,3 +154,17 @@ def test_reads_in_threads_give_what_reads_one_after_another_give():
     with ThreadPoolExecutor(4) as pool:
         together = list(pool.map(lambda p: kttrv.read(p).to_json(), paths))
     assert together == alone
+
+
+@pytest.mark.parametrize("call", [kttrv.info, kttrv.check, kttrv.read], ids=lambda f: f.__name__)
+@pytest.mark.parametrize("name", ["cut_2000", "refused", "legacy"])
+def test_nothing_is_printed_but_given_as_values(capfd, call, name):
+    path = os.path.join(SOURCE, "fuzz", "corpus", "fuzz_load_document", name)
+    with warnings.catch_warnings():
+        warnings.simplefilter("ignore")
+        try:
+            call(path)
+        except kttrv.ReadError:
+            pass
+    out, err = capfd.readouterr()
+    assert out == "" and err == ""
