@@ -461,7 +461,7 @@ the drawing alive, and a change through them is a change of the drawing.)");
         for (const kttrv::Diagnostic& w : d.damage)
           out.append(cls(w.text, w.section, w.offset, w.reason, w.block));
         return out;
-      }, "What stopped early, as ReadWarning objects (section, offset, reason); read() also issues them.")
+      }, "What stopped early, as ReadWarning objects (section, offset, reason); read() also warns with them.")
       .def_property_readonly("layers", [](const DocPtr& d) { return Table<LayerRef>{d}; })
       .def_property_readonly("text_styles", [](const DocPtr& d) { return Table<TextStyleRef>{d}; })
       .def_property_readonly("dim_styles", [](const DocPtr& d) { return Table<DimStyleRef>{d}; })

@@ -163,7 +163,7 @@ void bind_files(py::module_& m, py::class_<Document, DocPtr>& drawing) {
 
 mode: -1 (the default) also reads the system variables.
 Returns a Drawing. A section that stopped early on damaged data is a
-kttrv.ReadWarning (issued through the warnings module, and in
+kttrv.ReadWarning (sent through the warnings module, and in
 Drawing.warnings) with its section and byte offset. A file that cannot be
 read raises kttrv.ReadError (reason, offset); a missing file
 FileNotFoundError. The load runs without the GIL.)");

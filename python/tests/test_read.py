@@ -84,8 +84,8 @@ def test_a_damaged_file_warns_with_its_offset(floor_plan, tmp_path, length):
         except kttrv.ReadError as e:
             assert 0 <= e.offset <= len(data)
             return
-    issued = [w.message for w in caught if isinstance(w.message, kttrv.ReadWarning)]
-    assert len(issued) == len(d.warnings)
+    warned = [w.message for w in caught if isinstance(w.message, kttrv.ReadWarning)]
+    assert len(warned) == len(d.warnings)
     status, _ = trv("check", str(path), check=False)
     assert d.complete == (status == 0)
     # The byte a warning is about may lie past the cut: where a section the
