@@ -197,6 +197,8 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   if (color_changed) {
     int16_t number;
     std::memcpy(&number, fresh.data() + made.color_at, 2);
+    // A drawable given back to its layer's colour is stored by layer.
+    if (d.color_number == 256 && d.color == layer_color(w.drawing, d.layer)) number = 256;
     patch(have.color_at, number);
   }
   const std::span<const unsigned char> payload = std::span<const unsigned char>(fresh).subspan(fresh_payload);

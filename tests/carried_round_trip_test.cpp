@@ -481,7 +481,7 @@ TEST_F(Carried, AMovedInsertKeepsItsAttributes) {
 // is written, or the record has no field for what changed) is written
 // afresh: what the stored record held beyond the fresh one is counted, never
 // dropped unsaid; a colour by layer that follows the drawable to another
-// layer stays by layer.
+// layer stays by layer, and one given back to its layer is stored so.
 struct Rewritten {
   const char* name;
   Bytes record;
@@ -508,6 +508,13 @@ TEST_F(Carried, ARewrittenRecordCountsWhatItHeld) {
       {"a line by block moved to a layer its record has no field for",
        entity(2, PropsBlock().color(0), Bytes().pt3(1, 2, 0).pt3(3, 4, 0)),
        [](KT_Drawable& d) { d.layer = 1; }, {Loss::by_block_colour}, 7},
+      {"a line given back to its layer's colour",
+       entity(2, PropsBlock().layer(1).color(3), Bytes().pt3(1, 2, 0).pt3(3, 4, 0)),
+       [](KT_Drawable& d) {
+         d.color = 0x0000FF;  // the layer's colour, red
+         d.color_number = 256;
+       },
+       {}, 256},
       {"a circle by layer moved to another layer",
        entity(3, PropsBlock().layer(0), Bytes().pt3(0, 0, 0).f64(2)),
        [](KT_Drawable& d) {

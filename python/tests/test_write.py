@@ -124,12 +124,19 @@ def rename_text(d):
     first_of(d, "text").text = "Lounge"
 
 
+def back_to_layer_colour(d):
+    circle = first_of(d, "circle")
+    circle.color = 3
+    circle.color = kttrv.BYLAYER
+
+
 def move_titled_insert(d):
     # An insert with attribute records: they move with it.
     [e for e in d.query(kind="insert") if e.attribs][0].move(-1.0, 0.5)
 
 
-EDITS = [move_text, recolour_circle, relayer_line, delete_circle, add_line, rename_text, move_titled_insert]
+EDITS = [move_text, recolour_circle, relayer_line, delete_circle, add_line, rename_text, back_to_layer_colour,
+         move_titled_insert]
 
 
 @pytest.mark.parametrize("edit", EDITS, ids=lambda f: f.__name__)
