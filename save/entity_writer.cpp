@@ -127,15 +127,6 @@ void keep_insert_attributes(std::span<const unsigned char> payload, std::vector<
   record.insert(record.end(), payload.begin() + static_cast<std::ptrdiff_t>(at), payload.end());
 }
 
-// The colour value of the layer of that number (its place in the layer
-// collection); -1 when there is none.
-long layer_color(const KT_Drawing* drawing, long number) {
-  if (drawing == nullptr || number < 0) return -1;
-  for (const KT_Object* o = drawing->layers.first; o != nullptr; o = o->next, --number)
-    if (number == 0) return static_cast<const KT_Layer*>(o)->color;
-  return -1;
-}
-
 // What a stored record held that the record written afresh in its place does
 // not give back, counted: the property block's fields beyond the layer and
 // colour numbers, a colour by layer or by block (a fresh record stores the
@@ -170,6 +161,7 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   std::vector<unsigned char> fresh;
   TorvWriter scratch;
   scratch.memory = &fresh;
+  scratch.drawing = w.drawing;
   write_record(scratch, d, report);
   writer_flush(scratch);
   const std::span<const unsigned char> stored = s.bytes();

@@ -131,6 +131,7 @@ void carry_attributes(Document& doc, KT_Insert_Entity& insert, const std::vector
   {
     TorvWriter w;
     w.memory = &bytes;
+    w.drawing = doc.drawing.get();
     SaveReport ignored;
     write_insert(w, insert, ignored);
     writer_flush(w);
@@ -139,6 +140,7 @@ void carry_attributes(Document& doc, KT_Insert_Entity& insert, const std::vector
   {
     TorvWriter w;
     w.memory = &head;
+    w.drawing = doc.drawing.get();
     SaveReport ignored;
     write_entity_head(w, kttrv::view::kInsertKind, insert, false, ignored);
     writer_flush(w);

@@ -79,6 +79,8 @@ def test_built_drawing_reads_back_as_built(tmp_path, what):
     assert dumped(back) == dumped(d)
     for ours, theirs in zip(d.modelspace, back.modelspace):
         assert ours.color.value == theirs.color.value
+        if ours.color_number is not None:
+            assert theirs.color_number == ours.color_number  # by layer stays by layer
         if isinstance(ours, kttrv.Insert):
             assert [a.strings for a in theirs.attribs] == [a.strings for a in ours.attribs]
             assert [(a.point, a.height, a.angle) for a in theirs.attribs] == \
