@@ -50,6 +50,13 @@ bool text_has_visible_char(const char* text) {
   return false;
 }
 
+long layer_color(const KT_Drawing* drawing, long number) {
+  if (drawing == nullptr || number < 0) return -1;
+  for (const KT_Object* o = drawing->layers.first; o != nullptr; o = o->next, --number)
+    if (number == 0) return static_cast<const KT_Layer*>(o)->color;
+  return -1;
+}
+
 void write_entity_head(TorvWriter& w, int16_t kind, const KT_Drawable& d, bool bare, SaveReport& report) {
   write_int16(w, kind);
   bool lost = d.third != 0;
@@ -60,6 +67,8 @@ void write_entity_head(TorvWriter& w, int16_t kind, const KT_Drawable& d, bool b
     write_zeros(w, 8);
   } else {
     int16_t number = palette_number(d.color);
+    // A drawable that holds "by layer" and its layer's colour is stored so.
+    if (d.color_number == 256 && d.color == layer_color(w.drawing, d.layer)) number = 256;
     if (number == 0) {
       lost = true;
       number = kBlackNumber;

@@ -6,6 +6,10 @@
 #include "save/save_report.h"
 #include "save/torv_writer.h"
 
+// The colour value of the layer of that number (its place in the layer
+// collection); -1 when there is none or no drawing is given.
+long layer_color(const KT_Drawing* drawing, long number);
+
 // The common property block: flags (layer and colour present), the layer
 // number, the two 32-bit values, the colour number. `bare` writes flags 0:
 // for records whose drawable never receives properties.

@@ -41,7 +41,7 @@ void write_record(TorvWriter& w, const KT_Drawable& d, SaveReport& report) {
 // (x and y of each point, radius, angles); the rest of a stored payload
 // (the z values the kernel never receives, the fields nobody reads) stays.
 struct OwnedRange {
-  uint8_t from, to;
+  uint16_t from, to;
 };
 std::span<const OwnedRange> kernel_owned(int16_t kind) {
   static constexpr OwnedRange kPoint[] = {{0, 16}};
@@ -59,33 +59,127 @@ std::span<const OwnedRange> kernel_owned(int16_t kind) {
   }
 }
 
+// The records whose fixed part their strings follow, and the bytes of that
+// part the kernel's values own. A text (kind 7): x and y, the height, the
+// text's presence, rotation and width factor, the style's presence; a
+// dimension (kind 18): all but the point at 12, which the loader never
+// passes.
+struct FixedPart {
+  int16_t kind;
+  std::size_t size;
+  std::span<const OwnedRange> owned;
+};
+constexpr OwnedRange kTextOwned[] = {{0, 16}, {24, 52}, {60, 64}};
+constexpr OwnedRange kDimensionOwned[] = {{0, 12}, {36, 230}};
+constexpr FixedPart kFixedParts[] = {{7, 94, kTextOwned}, {18, 230, kDimensionOwned}};
+
+const FixedPart* fixed_part(int16_t kind) {
+  for (const FixedPart& f : kFixedParts)
+    if (f.kind == kind) return &f;
+  return nullptr;
+}
+
 int16_t kind_of(std::span<const unsigned char> record) {
   int16_t kind = 0;
   if (record.size() >= 2) std::memcpy(&kind, record.data(), 2);
   return kind;
 }
 
+// What a changed insert keeps of its stored payload (at `payload`, the
+// insert's fields behind its property block): the attribute run, which
+// follows the fields the mask announces, goes behind the fresh fields with
+// the mask bit that announces it. The stored fields the kernel does not
+// hold (mask bits 0, 4, 6 to 9) are not written again: they are counted.
+void keep_insert_attributes(std::span<const unsigned char> payload, std::vector<unsigned char>& record,
+                            std::size_t mask_at, SaveReport& report) {
+  constexpr uint32_t kUnheld = 0x001 | 0x010 | 0x040 | 0x080 | 0x100 | 0x200;
+  constexpr uint32_t kAttributes = 0x400;
+  std::size_t at = 0;
+  const auto fits = [&](std::size_t n) { return n <= payload.size() - at; };
+  if (payload.size() < 28 || record.size() < mask_at + 4) return;
+  uint32_t mask = 0;
+  std::memcpy(&mask, payload.data(), 4);
+  at = 28;  // the mask and the insertion point
+  static constexpr struct {
+    uint32_t bit;
+    int size;  // -1: a counted string
+  } kFields[] = {{0x001, 2}, {0x002, -1}, {0x004, 8}, {0x008, 8}, {0x010, 16},
+                 {0x020, 8}, {0x040, 2}, {0x080, 2}, {0x100, 8}, {0x200, 8}};
+  for (const auto& field : kFields) {
+    if ((mask & field.bit) == 0) continue;
+    std::size_t size = static_cast<std::size_t>(field.size);
+    if (field.size < 0) {
+      int16_t length = 0;
+      if (!fits(2)) return;
+      std::memcpy(&length, payload.data() + at, 2);
+      if (length < 0) return;
+      size = 2 + static_cast<std::size_t>(length);
+    }
+    if (!fits(size)) return;
+    at += size;
+  }
+  if ((mask & kUnheld) != 0) report.lose(Loss::insert_field);
+  if ((mask & kAttributes) == 0) return;
+  uint32_t fresh_mask = 0;
+  std::memcpy(&fresh_mask, record.data() + mask_at, 4);
+  fresh_mask |= kAttributes;
+  std::memcpy(record.data() + mask_at, &fresh_mask, 4);
+  record.insert(record.end(), payload.begin() + static_cast<std::ptrdiff_t>(at), payload.end());
+}
+
+// What a stored record held that the record written afresh in its place does
+// not give back, counted: the property block's fields beyond the layer and
+// colour numbers, a colour by layer or by block (a fresh record stores the
+// palette number of the value), and the payload of another kind (a
+// four-string text becomes kind 7, a kind 13 polyline kind 28).
+void note_fresh_losses(const KT_Drawable& d, std::span<const unsigned char> stored, std::span<const unsigned char> fresh,
+                       SaveReport& report) {
+  const StoredPropsFields have = stored_props_fields(stored);
+  if (have.flags & 0x0002) report.lose(Loss::line_type_number);
+  if (have.flags & 0x0040) report.lose(Loss::extrusion);
+  if (have.flags & 0x0080) report.lose(Loss::xdata_list);
+  if (have.flags & 0x0800) report.lose(Loss::blob_list);
+  if (have.flags & (0x0004 | 0x0008 | 0x0020 | 0x0100 | 0x0200 | 0x0400)) report.lose(Loss::property_value);
+  // A colour number the drawable no longer holds was changed, not lost.
+  const int16_t number = stored_color_number(stored);
+  if (number != stored_color_number(fresh) && d.color_number == number) {
+    if (number == 256) report.lose(Loss::by_layer_colour);
+    else if (number == 0) report.lose(Loss::by_block_colour);
+  }
+  const int16_t kind = kind_of(stored);
+  if (kind != kind_of(fresh)) report.lose(kind == 13 ? Loss::polyline_field : kind == 11 ? Loss::text_field : Loss::passed_record);
+}
+
 // A drawable changed after the load: its values in a record that keeps the
 // stored property block (line type, extrusion, xdata, ...; its layer and
 // colour numbers replaced when those changed) and, for records of fixed
-// size, the stored payload's fields the kernel does not hold. A record whose
+// size and in the fixed part of texts and dimensions, the stored payload's
+// fields the kernel does not hold (an insert: its attribute run, keep_insert_attributes). A
+// record whose
 // kind the writer writes otherwise, or a mirrored one, is written afresh.
 void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, SaveReport& report) {
   std::vector<unsigned char> fresh;
   TorvWriter scratch;
   scratch.memory = &fresh;
+  scratch.drawing = w.drawing;
   write_record(scratch, d, report);
   writer_flush(scratch);
   const std::span<const unsigned char> stored = s.bytes();
   const StoredPropsFields have = stored_props_fields(stored);
   const StoredPropsFields made = stored_props_fields(fresh);
   const std::size_t fresh_payload = made.flags == 0 ? 12 : 16;
-  const bool layer_changed = d.layer != s.layer, color_changed = d.color != s.color;
+  // A colour by layer that still follows its layer is no change of the
+  // record (its layer gives the value): a drawable moved to another layer
+  // stays by layer.
+  const bool follows_layer = d.color_number == 256 && stored_color_number(stored) == 256 &&
+                             d.color == layer_color(w.drawing, d.layer);
+  const bool layer_changed = d.layer != s.layer, color_changed = d.color != s.color && !follows_layer;
   const bool keeps = scratch.ok && fresh.size() >= fresh_payload && kind_of(fresh) == kind_of(stored) &&
                      !s.mirrored && s.payload <= stored.size() && (!layer_changed || have.layer_at >= 0) &&
                      (!color_changed || (have.color_at >= 0 && made.color_at >= 0));
   if (!keeps) {
     if (s.mirrored) report.lose(Loss::extrusion);
+    else if (scratch.ok) note_fresh_losses(d, stored, fresh, report);
     writer_put(w, fresh.data(), fresh.size());
     return;
   }
@@ -95,16 +189,29 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   if (color_changed) {
     int16_t number;
     std::memcpy(&number, fresh.data() + made.color_at, 2);
+    // A drawable given back to its layer's colour is stored by layer.
+    if (d.color_number == 256 && d.color == layer_color(w.drawing, d.layer)) number = 256;
     patch(have.color_at, number);
   }
   const std::span<const unsigned char> payload = std::span<const unsigned char>(fresh).subspan(fresh_payload);
   const std::span<const OwnedRange> owned = kernel_owned(kind_of(stored));
-  if (!owned.empty() && stored.size() - s.payload == payload.size()) {
+  const std::size_t stored_payload = stored.size() - s.payload;
+  if (!owned.empty() && stored_payload == payload.size()) {
     record.insert(record.end(), stored.begin() + s.payload, stored.end());
     for (const OwnedRange& r : owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
+  } else if (const FixedPart* f = fixed_part(kind_of(stored)); f != nullptr && stored_payload >= f->size && payload.size() >= f->size) {
+    // The stored fixed part with the kernel's values in it (a text's
+    // insertion z and second point, a dimension's point at 12, the fields
+    // nobody reads stay), then the fresh strings.
+    const auto size = static_cast<std::ptrdiff_t>(f->size);
+    record.insert(record.end(), stored.begin() + s.payload, stored.begin() + s.payload + size);
+    for (const OwnedRange& r : f->owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
+    record.insert(record.end(), payload.begin() + size, payload.end());
   } else {
     record.insert(record.end(), payload.begin(), payload.end());
   }
+  // An insert's attribute records stay with it.
+  if (d.kind == KT_Drawable_Kind::insert) keep_insert_attributes(stored.subspan(s.payload), record, s.payload, report);
   writer_put(w, record.data(), record.size());
 }
 

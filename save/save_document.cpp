@@ -90,6 +90,7 @@ std::string written_header_rest() {
 }
 
 bool write_drawing(TorvWriter& w, const KT_Drawing& drawing, SaveReport& report) {
+  w.drawing = &drawing;
   note_table_losses(w, drawing, report);
   const KT_Stored* stored_header = w.carried != nullptr ? w.carried->run(KT_Carried_Run::header) : nullptr;
   HeaderRecord h = stored_header != nullptr ? carried_header(*stored_header) : initial_header();

@@ -10,6 +10,7 @@
 #include <vector>
 
 class KT_Carried;
+class KT_Drawing;
 
 struct TorvWriter {
   std::FILE* file = nullptr;                     // written through when set
@@ -25,6 +26,9 @@ struct TorvWriter {
   // What the host carried of the drawing's file (kernel/kt_carried.h); null:
   // the drawing alone is written.
   const KT_Carried* carried = nullptr;
+  // The drawing being written (write_drawing sets it): a changed drawable
+  // whose colour follows its layer finds the layer's colour there.
+  const KT_Drawing* drawing = nullptr;
 };
 
 // Appends size bytes. A file that would outgrow 32-bit positions fails.

@@ -3,8 +3,9 @@
 # temporary prefix, builds examples/host and the counting kernel against it
 # with find_package and with pkg-config, compiles every installed header
 # alone and all together both ways, moves the prefix, then runs the
-# installed trv and the hosts from the new place. Last, a project that adds
-# the source tree as a subdirectory builds the same headers and the host.
+# installed trv and the hosts from the new place, and the Python package from
+# there and through pip. Last, a project that adds the source tree as a
+# subdirectory builds the same headers and the host.
 #   scripts/install-check.sh [BUILD_DIR]   (default build/debug)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -90,6 +91,24 @@ for program in "$tmp/consumer/kttrv_cpp_api" "$tmp/pc/kttrv_cpp_api"; do
   LD_LIBRARY_PATH=$moved/$libdir "$program" "$sample" "$tmp/by_api.trv" >/dev/null
   cmp "$reference" "$tmp/by_api.trv"
 done
+
+# The Python package, where the build has it: the copy cmake --install put
+# in the moved prefix, then pip's in a fresh virtual environment (with the
+# system's numpy, pandas and dask; no package index).
+python_dir=$(sed -n 's/^KTTRV_PYTHON_INSTALL_DIR:[A-Z]*=//p' "$build/CMakeCache.txt")
+if grep -q '^KTTRV_BUILD_PYTHON:BOOL=ON' "$build/CMakeCache.txt"; then
+  echo "== python"
+  python=$(sed -n 's/^Python_EXECUTABLE:[A-Z]*=//p' "$build/CMakeCache.txt")
+  PYTHONPATH=$moved/$python_dir strace -f -e trace=openat -o "$tmp/python.strace" \
+    "$python" -c "import kttrv, sys; d = kttrv.read(sys.argv[1]); assert d.extents() is not None; assert kttrv.__file__.startswith(sys.argv[2])" \
+    "$sample" "$moved"
+  grep -Eq "\"$list\", O_RDONLY[^)]*\) = [0-9]" "$tmp/python.strace" || { echo "the installed kttrv did not read $list"; exit 1; }
+  "$python" -m venv --system-site-packages "$tmp/venv"
+  # The build tree given is the one pip's backend builds in: no second build.
+  KTTRV_BUILD_DIR=$PWD/$build quiet "$tmp/venv/bin/pip" install --no-index --no-cache-dir .
+  (cd "$src" && "$tmp/venv/bin/python" -c "import kttrv; print(kttrv.read('examples/floor-plan.trv').extents())")
+  (cd "$tmp" && "$tmp/venv/bin/python" -c "import kttrv; assert kttrv.__file__.startswith('$tmp/venv/')")
+fi
 
 echo "== add_subdirectory"
 # The same consumer with this source tree as its subdirectory: the libraries
