@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "view/text_encoding.h"
+
 class KT_Carried;
 
 namespace kttrv::view {
@@ -23,6 +25,13 @@ struct RenderOptions {
   // What the load carried beside the drawing: inserts draw the values of
   // their stored attribute records. Null: the drawing alone.
   const KT_Carried* carried = nullptr;
+  // How text bytes are read (layer names, texts); null: Latin-1.
+  const TextEncoding* encoding = nullptr;
+
+  // A kernel string as UTF-8, in the encoding.
+  std::string utf8(const char* bytes) const {
+    return (encoding != nullptr ? *encoding : TextEncoding::latin1()).decode(bytes);
+  }
 };
 
 // "#RRGGBB", "white", "black" or "none" (transparent); false when unknown.
