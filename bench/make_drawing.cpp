@@ -30,7 +30,12 @@ int main(int argc, char** argv) {
       ->capture_default_str();
   app.add_option("--seed", o.seed, "picks the values and the names' tag (0: the same drawing as always)")
       ->capture_default_str();
-  CLI11_PARSE(app, argc, argv);
+  try {
+    app.parse(argc, argv);
+  } catch (const CLI::ParseError& e) {
+    const int status = app.exit(e);  // --help ends here too
+    return status == 0 ? 0 : 2;
+  }
 
   if (static_cast<uint64_t>(o.blocks) * o.block_entities > 50'000'000u) {
     std::cerr << "trv-synth: --blocks times --block-entities must be at most 50000000\n";

@@ -149,11 +149,11 @@ struct Finder {
       if (p.size < 2) continue;
       const int kind = static_cast<int16_t>(p.data[0] | (p.data[1] << 8));
       if (std::string_view(entity_kind_name(kind)) != "unknown") continue;
-      // A kind of the dispatch's range whose record holds nothing behind its
-      // property block loses nothing by being passed over; a code no file
-      // uses (0, negative, beyond the dispatch) or bytes skipped unread do.
-      const bool skipped_bytes = p.payload < p.size;
-      if (kind > 0 && kind < kEntityKindSlots && !skipped_bytes) continue;
+      // A record of an unknown kind is its kind and property block alone: one
+      // of the dispatch's codes (1 to 127) is passed over as the format
+      // allows; a code no file uses (0, negative, beyond the dispatch) is
+      // what damaged bytes read as.
+      if (kind > 0 && kind < kEntityKindSlots) continue;
       add(DoubtKind::unknown_record,
           list + ": record after " + (p.after ? "drawable " + std::to_string(p.after->id) : std::string("none")) +
               at_byte(drawing, &p),

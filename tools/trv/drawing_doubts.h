@@ -1,5 +1,5 @@
 // What makes a file that loaded whole doubtful (trv check --strict): records
-// of kinds no reader knows, names with control bytes or bytes that are no
+// of unknown kind codes no file uses (0, negative, beyond 127), names with control bytes or bytes that are no
 // text in the chosen encoding, coordinates that are subnormal, not finite or
 // beyond any drawing, and references to layers, text styles or blocks the
 // drawing lacks. Each doubt names its place.
