@@ -1,6 +1,8 @@
 #include "bench/synthetic_drawing.h"
 
 #include <array>
+#include <cstdio>
+#include <string>
 
 #include "tests/support/sample_drawing.h"
 
@@ -8,9 +10,11 @@ namespace synth {
 
 namespace {
 
-// A small deterministic generator, so every run writes the same file.
+// A small deterministic generator, so every run with one seed writes the
+// same file; it carries the names' tag of that seed.
 struct Lcg {
   uint64_t state = 0x2545F4914F6CDD1DULL;
+  std::string tag;  // behind every table and block name; empty for seed 0
   uint32_t next() {
     state = state * 6364136223846793005ULL + 1442695040888963407ULL;
     return static_cast<uint32_t>(state >> 33);
@@ -41,8 +45,21 @@ PropsBlock props(Lcg& rng, uint32_t layers) {
   return p;
 }
 
-std::string style_name(uint32_t i) { return "STYLE" + std::to_string(i); }
-std::string block_name(uint32_t i) { return "BLOCK" + std::to_string(i); }
+std::string style_name(uint32_t i, const Lcg& rng) { return "STYLE" + std::to_string(i) + rng.tag; }
+std::string block_name(uint32_t i, const Lcg& rng) { return "BLOCK" + std::to_string(i) + rng.tag; }
+
+// The generator of a seed: 0 gives the one every earlier drawing was made
+// with, and no tag.
+Lcg seeded(uint64_t seed) {
+  Lcg rng;
+  if (seed == 0) return rng;
+  rng.state ^= seed * 0x9E3779B97F4A7C15ULL;
+  rng.next();
+  char tag[24];
+  std::snprintf(tag, sizeof tag, "-%llX", static_cast<unsigned long long>(seed));
+  rng.tag = tag;
+  return rng;
+}
 
 void append_record(Bytes& out, Mix mix, Lcg& rng, uint32_t layers, uint32_t styles, uint32_t blocks) {
   const PropsBlock p = props(rng, layers);
@@ -61,7 +78,7 @@ void append_record(Bytes& out, Mix mix, Lcg& rng, uint32_t layers, uint32_t styl
       sample::Record text(94);
       text.pt3(0, x, y, 0).at(24, 2.5).at<int32_t>(32, 1).at(36, 0.0).at(44, 1.0).at<int32_t>(60, 1);
       out.append(entity(7, p, Bytes(text.bytes()).str("Room " + std::to_string(rng.next() % 1000))
-                                 .str(style_name(rng.next() % (styles ? styles : 1)))));
+                                 .str(style_name(rng.next() % (styles ? styles : 1), rng))));
       break;
     }
     case Mix::polylines: {
@@ -85,7 +102,7 @@ void append_record(Bytes& out, Mix mix, Lcg& rng, uint32_t layers, uint32_t styl
     case Mix::inserts: {
       const uint32_t attributes = rng.next() % 3;
       Bytes b;
-      b.i32(0x7FF).pt3(x, y, 0).i16(0).str(block_name(rng.next() % (blocks ? blocks : 1)))
+      b.i32(0x7FF).pt3(x, y, 0).i16(0).str(block_name(rng.next() % (blocks ? blocks : 1), rng))
           .f64(1).f64(1).f64(1).f64(0).f64(0).i16(1).i16(1).f64(0).f64(0).u32(attributes);
       for (uint32_t i = 0; i < attributes; ++i)
         b.append(PropsBlock().bytes()).append(sample::Record(102).at<int32_t>(32, 1).at<int32_t>(68, 1).bytes())
@@ -127,21 +144,21 @@ std::vector<unsigned char> entity_stream(uint32_t count, const Mix* only) {
 }
 
 std::vector<unsigned char> drawing(const Options& o) {
-  Lcg rng;
+  Lcg rng = seeded(o.seed);
   Bytes layers;
   layers.u32(o.layers);
   for (uint32_t i = 0; i < o.layers; ++i)
-    layers.append(sample::layer(i == 0 ? "0" : "LAYER" + std::to_string(i), static_cast<int>(i % 4),
+    layers.append(sample::layer(i == 0 ? "0" : "LAYER" + std::to_string(i) + rng.tag, static_cast<int>(i % 4),
                                 static_cast<int>(1 + i % 255), static_cast<int>(i % 8)));
   const bool short_styles = o.version == "SELK 97" || o.version == "TORV 98" || o.version == "TORV 99";
   Bytes styles;
   styles.u32(o.text_styles);
   for (uint32_t i = 0; i < o.text_styles; ++i)
-    styles.append(sample::text_style(style_name(i), 0, 2.5, 1.0, 0.0, i % 2 ? "simplex.shx" : "txt", "", short_styles));
+    styles.append(sample::text_style(style_name(i, rng), 0, 2.5, 1.0, 0.0, i % 2 ? "simplex.shx" : "txt", "", short_styles));
   Bytes blocks;
   blocks.u32(o.blocks);
   for (uint32_t i = 0; i < o.blocks; ++i) {
-    blocks.u32(0x123).f64(0).f64(0).str(block_name(i));
+    blocks.u32(0x123).f64(0).f64(0).str(block_name(i, rng));
     // A block's stream: count, then records (no nested inserts).
     Bytes s = stream(o.block_entities, nullptr, rng, o.layers, o.text_styles, 0);
     blocks.append(s);

@@ -16,7 +16,14 @@ struct Options {
   uint32_t text_styles = 1'000;
   uint32_t blocks = 1'000;
   uint32_t block_entities = 100;  // records in each block
+  // 0: the same file every time. Any other seed picks other values and
+  // names (each table's and block's names carry it), so drawings made with
+  // different seeds hold different names.
+  uint64_t seed = 0;
 };
+
+// The versions the writer of these drawings lays out and the loader reads.
+inline constexpr const char* kVersions[] = {"SELK 97", "TORV 98", "TORV 99", "TORV 2000", "HALD 2002"};
 
 // The kinds of the model-space mix, in the order of their shares.
 enum class Mix { lines, arcs, circles, texts, polylines, point_chains, inserts, dimensions, points, solids, skipped };

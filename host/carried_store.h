@@ -20,6 +20,12 @@ class CarriedStore final : public kttrv::LoadObserver, public KT_Carried {
   explicit CarriedStore(KT_Drawing& drawing) : drawing_(drawing) {}
 
   void file(int generation) override { generation_ = generation; }
+  // Where a stored record lies in the last load's file; -1 when it is a copy
+  // (the load read the file a window at a time, or the record came from
+  // elsewhere).
+  long long file_offset(const KT_Stored& stored) const {
+    return in_file(stored.bytes()) ? static_cast<long long>(stored.data - file_) : -1;
+  }
   // Most of a load's records are entity records that made their drawable.
   void stored(const kttrv::StoredRecord& record) override {
     if (record.kind == kttrv::StoredKind::entity && record.object != nullptr) [[likely]]

@@ -423,3 +423,8 @@ kttrv::LoadObserver* zirida_carry(KT_Drawing& drawing) {
 }
 
 const KT_Carried* zirida_carried(const KT_Drawing& drawing) { return drawing.store().carried.get(); }
+
+long long zirida_file_offset(const KT_Drawing& drawing, const KT_Stored& stored) {
+  const CarriedStore* carried = drawing.store().carried.get();
+  return carried != nullptr ? carried->file_offset(stored) : -1;
+}

@@ -41,3 +41,6 @@ std::size_t zirida_reserved_bytes(const KT_Drawing& drawing);
 // to a save. zirida_carried is null while no load carried into the drawing.
 kttrv::LoadObserver* zirida_carry(KT_Drawing& drawing);
 const KT_Carried* zirida_carried(const KT_Drawing& drawing);
+// Where a record zirida_carried(drawing) holds starts in the file it was
+// loaded from; -1 when not known.
+long long zirida_file_offset(const KT_Drawing& drawing, const KT_Stored& stored);

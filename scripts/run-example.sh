@@ -5,7 +5,10 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset release >/dev/null
-cmake --build --preset release --target trv
+# At most as many jobs as cores, and at most 4: the machine stays usable.
+jobs=$(nproc 2>/dev/null || echo 2)
+(( jobs > 4 )) && jobs=4
+cmake --build --preset release --target trv -j "$jobs"
 trv=build/release/tools/trv/trv
 out=build/output
 mkdir -p "$out"

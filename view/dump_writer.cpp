@@ -100,15 +100,40 @@ struct DrawableValues {
   }
 };
 
-// The "layer_name" member of each layer number that names a layer with a
-// name (empty where there is none), written once for the whole dump.
-std::vector<std::string> layer_name_members(const KT_Drawing& drawing) {
-  std::vector<std::string> members;
+// What a drawable's layer number adds to it when it names a layer: the
+// layer's id and, when it has a name, its "layer_name" member (written once
+// for the whole dump).
+struct LayerMembers {
+  long id = 0;
+  std::string name_member;  // empty where the layer has no name
+};
+
+std::vector<LayerMembers> layer_members(const KT_Drawing& drawing, const TextEncoding* encoding) {
+  std::vector<LayerMembers> members;
   for (const KT_Layer& layer : layers_of(drawing)) {
-    std::string& member = members.emplace_back();
-    if (layer.name) JsonOut(member).key("layer_name").text(layer.name);
+    LayerMembers& m = members.emplace_back();
+    m.id = layer.id;
+    if (layer.name) {
+      JsonOut premade(m.name_member);
+      premade.set_encoding(encoding);
+      premade.key("layer_name").text(layer.name);
+    }
   }
   return members;
+}
+
+// A colour value (0x00BBGGRR) as "#RRGGBB".
+void rgb(JsonOut& out, long color) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const auto value = static_cast<unsigned long>(color);
+  const unsigned channel[3] = {static_cast<unsigned>(value & 0xFF), static_cast<unsigned>((value >> 8) & 0xFF),
+                               static_cast<unsigned>((value >> 16) & 0xFF)};
+  char text[8] = {'#'};
+  for (int i = 0; i < 3; ++i) {
+    text[1 + 2 * i] = kHex[channel[i] >> 4];
+    text[2 + 2 * i] = kHex[channel[i] & 0xF];
+  }
+  out.key("rgb").word(std::string_view(text, 7));
 }
 
 // What a drawable's stored record holds beyond the drawable: members behind
@@ -179,18 +204,46 @@ void stored_members(JsonOut& out, const KT_Stored& stored) {
   out.end_array();
 }
 
+// Where each object goes: in the one document (each on a line of its own,
+// inside its collection), or each a JSON object of its own line that names
+// its collection first ("in").
+struct Layout {
+  bool lines = false;
+
+  // An object of collection `in` (of block `block` when not null).
+  void begin(JsonOut& out, const char* in, const KT_Block* block = nullptr) const {
+    if (!lines) {
+      out.line_break().begin_object();
+      return;
+    }
+    out.begin_object().key("in").word(std::string_view(in));
+    if (block != nullptr) out.key("block").integer(block->id);
+  }
+  void end(JsonOut& out) const {
+    out.end_object();
+    if (lines) out.end_line();
+  }
+};
+
 // A record that made nothing, in its place: its kind, size and bytes.
-void passed_record(JsonOut& out, const KT_Stored& stored) {
-  out.line_break().begin_object().key("passed").begin_object();
+void passed_record(JsonOut& out, const Layout& layout, const char* in, const KT_Block* block,
+                   const KT_Stored& stored) {
+  layout.begin(out, in, block);
+  out.key("passed").begin_object();
   if (stored.size >= 2) out.key("kind").integer(static_cast<int16_t>(stored.data[0] | (stored.data[1] << 8)));
   else out.key("kind").null();
   out.key("size").integer(static_cast<long long>(stored.size));
   out.key("bytes").utf8(hex_text(stored.bytes()));  // of any length: not a word
-  out.end_object().end_object();
+  out.end_object();
+  layout.end(out);
 }
 
-void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, const KT_Entity_List& list,
-                 const KT_Carried* carried, std::span<const KT_Stored> passed) {
+// The drawables of a list (block null: the model space) and the records
+// that made nothing between them.
+void entity_list(JsonOut& out, const Layout& layout, const std::vector<LayerMembers>& layers,
+                 const KT_Entity_List& list, const KT_Block* block, const KT_Carried* carried,
+                 std::span<const KT_Stored> passed) {
+  const char* in = block != nullptr ? "block_entities" : "model_space";
   // The records that made nothing by the drawable they followed (null: the
   // list's first), each group in file order.
   std::unordered_map<const KT_Drawable*, std::vector<const KT_Stored*>> passed_after;
@@ -199,19 +252,23 @@ void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, cons
     if (passed_after.empty()) return;
     const auto at = passed_after.find(d);
     if (at == passed_after.end()) return;
-    for (const KT_Stored* p : at->second) passed_record(out, *p);
+    for (const KT_Stored* p : at->second) passed_record(out, layout, in, block, *p);
     passed_after.erase(at);
   };
-  out.begin_array();
+  if (!layout.lines) out.begin_array();
   write_passed_after(nullptr);
   for (const KT_Drawable& d : drawables_of(list)) {
-    out.line_break().begin_object();
+    layout.begin(out, in, block);
     out.key("id").integer(d.id);
     out.key("color").integer(d.color);
+    rgb(out, d.color);
     out.key("third").integer(d.third);
     out.key("layer").integer(d.layer);
-    if (d.layer >= 0 && static_cast<std::size_t>(d.layer) < layer_names.size())
-      if (const std::string& name = layer_names[static_cast<std::size_t>(d.layer)]; !name.empty()) out.member(name);
+    if (d.layer >= 0 && static_cast<std::size_t>(d.layer) < layers.size()) {
+      const LayerMembers& layer = layers[static_cast<std::size_t>(d.layer)];
+      out.key("layer_id").integer(layer.id);
+      if (!layer.name_member.empty()) out.member(layer.name_member);
+    }
     visit(d, DrawableValues{out});
     if (d.color_number != KT_NO_COLOR_NUMBER) {
       out.key("color_number").integer(d.color_number);
@@ -220,49 +277,70 @@ void entity_list(JsonOut& out, const std::vector<std::string>& layer_names, cons
     }
     if (carried != nullptr)
       if (const KT_Stored* stored = carried->stored(d)) stored_members(out, *stored);
-    out.end_object();
+    layout.end(out);
     write_passed_after(&d);
   }
   // Records that followed a drawable no longer in the list: at its end, in
   // file order.
   for (const KT_Stored& p : passed)
-    if (passed_after.contains(p.after)) passed_record(out, p);
-  out.end_array();
+    if (passed_after.contains(p.after)) passed_record(out, layout, in, block, p);
+  if (!layout.lines) out.end_array();
 }
 
-// One collection under its key: each object on a line, its id first.
-template <class T, class F>
-void collection(JsonOut& out, const char* name, CollectionRange<T> objects, F members) {
-  out.line_break().key(name).begin_array();
+// One collection under its key: each object on a line, its id first; after
+// each object, what `after` writes of it (a block's entities, on lines of
+// their own).
+template <class T, class F, class A>
+void collection(JsonOut& out, const Layout& layout, const char* name, CollectionRange<T> objects, F members,
+                A after) {
+  if (!layout.lines) out.line_break().key(name).begin_array();
   for (const T& o : objects) {
-    out.line_break().begin_object().key("id").integer(o.id);
+    layout.begin(out, name);
+    out.key("id").integer(o.id);
     members(o);
-    out.end_object();
+    if (layout.lines) {
+      layout.end(out);
+      after(o);
+    } else {
+      after(o);
+      layout.end(out);
+    }
   }
-  out.end_array();
+  if (!layout.lines) out.end_array();
 }
 
-}  // namespace
+template <class T, class F>
+void collection(JsonOut& out, const Layout& layout, const char* name, CollectionRange<T> objects, F members) {
+  collection(out, layout, name, objects, members, [](const T&) {});
+}
 
-void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const DumpCarried& with) {
+void dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const DumpCarried& with,
+          const Layout layout) {
   const KT_Carried* carried = with.carried;
   const auto passed = [&](const KT_Block* block) {
     return carried != nullptr && with.passed_records ? carried->passed(block) : std::span<const KT_Stored>{};
   };
-  const std::vector<std::string> layer_names = layer_name_members(d);
+  const std::vector<LayerMembers> layers = layer_members(d, out.encoding());
   out.begin_object();
+  if (layout.lines) out.key("in").word("file");
   out.key("version").utf8(header.version);
   if (header.generation < 0) out.key("generation").null();
   else out.key("generation").integer(header.generation);
-  collection(out, "layers", layers_of(d), [&out](const KT_Layer& l) {
+  out.key("complete").boolean(header.complete);
+  out.key("damage").begin_array();
+  for (const std::string& line : header.damage) out.utf8(line);
+  out.end_array();
+  if (layout.lines) out.end_object().end_line();
+  collection(out, layout, "layers", layers_of(d), [&out](const KT_Layer& l) {
     out.key("name").text(l.name);
     out.key("color").integer(l.color);
+    rgb(out, l.color);
     out.key("line_type").integer(l.line_type);
     out.key("on").boolean(l.on);
     out.key("flag2").boolean(l.flag2);
     out.key("flag3").boolean(l.flag3);
   });
-  collection(out, "text_styles", text_styles_of(d), [&out](const KT_Text_Style& s) {
+  collection(out, layout, "text_styles", text_styles_of(d), [&out](const KT_Text_Style& s) {
     out.key("name").text(s.name);
     out.key("font_file").text(s.font_file);
     out.key("big_font_file").text(s.big_font_file);
@@ -271,23 +349,40 @@ void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, con
     out.key("last").integer(s.last);
     out.key("mark").integer(s.mark);
   });
-  collection(out, "dim_styles", dim_styles_of(d), [&out](const KT_Dim_Style& s) {
+  collection(out, layout, "dim_styles", dim_styles_of(d), [&out](const KT_Dim_Style& s) {
     out.key("name").text(s.name);
     out.key("second_name").text(s.second_name);
     integers(out.key("longs"), s.longs, KT_Dim_Style::kLongs);
     integers(out.key("shorts"), s.shorts, KT_Dim_Style::kShorts);
     reals(out.key("reals"), s.reals, KT_Dim_Style::kReals);
   });
-  collection(out, "line_types", line_types_of(d), [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
-  collection(out, "blocks", blocks_of(d), [&](const KT_Block& b) {
-    out.key("name").text(b.name);
-    out.key("description").text(b.description);
-    point(out.key("base"), b.base);
-    reals(out.key("bounds"), b.bounds, 4);
-    entity_list(out.key("entities"), layer_names, b.entities, carried, passed(&b));
-  });
-  entity_list(out.line_break().key("model_space"), layer_names, d.model_space, carried, passed(nullptr));
-  out.newline().end_object().newline();
+  collection(out, layout, "line_types", line_types_of(d),
+             [&out](const KT_Line_Type& t) { out.key("name").text(t.name); });
+  collection(
+      out, layout, "blocks", blocks_of(d),
+      [&](const KT_Block& b) {
+        out.key("name").text(b.name);
+        out.key("description").text(b.description);
+        point(out.key("base"), b.base);
+        reals(out.key("bounds"), b.bounds, 4);
+      },
+      [&](const KT_Block& b) {
+        if (!layout.lines) out.key("entities");
+        entity_list(out, layout, layers, b.entities, &b, carried, passed(&b));
+      });
+  if (!layout.lines) out.line_break().key("model_space");
+  entity_list(out, layout, layers, d.model_space, nullptr, carried, passed(nullptr));
+  if (!layout.lines) out.newline().end_object().newline();
+}
+
+}  // namespace
+
+void write_dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const DumpCarried& with) {
+  dump(d, header, out, with, Layout{false});
+}
+
+void write_dump_lines(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const DumpCarried& with) {
+  dump(d, header, out, with, Layout{true});
 }
 
 }  // namespace kttrv::view

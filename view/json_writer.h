@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "format/json_real.h"
+#include "view/text_encoding.h"
 
 namespace kttrv::view {
 
@@ -35,6 +36,13 @@ class JsonOut {
   // A line end where no member or element follows (before a closing bracket).
   JsonOut& newline() {
     put('\n');
+    return *this;
+  }
+  // Ends a line that holds a whole JSON value: what follows starts a new
+  // value, with no comma before it.
+  JsonOut& end_line() {
+    put('\n');
+    comma_ = false;
     return *this;
   }
   JsonOut& key(std::string_view name) {
@@ -79,10 +87,20 @@ class JsonOut {
   JsonOut& reals(const double* v, int n);
   // A string the kernel holds: its bytes as the characters of the same
   // numbers (U+0000 to U+00FF) in UTF-8; null as null.
-  JsonOut& text(const char* bytes) { return bytes ? quoted(bytes, true) : null(); }
+  // With an encoding set (set_encoding), its characters instead.
+  JsonOut& text(const char* bytes) { return bytes ? text_bytes(bytes) : null(); }
   // The same for bytes of a given length (a counted string of the file,
   // which may hold zeros).
-  JsonOut& text_bytes(std::string_view bytes) { return quoted(bytes, true); }
+  JsonOut& text_bytes(std::string_view bytes) {
+    if (encoding_ == nullptr) return quoted(bytes, true);
+    return quoted(encoding_->decode(bytes), false);
+  }
+  // How text() and text_bytes() read the kernel's bytes; null (the default)
+  // or Latin-1: each byte as the character of the same number.
+  void set_encoding(const TextEncoding* encoding) {
+    encoding_ = encoding != nullptr && encoding->every_byte_valid() ? nullptr : encoding;
+  }
+  const TextEncoding* encoding() const { return encoding_; }
   // A string that is UTF-8 already.
   JsonOut& utf8(std::string_view chars) { return quoted(chars, false); }
   // A string the writer itself gives, of printable ASCII other than '"' and
@@ -173,6 +191,7 @@ class JsonOut {
 
   std::FILE* out_ = nullptr;
   std::string* text_ = nullptr;
+  const TextEncoding* encoding_ = nullptr;
   bool comma_ = false;
   bool failed_ = false;
   std::size_t used_ = 0;

@@ -340,7 +340,7 @@ class Painter {
     cairo_set_matrix(cr_, &m);
     cairo_select_font_face(cr_, "sans-serif", CAIRO_FONT_SLANT_NORMAL, CAIRO_FONT_WEIGHT_NORMAL);
     cairo_set_font_size(cr_, 1.0);
-    const std::string utf8 = bytes_to_utf8(s);
+    const std::string utf8 = options_.utf8(s);
     double x_start = 0;
     if (centred) {
       cairo_text_extents_t extents;
@@ -399,7 +399,7 @@ bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, Pic
   walk.shown = [&](const KT_Drawable& d) {
     const KT_Layer* layer = layers.find(d.layer);
     if (!layer) return options.layers.empty();
-    if (!options.layers.empty()) return options.layers.count(bytes_to_utf8(layer->name)) != 0;
+    if (!options.layers.empty()) return options.layers.count(options.utf8(layer->name)) != 0;
     return layer->on;
   };
   const View view = View::fit(model_space_extents(drawing, walk), options.width);

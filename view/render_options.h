@@ -7,6 +7,8 @@
 #include <set>
 #include <string>
 
+#include "view/text_encoding.h"
+
 class KT_Carried;
 
 namespace kttrv::view {
@@ -26,6 +28,13 @@ struct RenderOptions {
   // Units of work the picture may take (a drawable, a vertex, a chord, a
   // glyph each; walk.h's work_budget of the file's size); 0: kBaseWork.
   long long work_budget = 0;
+  // How text bytes are read (layer names, texts); null: Latin-1.
+  const TextEncoding* encoding = nullptr;
+
+  // A kernel string as UTF-8, in the encoding.
+  std::string utf8(const char* bytes) const {
+    return (encoding != nullptr ? *encoding : TextEncoding::latin1()).decode(bytes);
+  }
 };
 
 // "#RRGGBB", "white", "black" or "none" (transparent); false when unknown.

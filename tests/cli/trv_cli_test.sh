@@ -287,7 +287,14 @@ if [[ -f "$src/examples/sample.trv" ]]; then
   # command; -q silences them; -v and -q go before or after the command.
   head -c 3000 "$src/examples/floor-plan.trv" > "$tmp/cut.trv"
   cmds=("dump %s" "info %s" "save --allow-loss %s $tmp/cut.saved.trv" "trace %s")
-  ((posix)) && cmds+=("render %s -o $tmp/cut.svg")
+  # Cut before its model space, it has nothing to draw: the warnings, then
+  # that, and no picture.
+  if ((posix)); then
+    err=$("$trv" render "$tmp/cut.trv" -o "$tmp/cut.svg" 2>&1 >/dev/null); check "render cut exit" 1 $?
+    check "render cut warnings" 2 "$(grep -c '^trv: warning: .*at byte' <<< "$err")"
+    check "render cut nothing to draw" 1 "$(grep -c 'nothing to draw: the model space holds no drawables' <<< "$err")"
+    [[ -e $tmp/cut.svg ]] && { echo "FAIL render cut wrote a picture"; failures=$((failures + 1)); }
+  fi
   for cmd in "${cmds[@]}"; do
     args=$(printf "$cmd" "$tmp/cut.trv")
     err=$("$trv" $args 2>&1 >/dev/null); check "$args exit" 0 $?

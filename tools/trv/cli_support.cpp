@@ -1,6 +1,7 @@
 #include "tools/trv/cli_support.h"
 
 #include "host/zirida_host.h"
+#include "tools/trv/save_command.h"
 
 #include <CLI/CLI.hpp>
 
@@ -21,6 +22,26 @@ void add_load_options(CLI::App& command, int& mode, std::string& sysvar_list) {
   command.add_option("--sysvar-list", sysvar_list, "System-variable list file to use");
 }
 
+
+void add_encoding_option(CLI::App& command, std::string& encoding) {
+  command.add_option("--encoding", encoding,
+                     "How the drawing's text bytes are read: latin1 (the default), utf-8 or any name iconv knows")
+      ->default_str("latin1");
+}
+
+std::unique_ptr<kttrv::view::TextEncoding> open_encoding(const std::string& name) {
+  std::string problem;
+  auto encoding = kttrv::view::TextEncoding::open(name.empty() ? "latin1" : name, problem);
+  if (!encoding) throw CLI::ValidationError("--encoding", problem);
+  return encoding;
+}
+
+const std::vector<unsigned char>* standard_input() {
+  static std::vector<unsigned char> bytes;
+  static int state = 0;  // 0: not read yet; 1: read; -1: could not be read
+  if (state == 0) state = read_standard_input(bytes) ? 1 : -1;
+  return state > 0 ? &bytes : nullptr;
+}
 
 namespace {
 Verbosity g_verbosity = Verbosity::normal;
@@ -115,6 +136,16 @@ std::string load_failure(const std::string& path, const kttrv::LoadResult& resul
 }
 
 kttrv::LoadResult load_drawing(const std::string& path, KT_Drawing& drawing, const LoadRequest& request) {
+  if (path == "-") {
+    const std::vector<unsigned char>* bytes = standard_input();
+    if (bytes == nullptr) {
+      kttrv::LoadResult failed;
+      failed.failure = "cannot read standard input";
+      if (!request.quiet_error) error(load_failure(path, failed));
+      return failed;
+    }
+    return load_drawing(path, kttrv::LoadSource::bytes(*bytes), drawing, request);
+  }
   return load_drawing(path, kttrv::LoadSource::file(path), drawing, request);
 }
 

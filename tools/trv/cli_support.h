@@ -10,6 +10,7 @@
 #include "kernel/zirida.h"
 #include "load/drawing_file.h"
 #include "load/load.h"
+#include "view/text_encoding.h"
 #include "view/utf8.h"
 
 namespace CLI {
@@ -21,6 +22,16 @@ namespace trv {
 // --mode and --sysvar-list, as the commands that load one file take them.
 void add_load_options(CLI::App& command, int& mode, std::string& sysvar_list);
 
+
+// --encoding: how the drawing's text bytes are read (default latin1).
+void add_encoding_option(CLI::App& command, std::string& encoding);
+// The encoding of that name; a usage error (CLI::ValidationError, exit 2)
+// when it is unknown.
+std::unique_ptr<kttrv::view::TextEncoding> open_encoding(const std::string& name);
+
+// Standard input, whole, read at its first use and kept (a command naming
+// "-" twice loads the same bytes twice); null when it cannot be read.
+const std::vector<unsigned char>* standard_input();
 
 // How much a command says on stderr besides its errors: quiet drops the
 // warnings about damage, verbose adds the plug-in's notes (values it replaced).
@@ -74,7 +85,7 @@ struct LoadRequest {
   bool carry = true;         // keep what the file holds beside the kernel's drawing
 };
 
-// Loads path into drawing: prints the notes (with -v), then the damage
+// Loads path ("-": standard input) into drawing: prints the notes (with -v), then the damage
 // warnings when it loaded, or a one-line error naming the file when it did
 // not (unless quiet_error).
 kttrv::LoadResult load_drawing(const std::string& path, KT_Drawing& drawing, const LoadRequest& request = {});

@@ -10,8 +10,10 @@
 namespace trv {
 
 // What the loaded file holds, as one value (schema in docs/INFO.md): trv
-// info --json writes it, print_info_text writes it as text.
-nlohmann::json info_summary(const LoadedFile& f);
+// info --json writes it, print_info_text writes it as text. Its "encoding"
+// tells how many of the drawing's strings are no text in `encoding`.
+nlohmann::json info_summary(const LoadedFile& f,
+                            const kttrv::view::TextEncoding& encoding = kttrv::view::TextEncoding::latin1());
 // The summary of a file that loaded, as a block of text.
 void print_info_text(const nlohmann::json& summary);
 

@@ -19,9 +19,11 @@ struct InfoOptions {
   std::vector<std::string> paths;
   bool as_json = false;
   bool directory = false;
+  std::string encoding;
 };
 
 int run_info(const InfoOptions& o) {
+  const auto encoding = open_encoding(o.encoding);
   int status = 0;
   bool first = true;
   for (const std::string& path : o.paths) {
@@ -36,7 +38,7 @@ int run_info(const InfoOptions& o) {
       error(f->failure);
       status = 1;
     }
-    const nlohmann::json summary = info_summary(*f);
+    const nlohmann::json summary = info_summary(*f, *encoding);
     if (o.as_json) {
       std::cout << summary.dump() << '\n';
     } else if (f->loaded) {
@@ -56,9 +58,10 @@ void setup_info(CLI::App& app, int& status) {
   auto* sub = app.add_subcommand("info", "Tell what each file holds: version, tables, drawables, "
                                          "entity records and their fate, what was read but not kept, "
                                          "extents, completeness");
-  sub->add_option("FILE", o->paths, "Drawing files")->required();
+  sub->add_option("FILE", o->paths, "Drawing files (- : standard input)")->required();
   sub->add_flag("--json", o->as_json, "One JSON object per file, one a line (docs/INFO.md)");
   sub->add_flag("--directory", o->directory, "Show the header's section directory instead (no load)");
+  add_encoding_option(*sub, o->encoding);
   sub->callback([o, &status] { status = run_info(*o); });
 }
 

@@ -1,7 +1,10 @@
 // trv info --directory: the version, the generation and the section
 // directory of a file (legacy files: see legacy_info.cpp).
 #include <cstdint>
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <vector>
 
 #include "format/torv_header.h"
 #include "load/drawing_file.h"
@@ -57,7 +60,41 @@ int info_current(const std::string& path, const DrawingHead& head, const kttrv::
 
 }  // namespace
 
+namespace {
+
+// Standard input: its head as the head of a file, and the whole of it for
+// a legacy file's summary.
+int info_standard_input() {
+  const std::vector<unsigned char>* bytes = standard_input();
+  if (bytes == nullptr) {
+    error("-: cannot read standard input");
+    return 1;
+  }
+  if (bytes->empty()) {
+    error("-: the file is empty");
+    return 1;
+  }
+  DrawingHead head;
+  head.size = std::min<std::size_t>(bytes->size(), kTorvHeaderSize);
+  std::memcpy(head.bytes, bytes->data(), head.size);
+  const kttrv::FileIdentity id = kttrv::identify_file({head.bytes, head.size}, bytes->size());
+  if (!id.legacy) return info_current("-", head, id);
+  DrawingFile file;
+  if (!file.block.allocate(bytes->size() + 1)) {
+    error("-: not enough memory for the file");
+    return 1;
+  }
+  std::memcpy(file.block.data(), bytes->data(), bytes->size());
+  file.block.data()[bytes->size()] = 0;
+  file.read = bytes->size();
+  file.size = bytes->size();
+  return info_legacy("-", id, file);
+}
+
+}  // namespace
+
 int info_directory(const std::string& path) {
+  if (path == "-") return info_standard_input();
   // A current file's header and directory say all this shows: only its
   // first 88 bytes are read, however large the file.
   InputFile input;

@@ -10,6 +10,7 @@
 #include "format/stored_props.h"
 #include "host/zirida_host.h"
 #include "kernel/collections.h"
+#include "tools/trv/drawing_doubts.h"
 #include "tools/trv/info.h"
 #include "view/extents.h"
 #include "view/kind_names.h"
@@ -91,9 +92,25 @@ json carried_json(const KT_Drawing& d) {
   return {{"attributes", attributes}, {"xdata_items", xdata_items}, {"passed_records", passed}};
 }
 
+// How many strings of the drawing are no text in the encoding, and where
+// the first is.
+json encoding_json(const KT_Drawing& d, const kttrv::view::TextEncoding& encoding) {
+  long strings = 0, invalid = 0;
+  std::string first;
+  for_each_string(d, [&](const std::string& place, std::string_view bytes) {
+    ++strings;
+    if (encoding.valid(bytes)) return;
+    if (invalid++ == 0) first = place;
+  });
+  return {{"name", encoding.name()},
+          {"strings", strings},
+          {"invalid", invalid},
+          {"first_invalid", invalid > 0 ? json(first) : json(nullptr)}};
+}
+
 }  // namespace
 
-json info_summary(const LoadedFile& f) {
+json info_summary(const LoadedFile& f, const kttrv::view::TextEncoding& encoding) {
   // Legacy files have no generation (-1).
   json j = {{"file", f.path},
             {"bytes", f.file.size},
@@ -140,6 +157,7 @@ json info_summary(const LoadedFile& f) {
   const Extents extents = kttrv::view::model_space_extents(d, walk);
   j["extents"] = extents_json(extents);
   j["extents_complete"] = !extents.cut;
+  j["encoding"] = encoding_json(d, encoding);
   return j;
 }
 
@@ -197,6 +215,15 @@ void print_info_text(const json& j) {
                   t["cut"].get<long>());
     }
     if (not_reached > 0) std::printf("  %ld record(s) never reached: an earlier record was cut short\n", not_reached);
+  }
+  // The encoding is named when it was chosen or when strings are no text in it.
+  if (const json& t = j["encoding"]; t["invalid"].get<long>() > 0) {
+    std::printf("text:        %ld of %ld string(s) not valid in %s (first: %s)\n", t["invalid"].get<long>(),
+                t["strings"].get<long>(), t["name"].get<std::string>().c_str(),
+                t["first_invalid"].get<std::string>().c_str());
+  } else if (t["name"] != "latin1") {
+    std::printf("text:        %ld string(s), all valid in %s\n", t["strings"].get<long>(),
+                t["name"].get<std::string>().c_str());
   }
   std::string not_kept;
   for (const auto& [what, n] : j["not_kept"].items())

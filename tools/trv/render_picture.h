@@ -8,8 +8,17 @@
 
 namespace trv {
 
-// Draws the model space of path to out (SVG, PNG or PDF by its extension);
-// the exit status.
-int run_render(const std::string& path, const std::string& out, const kttrv::view::RenderOptions& options);
+struct RenderRequest {
+  std::string path;      // the drawing; "-": standard input
+  std::string out;       // the picture; "-": standard output
+  std::string format;    // svg, png or pdf; empty: by out's extension
+  std::string encoding;  // how text bytes are read; empty: latin1
+  kttrv::view::RenderOptions options;
+};
+
+// Draws the model space of the drawing to the picture; the exit status. A
+// requested layer that does not exist, or a picture with nothing to draw,
+// is said on stderr and fails (1), writing no picture.
+int run_render(const RenderRequest& request);
 
 }  // namespace trv

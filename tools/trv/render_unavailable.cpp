@@ -4,8 +4,8 @@
 
 namespace trv {
 
-int run_render(const std::string&, const std::string&, const kttrv::view::RenderOptions&) {
-  error("render: this trv was built without cairo");
+int run_render(const RenderRequest&) {
+  error("render: this trv was built without cairo: it draws no pictures (the Linux build does)");
   return 1;
 }
 

@@ -49,7 +49,7 @@ int run_trace(const TraceOptions& o) {
 void setup_trace(CLI::App& app, int& status) {
   auto o = std::make_shared<TraceOptions>();
   auto* sub = app.add_subcommand("trace", "Print every kernel call a load makes, as JSON lines");
-  sub->add_option("FILE", o->path, "Drawing file")->required();
+  sub->add_option("FILE", o->path, "Drawing file (- : standard input)")->required();
   add_load_options(*sub, o->mode, o->sysvar_list);
   sub->callback([o, &status] { status = run_trace(*o); });
 }
