@@ -11,6 +11,7 @@
 #include "format/color_palette.h"
 #include "host/zirida_host.h"
 #include "save/palette_numbers.h"
+#include "tools/trv/cli_support.h"
 #include "view/drawables.h"
 #include "view/extents.h"
 #include "view/kind_names.h"
@@ -455,6 +456,11 @@ the drawing alive, and a change through them is a change of the drawing.)");
       })
       .def_property_readonly("complete", [](const Document& d) { return d.complete; },
                              "Loaded whole: no section stopped early and no record was left unread.")
+      .def_property_readonly("damage", [](const Document& d) {
+        kttrv::LoadResult result;
+        result.diagnostics = d.damage;
+        return trv::damage_lines(result);
+      }, "What stopped early, one line per stop as trv and the dump say it (a block's stream and its block one line).")
       .def_property_readonly("warnings", [](const Document& d) {
         py::list out;
         const py::object cls = error_class("ReadWarning");

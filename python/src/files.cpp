@@ -15,6 +15,7 @@
 #include "save/save_file.h"
 #include "tools/trv/info.h"
 #include "tools/trv/loaded_file.h"
+#include "tools/trv/cli_support.h"
 #include "view/dump_writer.h"
 #include "view/json_writer.h"
 #include "view/render.h"
@@ -144,10 +145,15 @@ std::string dump_json(const Document& doc, bool passed) {
   std::string text;
   {
     kttrv::view::JsonOut out(text);
-    kttrv::view::write_dump(*doc.drawing,
-                            kttrv::view::DumpHeader{kttrv::view::bytes_to_utf8(doc.version.c_str()),
-                                                    doc.loaded && !doc.legacy ? doc.generation : -1},
-                            out, kttrv::view::DumpCarried{zirida_carried(*doc.drawing), passed});
+    kttrv::view::DumpHeader header{kttrv::view::bytes_to_utf8(doc.version.c_str()),
+                                   doc.loaded && !doc.legacy ? doc.generation : -1};
+    // The head trv dump writes: whether the load was whole, and its damage
+    // one line per stop, as trv says it.
+    header.complete = doc.complete;
+    kttrv::LoadResult damage;
+    damage.diagnostics = doc.damage;
+    header.damage = trv::damage_lines(damage);
+    kttrv::view::write_dump(*doc.drawing, header, out, kttrv::view::DumpCarried{zirida_carried(*doc.drawing), passed});
     out.flush();
   }
   return text;

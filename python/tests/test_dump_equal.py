@@ -29,9 +29,15 @@ def holds_more(v):
     return v["z"] != 0.0 or str(v["z"]) == "-0.0" or (v["mask"] & ~0x8) != 0 or v.get("flags", 0) != 0
 
 
+def rgb_text(color):
+    return "#%02X%02X%02X" % color.rgb
+
+
 def entity_as_dump(e):
-    out = {"id": e.id, "kind": e.kind, "color": e.color.value, "third": e.third, "layer": e.layer_index}
+    out = {"id": e.id, "kind": e.kind, "color": e.color.value, "rgb": rgb_text(e.color), "third": e.third,
+           "layer": e.layer_index}
     if e.layer is not None:
+        out["layer_id"] = e.layer.id
         out["layer_name"] = e.layer.name
     for member in MEMBERS[e.kind]:
         out[member] = getattr(e, member)
@@ -63,7 +69,10 @@ def drawing_as_dump(d):
     return {
         "version": d.version,
         "generation": d.generation,
-        "layers": [{"id": l.id, "name": l.name, "color": l.color.value, "line_type": l.line_type, "on": l.on,
+        "complete": d.complete,
+        "damage": d.damage,
+        "layers": [{"id": l.id, "name": l.name, "color": l.color.value, "rgb": rgb_text(l.color),
+                    "line_type": l.line_type, "on": l.on,
                     "flag2": l.flag2, "flag3": l.flag3} for l in d.layers],
         "text_styles": [{"id": s.id, "name": s.name, "font_file": s.font_file, "big_font_file": s.big_font_file,
                          "reals": s.reals, "flags": s.flags, "last": s.last, "mark": s.mark} for s in d.text_styles],
