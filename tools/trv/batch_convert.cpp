@@ -35,14 +35,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-bool stderr_is_terminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) == 1;
-#endif
-}
-
 std::uintmax_t size_of(const std::string& path) {
   std::error_code ec;
   const auto size = fs::file_size(path, ec);

@@ -39,14 +39,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-bool stderr_is_terminal() {
-#if defined(_WIN32)
-  return _isatty(_fileno(stderr)) != 0;
-#else
-  return isatty(STDERR_FILENO) == 1;
-#endif
-}
-
 // The path as the catalogue keeps it: absolute, normalised, '/' separated,
 // no trailing separator.
 std::string normal_path(const fs::path& p) {

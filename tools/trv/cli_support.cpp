@@ -110,6 +110,14 @@ void use_binary_output() {
 #endif
 }
 
+bool stderr_is_terminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) == 1;
+#endif
+}
+
 void error(const std::string& message) { write_line(stderr, "trv: " + message); }
 
 std::unique_ptr<DrawingFile> read_input(const std::string& path) {

@@ -63,6 +63,9 @@ void use_binary_output();
 // cannot be written.
 bool write_line(std::FILE* stream, std::string line);
 
+// Whether standard error is a terminal (progress lines are drawn there only).
+bool stderr_is_terminal();
+
 // "trv: <message>" on stderr.
 void error(const std::string& message);
 
