@@ -91,7 +91,7 @@ kttrv_package_headers(kttrv/format format/diagnostics.h format/load_stats.h form
 kttrv_package_headers(kttrv/tables tables/sysvar_list.h)
 kttrv_package_headers(kttrv/view view/drawables.h view/ranges.h view/geometry.h view/walk.h view/extents.h
   view/layer_index.h view/kind_names.h view/utf8.h view/json_writer.h view/dump_writer.h view/render_options.h
-  view/stored_entity.h)
+  view/stored_entity.h view/text_encoding.h)
 
 install(EXPORT KtTrvTargets NAMESPACE KtTrv:: DESTINATION ${KTTRV_CMAKE_DIR})
 configure_package_config_file(cmake/KtTrvConfig.cmake.in
