@@ -346,7 +346,9 @@ int run_build(const BuildOptions& o) {
       jobs.push_back({std::move(f), std::nullopt, {}});
       continue;
     }
-    if (k->second.size == f.size && k->second.mtime_ns == f.mtime_ns) ++tally.unchanged;
+    // A file recorded without a hash could not be read (or stopped its
+    // reader): what failed may pass now, so it is read again.
+    if (k->second.size == f.size && k->second.mtime_ns == f.mtime_ns && !k->second.hash.empty()) ++tally.unchanged;
     else jobs.push_back({std::move(f), k->second.id, k->second.hash});
     k->second.id = -k->second.id - 1;  // seen: negative
   }
