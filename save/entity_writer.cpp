@@ -1,5 +1,6 @@
 #include "save/entity_writer.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <limits>
@@ -85,6 +86,62 @@ int16_t kind_of(std::span<const unsigned char> record) {
   return kind;
 }
 
+// Kind 28's payload: the count, the chain flags (0x200: closed), a real, a
+// 32-bit value and the extras field (22 bytes), x and y of every point, and,
+// when the extras field is greater than 0, three reals a point.
+constexpr int16_t kChainKind = 28;
+constexpr std::size_t kChainHead = 22;
+
+int32_t read_i32(std::span<const unsigned char> bytes, std::size_t at) {
+  int32_t v = 0;
+  std::memcpy(&v, bytes.data() + at, 4);
+  return v;
+}
+
+// Whether a chain written afresh gives back every field the stored one held
+// beyond its points: the same head fields (the closed bit aside) and no
+// extras.
+bool chain_fields_kept(std::span<const unsigned char> stored_payload, std::span<const unsigned char> fresh_payload) {
+  if (stored_payload.size() < kChainHead || fresh_payload.size() < kChainHead) return false;
+  uint16_t a = 0, b = 0;
+  std::memcpy(&a, stored_payload.data() + 4, 2);
+  std::memcpy(&b, fresh_payload.data() + 4, 2);
+  return (a & ~0x200) == (b & ~0x200) && std::memcmp(stored_payload.data() + 6, fresh_payload.data() + 6, 16) == 0 &&
+         read_i32(stored_payload, 18) <= 0;
+}
+
+// A changed chain with as many points as it was stored with, in the same
+// form (a point set: extras field 0; a polyline: any other), keeps its
+// stored head fields and vertex extras around the kernel's points and
+// closed bit. False (nothing appended) otherwise.
+bool merge_chain(std::span<const unsigned char> stored_payload, std::span<const unsigned char> fresh_payload,
+                 std::vector<unsigned char>& record) {
+  if (stored_payload.size() < kChainHead || fresh_payload.size() < kChainHead) return false;
+  const int32_t n = read_i32(stored_payload, 0);
+  const int32_t stored_w = read_i32(stored_payload, 18), fresh_w = read_i32(fresh_payload, 18);
+  if (n < 0 || read_i32(fresh_payload, 0) != n || (stored_w == 0) != (fresh_w == 0)) return false;
+  const std::size_t points = std::size_t{16} * static_cast<uint32_t>(n);
+  if (fresh_payload.size() != kChainHead + points || stored_payload.size() - kChainHead < points) return false;
+  const std::size_t head_at = record.size();
+  record.insert(record.end(), stored_payload.begin(), stored_payload.begin() + kChainHead);
+  uint16_t flags = 0, fresh_flags = 0;
+  std::memcpy(&flags, record.data() + head_at + 4, 2);
+  std::memcpy(&fresh_flags, fresh_payload.data() + 4, 2);
+  flags = static_cast<uint16_t>((flags & ~0x200) | (fresh_flags & 0x200));
+  std::memcpy(record.data() + head_at + 4, &flags, 2);
+  record.insert(record.end(), fresh_payload.begin() + kChainHead, fresh_payload.end());
+  record.insert(record.end(), stored_payload.begin() + static_cast<std::ptrdiff_t>(kChainHead + points),
+                stored_payload.end());
+  return true;
+}
+
+// Where a record the writer made has its payload: behind the kind, the
+// property block's flags and fixed fields, and the colour number when the
+// flags announce one.
+std::size_t fresh_payload_at(std::span<const unsigned char> fresh) {
+  return stored_props_fields(fresh).flags == 0 ? 12 : 16;
+}
+
 // What a changed insert keeps of its stored payload (at `payload`, the
 // insert's fields behind its property block): the attribute run, which
 // follows the fields the mask announces, goes behind the fresh fields with
@@ -132,8 +189,9 @@ void keep_insert_attributes(std::span<const unsigned char> payload, std::vector<
 // colour numbers, a colour by layer or by block (a fresh record stores the
 // palette number of the value), and the payload of another kind (a
 // four-string text becomes kind 7, a kind 13 polyline kind 28).
-void note_fresh_losses(const KT_Drawable& d, std::span<const unsigned char> stored, std::span<const unsigned char> fresh,
+void note_fresh_losses(const KT_Drawable& d, const KT_Stored& s, std::span<const unsigned char> fresh,
                        SaveReport& report) {
+  const std::span<const unsigned char> stored = s.bytes();
   const StoredPropsFields have = stored_props_fields(stored);
   if (have.flags & 0x0002) report.lose(Loss::line_type_number);
   if (have.flags & 0x0040) report.lose(Loss::extrusion);
@@ -148,6 +206,10 @@ void note_fresh_losses(const KT_Drawable& d, std::span<const unsigned char> stor
   }
   const int16_t kind = kind_of(stored);
   if (kind != kind_of(fresh)) report.lose(kind == 13 ? Loss::polyline_field : kind == 11 ? Loss::text_field : Loss::passed_record);
+  else if (kind == kChainKind &&
+           !chain_fields_kept(stored.subspan(std::min<std::size_t>(stored.size(), s.payload)),
+                              fresh.subspan(std::min<std::size_t>(fresh.size(), fresh_payload_at(fresh)))))
+    report.lose(Loss::polyline_field);
 }
 
 // A drawable changed after the load: its values in a record that keeps the
@@ -167,7 +229,7 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
   const std::span<const unsigned char> stored = s.bytes();
   const StoredPropsFields have = stored_props_fields(stored);
   const StoredPropsFields made = stored_props_fields(fresh);
-  const std::size_t fresh_payload = made.flags == 0 ? 12 : 16;
+  const std::size_t fresh_payload = fresh_payload_at(fresh);
   // A colour by layer that still follows its layer is no change of the
   // record (its layer gives the value): a drawable moved to another layer
   // stays by layer.
@@ -179,7 +241,7 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
                      (!color_changed || (have.color_at >= 0 && made.color_at >= 0));
   if (!keeps) {
     if (s.mirrored) report.lose(Loss::extrusion);
-    else if (scratch.ok) note_fresh_losses(d, stored, fresh, report);
+    else if (scratch.ok) note_fresh_losses(d, s, fresh, report);
     writer_put(w, fresh.data(), fresh.size());
     return;
   }
@@ -207,7 +269,11 @@ void write_changed(TorvWriter& w, const KT_Drawable& d, const KT_Stored& s, Save
     record.insert(record.end(), stored.begin() + s.payload, stored.begin() + s.payload + size);
     for (const OwnedRange& r : f->owned) std::memcpy(record.data() + s.payload + r.from, payload.data() + r.from, r.to - r.from);
     record.insert(record.end(), payload.begin() + size, payload.end());
+  } else if (kind_of(stored) == kChainKind && merge_chain(stored.subspan(s.payload), payload, record)) {
+    // The stored chain's fields around the kernel's points.
   } else {
+    if (kind_of(stored) == kChainKind && !chain_fields_kept(stored.subspan(s.payload), payload))
+      report.lose(Loss::polyline_field);
     record.insert(record.end(), payload.begin(), payload.end());
   }
   // An insert's attribute records stay with it.

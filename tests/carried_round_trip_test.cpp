@@ -515,6 +515,9 @@ TEST_F(Carried, ARewrittenRecordCountsWhatItHeld) {
          d.color_number = 256;
        },
        {}, 256},
+      {"a chain polyline with extras that lost a point",
+       entity(28, PropsBlock(), Bytes().i32(2).u16(0).f64(1.5).i32(0).i32(1).pt2(0, 0).pt2(1, 1).f64(1).f64(2).f64(3).f64(4).f64(5).f64(6)),
+       [](KT_Drawable& d) { static_cast<KT_Vertex_Entity&>(d).count = 1; }, {Loss::polyline_field}, 256},
       {"a circle by layer moved to another layer",
        entity(3, PropsBlock().layer(0), Bytes().pt3(0, 0, 0).f64(2)),
        [](KT_Drawable& d) {
@@ -592,7 +595,25 @@ TEST_F(Carried, AChangedRecordKeepsItsStoredFixedFields) {
       {"a dimension relabelled", dim_record,
        [](KT_Drawable& d) { static_cast<KT_Dimension_Entity&>(d).strings[0] = "a new, longer label"; }, 12, {9, 9, 9}, 3},
   };
-  for (const KeptField& c : cases) {
+  std::vector<KeptField> all(std::begin(cases), std::end(cases));
+  // Chains: count, flags, a real, a 32-bit value, the extras field, the
+  // points, then (extras field above 0) three reals a point.
+  const auto chain = [](int32_t extras_field, bool extras) {
+    Bytes b;
+    b.i32(3).u16(0).f64(1.5).i32(77).i32(extras_field);
+    for (int i = 0; i < 3; ++i) b.pt2(i, 2 * i);
+    if (extras)
+      for (int i = 0; i < 3; ++i) b.f64(4.0 + i).f64(5).f64(6);
+    return entity(28, PropsBlock().layer(0).color(1), b);
+  };
+  const auto move_points = [](KT_Drawable& d) {
+    auto& v = static_cast<KT_Vertex_Entity&>(d);
+    for (long i = 0; i < v.count; ++i) v.vertices[i].y += 1.0;
+  };
+  all.push_back({"a chain polyline moved keeps its real", chain(2, true), move_points, 6, {1.5}, 1});
+  all.push_back({"a chain polyline moved keeps its extras", chain(2, true), move_points, 22 + 48 + 24, {5, 5, 6}, 3});
+  all.push_back({"a chain point set moved keeps its real", chain(0, false), move_points, 6, {1.5}, 1});
+  for (const KeptField& c : all) {
     SCOPED_TRACE(c.name);
     const Bytes8 file = TorvFile("HALD 2002").section(kSlotEntities, entity_section(1, c.record)).build();
     KT_Drawing d;

@@ -184,6 +184,19 @@ void stored_members(JsonOut& out, const KT_Stored& stored) {
     }
     out.end_array();
   }
+  if (e.chain) {
+    out.key("chain").begin_object();
+    out.key("flags").integer(e.chain->flags);
+    out.key("real").real(e.chain->real);
+    out.key("value").integer(e.chain->value);
+    out.key("extras_field").integer(e.chain->extras_field);
+    if (!e.chain->extras.empty()) {
+      out.key("extras").begin_array();
+      for (const auto& extra : e.chain->extras) reals(out, extra.data(), 3);
+      out.end_array();
+    }
+    out.end_object();
+  }
   if (e.kind != kInsertKind) return;
   if (e.z_scale) out.key("z_scale").real(*e.z_scale);
   if (e.attributes.empty()) return;

@@ -192,6 +192,28 @@ void read_polyline(RecordReader& r, StoredEntity& e) {
   }
 }
 
+// Kind 28: the count, the chain flags, a real, a 32-bit value and the
+// extras field, then the points (16 bytes each) and, when the extras field
+// is greater than 0, three reals a vertex.
+void read_chain(RecordReader& r, StoredEntity& e) {
+  StoredChain c;
+  const int32_t count = r.i32();
+  c.flags = r.u16();
+  c.real = r.f64();
+  c.value = r.i32();
+  c.extras_field = r.i32();
+  if (!r.ok()) return;
+  e.chain = c;
+  if (count <= 0) return;
+  const auto n = static_cast<uint32_t>(count);
+  if (!r.expect_items(n, 16)) return;
+  r.skip(std::size_t{n} * 16);
+  if (c.extras_field <= 0 || !r.expect_items(n, 24)) return;
+  e.chain->extras.resize(n);
+  for (auto& extra : e.chain->extras)
+    for (double& v : extra) v = r.f64();
+}
+
 }  // namespace
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
@@ -214,6 +236,7 @@ StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
   if (props_ok && e.kind == kInsertKind) read_insert(r, e);
   if (props_ok && (e.kind == 7 || e.kind == 11)) read_text(r, e);
   if (props_ok && e.kind == kPolylineKind) read_polyline(r, e);
+  if (props_ok && e.kind == kChainKind) read_chain(r, e);
   e.whole = r.ok();
   return e;
 }

@@ -57,6 +57,17 @@ struct StoredVertex {
   int value_count = 0;
 };
 
+// A kind 28 chain beyond its points: the fields the kernel does not
+// receive, and the three reals of each vertex when the extras field is
+// greater than 0.
+struct StoredChain {
+  uint16_t flags = 0;  // bit 9: closed
+  double real = 0.0;
+  int32_t value = 0;
+  int32_t extras_field = 0;  // 0: a point set; other values: a polyline
+  std::vector<std::array<double, 3>> extras;
+};
+
 struct StoredEntity {
   bool has_kind = false;  // the record held at least its kind
   int16_t kind = 0;
@@ -81,10 +92,13 @@ struct StoredEntity {
   // values its mask announces.
   std::optional<int32_t> polyline_flags;
   std::vector<StoredVertex> vertices;
+  // Chains (kind 28).
+  std::optional<StoredChain> chain;
 };
 
 inline constexpr int16_t kInsertKind = 23;
 inline constexpr int16_t kPolylineKind = 13;
+inline constexpr int16_t kChainKind = 28;
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
 

@@ -92,6 +92,19 @@ py::dict stored_dict(const EntityRef& e) {
     }
     out["vertices"] = vertices;
   }
+  if (s->chain) {
+    py::dict chain;
+    chain["flags"] = s->chain->flags;
+    chain["real"] = s->chain->real;
+    chain["value"] = s->chain->value;
+    chain["extras_field"] = s->chain->extras_field;
+    if (!s->chain->extras.empty()) {
+      py::list extras;
+      for (const auto& x : s->chain->extras) extras.append(py::make_tuple(x[0], x[1], x[2]));
+      chain["extras"] = extras;
+    }
+    out["chain"] = chain;
+  }
   out["whole"] = s->whole;
   return out;
 }

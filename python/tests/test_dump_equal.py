@@ -57,6 +57,8 @@ def entity_as_dump(e):
             out[member] = stored[member]
     if any(holds_more(v) for v in stored.get("vertices", [])):
         out["stored_vertices"] = stored["vertices"]
+    if "chain" in stored:
+        out["chain"] = stored["chain"]
     if "z_scale" in stored:
         out["z_scale"] = stored["z_scale"]
     if isinstance(e, kttrv.Insert) and e.attribs:

@@ -16,7 +16,7 @@ from conftest import plain
 # numbers (a load numbers afresh), the colour numbers of the records, and
 # the fields a record stores that the kernel does not receive.
 NOT_BUILT = ("id", "color_number", "color_by", "insertion_z", "second_point", "polyline_flags", "z_scale",
-             "stored_vertices")
+             "stored_vertices", "chain")
 
 
 def dumped(d):

@@ -173,6 +173,44 @@ TEST(StoredEntity, TextSecondPointsAndPolylineVertices) {
   EXPECT_FALSE(huge.whole);
 }
 
+TEST(StoredEntity, ChainFieldsAndExtras) {
+  // count, flags, real, value, extras field; then the points and the extras.
+  const auto chain = [](int32_t n, int32_t extras_field, int points, int extras) {
+    Bytes b;
+    b.i32(n).u16(0x200).f64(1.5).i32(-9).i32(extras_field);
+    for (int i = 0; i < points; ++i) b.pt2(i, -i);
+    for (int i = 0; i < extras; ++i) b.f64(i).f64(i + 0.5).f64(-i);
+    return entity(28, PropsBlock(), b);
+  };
+  const struct {
+    const char* what;
+    Bytes record;
+    bool whole;
+    std::size_t extras;
+  } cases[] = {
+      {"a point set", chain(3, 0, 3, 0), true, 0},
+      {"a polyline without extras", chain(2, -1, 2, 0), true, 0},
+      {"a polyline with extras", chain(3, 5, 3, 3), true, 3},
+      {"no points", chain(-3, 7, 0, 0), true, 0},
+      {"extras cut short", chain(3, 5, 3, 2), false, 0},
+      {"a count beyond the bytes", chain(0x7FFFFFFF, 5, 1, 0), false, 0},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    const StoredEntity e = decode_stored_entity(span_of(c.record));
+    EXPECT_EQ(e.whole, c.whole);
+    ASSERT_TRUE(e.chain.has_value());
+    EXPECT_EQ(e.chain->flags, 0x200);
+    EXPECT_EQ(e.chain->real, 1.5);
+    EXPECT_EQ(e.chain->value, -9);
+    ASSERT_EQ(e.chain->extras.size(), c.extras);
+    for (std::size_t i = 0; i < c.extras; ++i) {
+      const double d = static_cast<double>(i);
+      EXPECT_EQ(e.chain->extras[i], (std::array<double, 3>{d, d + 0.5, -d}));
+    }
+  }
+}
+
 TEST(StoredEntity, InsertAttributesAndZScale) {
   const Bytes record = insert_with_attributes(PropsBlock().layer(1).color(256));
   const StoredEntity e = decode_stored_entity(span_of(record));
