@@ -19,7 +19,9 @@ struct Props {
   double extrusion[3] = {};
 };
 
-bool read_xdata(RecordReader& r, std::vector<XdataItem>* into) {
+// The items go into `into`, or are only counted into `counted` (either may
+// be null).
+bool read_xdata(RecordReader& r, std::vector<XdataItem>* into, long* counted = nullptr) {
   const uint32_t count = r.u32();
   if (!r.expect_items(count, 2)) return false;  // every item holds at least its code
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
@@ -28,7 +30,8 @@ bool read_xdata(RecordReader& r, std::vector<XdataItem>* into) {
     const int16_t code = item.code;
     if (code >= 1000 && code <= 1005) {
       item.type = XdataItem::Type::text;
-      item.text = std::string(r.counted_view());
+      const std::string_view text = r.counted_view();
+      if (into != nullptr) item.text = std::string(text);
     } else if (code >= 1010 && code <= 1013) {
       item.type = XdataItem::Type::point;
       for (double& c : item.point) c = r.f64();
@@ -42,7 +45,9 @@ bool read_xdata(RecordReader& r, std::vector<XdataItem>* into) {
       item.type = XdataItem::Type::integer;
       item.integer = r.i32();
     }
-    if (r.ok() && into != nullptr) into->push_back(std::move(item));
+    if (!r.ok()) break;
+    if (into != nullptr) into->push_back(std::move(item));
+    if (counted != nullptr) ++*counted;
   }
   return r.ok();
 }
@@ -61,7 +66,8 @@ bool skip_blobs(RecordReader& r) {
 
 // The common property block: flags, then each field its bit announces; the
 // two 32-bit values are always there.
-bool read_props(RecordReader& r, uint16_t& flags, Props& p, std::vector<XdataItem>* xdata) {
+bool read_props(RecordReader& r, uint16_t& flags, Props& p, std::vector<XdataItem>* xdata,
+                long* xdata_counted = nullptr) {
   flags = r.u16();
   // A field is the record's only when it was read before any cut.
   const auto field = [&r](std::optional<int16_t>& into) {
@@ -82,7 +88,7 @@ bool read_props(RecordReader& r, uint16_t& flags, Props& p, std::vector<XdataIte
     p.has_extrusion = r.ok();
     if (!r.ok()) for (double& c : p.extrusion) c = 0.0;
   }
-  if ((flags & 0x0080) && !read_xdata(r, xdata)) return false;
+  if ((flags & 0x0080) && !read_xdata(r, xdata, xdata_counted)) return false;
   if (flags & 0x0100) r.skip(8);
   if (flags & 0x0200) r.skip(8);
   if (flags & 0x0400) r.skip(2);
@@ -93,7 +99,8 @@ bool read_props(RecordReader& r, uint16_t& flags, Props& p, std::vector<XdataIte
 // An attribute record is at least a bare property block and its 102 bytes.
 constexpr uint64_t kSmallestAttribute = 10 + 102;
 
-void read_attributes(RecordReader& r, std::vector<StoredAttribute>& into) {
+// The records go into `into`, or are only counted into `counted`.
+void read_attributes(RecordReader& r, std::vector<StoredAttribute>* into, long* counted = nullptr) {
   const uint32_t count = r.u32();
   if (!r.expect_items(count, kSmallestAttribute)) return;
   for (uint32_t i = 0; i < count && r.ok(); ++i) {
@@ -113,16 +120,18 @@ void read_attributes(RecordReader& r, std::vector<StoredAttribute>& into) {
     for (int k = 0; k < 3 && r.ok(); ++k)
       if (present[k] != 0) {
         const std::string_view s = r.counted_view();
-        if (r.ok()) a.strings[k] = std::string(s);
+        if (r.ok() && into != nullptr) a.strings[k] = std::string(s);
       }
     if (!r.ok()) return;
-    into.push_back(std::move(a));
+    if (into != nullptr) into->push_back(std::move(a));
+    if (counted != nullptr) ++*counted;
   }
 }
 
 // Kind 23 behind its property block: the mask, the point, then each field
-// its bit announces, the attribute run last.
-void read_insert(RecordReader& r, StoredEntity& e) {
+// its bit announces, the attribute run last. e null: the attributes are
+// only counted.
+void read_insert(RecordReader& r, StoredEntity* e, long* attributes_counted = nullptr) {
   const auto mask = static_cast<uint32_t>(r.i32());
   r.skip(24);
   if (mask & 0x001) r.skip(2);
@@ -132,7 +141,7 @@ void read_insert(RecordReader& r, StoredEntity& e) {
   if (mask & 0x010) {
     const double z = r.f64();
     r.skip(8);
-    if (r.ok()) e.z_scale = z;
+    if (r.ok() && e != nullptr) e->z_scale = z;
   }
   if (mask & 0x020) r.skip(8);
   if (mask & 0x040) r.skip(2);
@@ -140,10 +149,10 @@ void read_insert(RecordReader& r, StoredEntity& e) {
   if (mask & 0x100) r.skip(8);
   if (mask & 0x200) r.skip(8);
   if (!r.ok()) {
-    e.z_scale.reset();
+    if (e != nullptr) e->z_scale.reset();
     return;
   }
-  if (mask & 0x400) read_attributes(r, e.attributes);
+  if (mask & 0x400) read_attributes(r, e != nullptr ? &e->attributes : nullptr, attributes_counted);
 }
 
 // Kinds 7 and 11: the insertion z at 16 and the second point at 70 (kind 7)
@@ -233,12 +242,26 @@ StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
   e.line_type = p.line_type;
   e.has_extrusion = p.has_extrusion;
   for (int k = 0; k < 3; ++k) e.extrusion[k] = p.extrusion[k];
-  if (props_ok && e.kind == kInsertKind) read_insert(r, e);
+  if (props_ok && e.kind == kInsertKind) read_insert(r, &e);
   if (props_ok && (e.kind == 7 || e.kind == 11)) read_text(r, e);
   if (props_ok && e.kind == kPolylineKind) read_polyline(r, e);
   if (props_ok && e.kind == kChainKind) read_chain(r, e);
   e.whole = r.ok();
   return e;
+}
+
+StoredCounts count_stored_items(std::span<const unsigned char> bytes) {
+  StoredCounts c;
+  if (bytes.size() < 2) return c;
+  tagFile f;
+  f.buffer = bytes.data();
+  f.length = bytes.size() > INT32_MAX ? INT32_MAX : static_cast<int32_t>(bytes.size());
+  RecordReader r(&f);
+  const int16_t kind = r.i16();
+  uint16_t flags = 0;
+  Props p;
+  if (read_props(r, flags, p, nullptr, &c.xdata_items) && kind == kInsertKind) read_insert(r, nullptr, &c.attributes);
+  return c;
 }
 
 std::string hex_text(std::span<const unsigned char> bytes) {

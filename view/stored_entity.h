@@ -102,6 +102,14 @@ inline constexpr int16_t kChainKind = 28;
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
 
+// How many attribute records and xdata items decode_stored_entity would
+// give, without making them.
+struct StoredCounts {
+  long attributes = 0;
+  long xdata_items = 0;
+};
+StoredCounts count_stored_items(std::span<const unsigned char> bytes);
+
 // The lower-case hexadecimal text of bytes, two digits each.
 std::string hex_text(std::span<const unsigned char> bytes);
 

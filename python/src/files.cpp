@@ -242,7 +242,7 @@ or 'none'. False when the picture stops at the walk's limit.)");
         std::string text;
         {
           py::gil_scoped_release unlocked;
-          const auto f = trv::load_file(p, /*note_losses=*/true);
+          const auto f = trv::load_file(p, /*note_losses=*/true, trv::Carry::counted);
           text = trv::info_summary(*f).dump();
         }
         return json_loads(text);
@@ -262,7 +262,7 @@ a missing file raises FileNotFoundError.)");
         std::unique_ptr<trv::LoadedFile> f;
         {
           py::gil_scoped_release unlocked;
-          f = trv::load_file(p, /*note_losses=*/false, /*carry=*/false);
+          f = trv::load_file(p, /*note_losses=*/false, trv::Carry::none);
         }
         py::dict out;
         out["path"] = p;

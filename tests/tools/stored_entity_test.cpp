@@ -262,6 +262,9 @@ TEST(StoredEntity, EveryCutDecodesWhatPrecedesIt) {
     SCOPED_TRACE(n);
     const StoredEntity cut = decode_stored_entity({record.data().data(), n});
     EXPECT_FALSE(cut.whole);
+    const kttrv::view::StoredCounts counted = kttrv::view::count_stored_items({record.data().data(), n});
+    EXPECT_EQ(counted.attributes, static_cast<long>(cut.attributes.size()));
+    EXPECT_EQ(counted.xdata_items, static_cast<long>(cut.xdata.size()));
     EXPECT_EQ(cut.has_kind, n >= 2);
     if (cut.color_number) {
       EXPECT_EQ(*cut.color_number, 2);
@@ -287,7 +290,7 @@ TEST(StoredEntity, EveryCutDecodesWhatPrecedesIt) {
 }
 
 // Arbitrary bytes: no read past them and no count that sizes anything
-// beyond what they could hold.
+// beyond what they could hold; counting gives what decoding makes.
 TEST(StoredEntity, ArbitraryBytesDecodeSafely) {
   std::mt19937 random(7);
   for (int round = 0; round < 20000; ++round) {
@@ -295,6 +298,9 @@ TEST(StoredEntity, ArbitraryBytesDecodeSafely) {
     for (unsigned char& b : bytes) b = static_cast<unsigned char>(random());
     if (bytes.size() >= 2 && round % 2 == 0) bytes[0] = 23, bytes[1] = 0;  // half of them inserts
     const StoredEntity e = decode_stored_entity(bytes);
+    const kttrv::view::StoredCounts counted = kttrv::view::count_stored_items(bytes);
+    EXPECT_EQ(counted.attributes, static_cast<long>(e.attributes.size()));
+    EXPECT_EQ(counted.xdata_items, static_cast<long>(e.xdata.size()));
     EXPECT_LE(e.attributes.size() * 112, bytes.size());
     EXPECT_LE(e.xdata.size() * 2, bytes.size());
   }

@@ -46,7 +46,7 @@ int run_check(const CheckOptions& o) {
   for (const std::string& path : o.paths) {
     if (path != "-") note_leftovers(path, kttrv::remove_save_leftovers(path));
     // The verdict needs only the load; the doubts name places in the file.
-    const auto f = load_file(path, /*note_losses=*/false, /*carry=*/o.strict);
+    const auto f = load_file(path, /*note_losses=*/false, o.strict ? Carry::kept : Carry::none);
     if (!f->loaded) {
       std::printf("%s: unreadable: %s\n", path.c_str(), f->failure.c_str());
       status = 1;

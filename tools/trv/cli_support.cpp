@@ -165,7 +165,8 @@ kttrv::LoadResult load_drawing(const std::string& path, const kttrv::LoadSource&
   options.count_records = request.count_records;
   options.note_losses = request.note_losses;
   // What the file holds beyond the kernel's calls is kept with the drawing.
-  if (request.carry) options.observer = zirida_carry(drawing);
+  if (request.observer != nullptr) options.observer = request.observer;
+  else if (request.carry) options.observer = zirida_carry(drawing);
   // Notes are shown as the load makes them, between the lines it traces.
   if (g_verbosity == Verbosity::verbose)
     options.on_diagnostic = [](const kttrv::Diagnostic& d, void*) {

@@ -86,6 +86,8 @@ struct LoadRequest {
   bool note_losses = false;
   bool quiet_error = false;  // the caller reports the failure its own way
   bool carry = true;         // keep what the file holds beside the kernel's drawing
+  // Given: the records go to it instead (carry is then not looked at).
+  kttrv::LoadObserver* observer = nullptr;
 };
 
 // Loads path ("-": standard input) into drawing: prints the notes (with -v), then the damage

@@ -209,39 +209,45 @@ std::vector<Doubt> find_doubts(const KT_Drawing& drawing, const LoadStats& stats
   return std::move(f.doubts);
 }
 
-void for_each_string(const KT_Drawing& drawing,
-                     const std::function<void(const std::string& place, std::string_view bytes)>& visit) {
-  const auto text = [&visit](const std::string& place, const char* bytes) {
-    if (bytes != nullptr) visit(place, bytes);
+void for_each_string(const KT_Drawing& drawing, const StringVisit& visit) {
+  // The place is spelled out only when the visitor asks for it: most
+  // strings are only looked at.
+  const auto text = [&visit](const char* bytes, const auto& place) {
+    if (bytes != nullptr) visit(bytes, std::function<std::string()>(place));
+  };
+  const auto numbered = [](const char* what, long n, const char* part = "") {
+    return [what, n, part] { return what + std::to_string(n) + part; };
   };
   long n = 0;
-  for (const KT_Layer& l : kttrv::view::layers_of(drawing)) text("layer " + std::to_string(n++), l.name);
+  for (const KT_Layer& l : kttrv::view::layers_of(drawing)) text(l.name, numbered("layer ", n++));
   n = 0;
   for (const KT_Text_Style& s : kttrv::view::text_styles_of(drawing)) {
-    const std::string place = "text style " + std::to_string(n++);
-    text(place, s.name);
-    text(place + " font", s.font_file);
-    text(place + " big font", s.big_font_file);
+    text(s.name, numbered("text style ", n));
+    text(s.font_file, numbered("text style ", n, " font"));
+    text(s.big_font_file, numbered("text style ", n, " big font"));
+    ++n;
   }
   n = 0;
   for (const KT_Dim_Style& s : kttrv::view::dim_styles_of(drawing)) {
-    const std::string place = "dimension style " + std::to_string(n++);
-    text(place, s.name);
-    text(place, s.second_name);
+    text(s.name, numbered("dimension style ", n));
+    text(s.second_name, numbered("dimension style ", n));
+    ++n;
   }
   n = 0;
-  for (const KT_Line_Type& t : kttrv::view::line_types_of(drawing)) text("line type " + std::to_string(n++), t.name);
-  const auto drawables = [&](const std::string& list, const KT_Entity_List& entities) {
+  for (const KT_Line_Type& t : kttrv::view::line_types_of(drawing)) text(t.name, numbered("line type ", n++));
+  const auto drawables = [&](const std::function<std::string()>& list, const KT_Entity_List& entities) {
     for (const KT_Drawable& d : kttrv::view::drawables_of(entities)) {
-      const std::string place = list + ": drawable " + std::to_string(d.id);
+      const auto place = [&list, &d](const char* part) {
+        return [&list, &d, part] { return list() + ": drawable " + std::to_string(d.id) + part; };
+      };
       kttrv::view::visit(d, kttrv::view::Overloads{
           [&](const KT_Text_Entity& e) {
-            text(place, e.text);
-            text(place + " style", e.style);
+            text(e.text, place(""));
+            text(e.style, place(" style"));
           },
-          [&](const KT_Insert_Entity& e) { text(place + " block name", e.block_name); },
+          [&](const KT_Insert_Entity& e) { text(e.block_name, place(" block name")); },
           [&](const KT_Dimension_Entity& e) {
-            for (const char* s : e.strings) text(place, s);
+            for (const char* s : e.strings) text(s, place(""));
           },
           [](const auto&) {},
       });
@@ -249,12 +255,12 @@ void for_each_string(const KT_Drawing& drawing,
   };
   n = 0;
   for (const KT_Block& b : kttrv::view::blocks_of(drawing)) {
-    const std::string place = "block " + std::to_string(n++);
-    text(place, b.name);
-    text(place + " description", b.description);
-    drawables(place, b.entities);
+    text(b.name, numbered("block ", n));
+    text(b.description, numbered("block ", n, " description"));
+    drawables(numbered("block ", n), b.entities);
+    ++n;
   }
-  drawables("model space", drawing.model_space);
+  drawables([] { return std::string("model space"); }, drawing.model_space);
 }
 
 }  // namespace trv

@@ -37,8 +37,10 @@ std::vector<Doubt> find_doubts(const KT_Drawing& drawing, const LoadStats& stats
 
 // Every string of the drawing's tables, blocks and drawables with its place,
 // for what checks the text (trv info's encoding check, a catalogue).
-void for_each_string(const KT_Drawing& drawing,
-                     const std::function<void(const std::string& place, std::string_view bytes)>& visit);
+// The visitor gets the string's bytes and a call that spells out its place
+// ("block 3: drawable 812 style").
+using StringVisit = std::function<void(std::string_view bytes, const std::function<std::string()>& place)>;
+void for_each_string(const KT_Drawing& drawing, const StringVisit& visit);
 
 const char* doubt_kind_name(DoubtKind kind);
 

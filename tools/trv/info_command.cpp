@@ -33,7 +33,7 @@ int run_info(const InfoOptions& o) {
       first = false;
       continue;
     }
-    const auto f = load_file(path, /*note_losses=*/true);
+    const auto f = load_file(path, /*note_losses=*/true, Carry::counted);
     if (!f->loaded) {
       error(f->failure);
       status = 1;

@@ -67,6 +67,10 @@ json extents_json(const Extents& e) {
 // What the load carried beside the drawing: the attribute records of its
 // inserts, the xdata items of its drawables' records, and the entity records
 // that made nothing; null when the load kept no stored records.
+json counts_json(const CarriedCounts& c) {
+  return {{"attributes", c.attributes}, {"xdata_items", c.xdata_items}, {"passed_records", c.passed_records}};
+}
+
 json carried_json(const KT_Drawing& d) {
   const KT_Carried* carried = zirida_carried(d);
   if (carried == nullptr) return nullptr;
@@ -97,10 +101,10 @@ json carried_json(const KT_Drawing& d) {
 json encoding_json(const KT_Drawing& d, const kttrv::view::TextEncoding& encoding) {
   long strings = 0, invalid = 0;
   std::string first;
-  for_each_string(d, [&](const std::string& place, std::string_view bytes) {
+  for_each_string(d, [&](std::string_view bytes, const std::function<std::string()>& place) {
     ++strings;
     if (encoding.valid(bytes)) return;
-    if (invalid++ == 0) first = place;
+    if (invalid++ == 0) first = place();
   });
   return {{"name", encoding.name()},
           {"strings", strings},
@@ -151,7 +155,7 @@ json info_summary(const LoadedFile& f, const kttrv::view::TextEncoding& encoding
                                  {"offset", at.offset}};
   }
   j["not_kept"] = not_kept;
-  j["carried"] = carried_json(d);
+  j["carried"] = f.carried_counts ? counts_json(*f.carried_counts) : carried_json(d);
   kttrv::view::WalkOptions walk;
   walk.budget = kttrv::view::work_budget(f.file.size);  // a blow-up of nested inserts stops in seconds
   const Extents extents = kttrv::view::model_space_extents(d, walk);

@@ -4,15 +4,18 @@
 
 namespace trv {
 
-std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses, bool carry) {
+std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses, Carry carry) {
   auto f = std::make_unique<LoadedFile>();
   f->path = path;
   LoadRequest request;
   request.count_records = true;
   request.note_losses = note_losses;
   request.quiet_error = true;
-  request.carry = carry;
+  request.carry = carry == Carry::kept;
+  CarriedCounter counter;
+  if (carry == Carry::counted) request.observer = &counter;
   kttrv::LoadResult result = load_drawing(path, *f->drawing, request);
+  if (carry == Carry::counted) f->carried_counts = counter.counts;
   f->file = std::move(result.file);
   f->loaded = result.loaded;
   f->stats = result.tally;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -10,9 +11,17 @@
 #include "format/load_stats.h"
 #include "format/loss_ledger.h"
 #include "load/load.h"
+#include "tools/trv/carried_counts.h"
 #include "tools/trv/cli_support.h"
 
 namespace trv {
+
+// What a load does with the records it reads beyond the kernel's calls.
+enum class Carry {
+  none,     // nothing (trv check)
+  counted,  // counts them (trv info's summary: carried_counts)
+  kept,     // keeps them with the drawing (what draws or dumps them)
+};
 
 struct LoadedFile {
   std::string path;
@@ -23,6 +32,7 @@ struct LoadedFile {
   LoadStats stats;
   LossLedger losses;  // what the load read and did not keep
   std::unique_ptr<KT_Drawing> drawing = std::make_unique<KT_Drawing>();
+  std::optional<CarriedCounts> carried_counts;  // Carry::counted
 
   // Loaded, nothing stopped early and no record left unread.
   bool complete() const { return loaded && damage.empty() && stats.not_reached == 0; }
@@ -32,8 +42,8 @@ struct LoadedFile {
 // (unless quiet) but not the failure, which the caller reports its own way.
 // With note_losses, what the load reads and does not keep is counted in
 // `losses` (trv info); the load is cheaper without (trv check, render).
-// carry: keep what the file holds beside the drawing (for what shows it).
-std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses = false, bool carry = true);
+// carry: what becomes of what the file holds beside the drawing.
+std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses = false, Carry carry = Carry::kept);
 
 // The name of an entity record kind, as trv info gives it (the drawables'
 // kinds have theirs in view/kind_names.h).
