@@ -257,11 +257,25 @@ void entity_list(JsonOut& out, const Layout& layout, const std::vector<LayerMemb
                  const KT_Entity_List& list, const KT_Block* block, const KT_Carried* carried,
                  std::span<const KT_Stored> passed) {
   const char* in = block != nullptr ? "block_entities" : "model_space";
-  // The records that made nothing by the drawable they followed (null: the
-  // list's first), each group in file order.
+  // The records that made nothing follow the drawable they followed in the
+  // file (null: the list's first). While the list is in file order (as a
+  // load leaves it) one cursor places them; an edited list looks them up.
+  std::size_t next = 0;
+  const auto see = [&](const KT_Drawable* d) {
+    while (next < passed.size() && passed[next].after == d) ++next;
+  };
+  see(nullptr);
+  for (const KT_Drawable& d : drawables_of(list)) see(&d);
+  const bool in_order = next == passed.size();
+  next = 0;
   std::unordered_map<const KT_Drawable*, std::vector<const KT_Stored*>> passed_after;
-  for (const KT_Stored& p : passed) passed_after[p.after].push_back(&p);
+  if (!in_order)
+    for (const KT_Stored& p : passed) passed_after[p.after].push_back(&p);
   const auto write_passed_after = [&](const KT_Drawable* d) {
+    if (in_order) {
+      for (; next < passed.size() && passed[next].after == d; ++next) passed_record(out, layout, in, block, passed[next]);
+      return;
+    }
     if (passed_after.empty()) return;
     const auto at = passed_after.find(d);
     if (at == passed_after.end()) return;

@@ -296,6 +296,31 @@ TEST_F(DumpWriterTest, CarriedRecordsShowWhatTheDrawablesDoNotHold) {
   EXPECT_EQ(only[0], model[1]);
   EXPECT_EQ(only[1], model[2]);
   EXPECT_EQ(only[2], model[4]);
+
+  // An edited list: each passed record still follows the drawable it
+  // followed, and one whose drawable is gone comes at the end.
+  KT_Drawable* first = drawing.model_space.first;
+  KT_Drawable* ins = first->next;
+  KT_Drawable* point = ins->next;
+  const struct {
+    const char* what;
+    std::vector<KT_Drawable*> list;
+    std::vector<std::size_t> elements;  // what each element is, by its place in the unedited dump
+  } edits[] = {
+      {"insert first", {ins, first, point}, {0, 2, 3, 1, 4}},
+      {"insert removed", {first, point}, {0, 1, 4, 3}},
+  };
+  for (const auto& e : edits) {
+    SCOPED_TRACE(e.what);
+    for (std::size_t i = 0; i < e.list.size(); ++i) e.list[i]->next = i + 1 < e.list.size() ? e.list[i + 1] : nullptr;
+    drawing.model_space.first = e.list.front();
+    drawing.model_space.last = e.list.back();
+    const nlohmann::json edited = nlohmann::json::parse(
+        written([&](kttrv::view::JsonOut& out) { kttrv::view::write_dump(drawing, {"TORV 2000", 9}, out, {carried}); }));
+    const auto& m = edited.at("model_space");
+    ASSERT_EQ(m.size(), e.elements.size()) << m;
+    for (std::size_t i = 0; i < e.elements.size(); ++i) EXPECT_EQ(m[i], model[e.elements[i]]) << i;
+  }
 }
 
 // What std::to_chars gives as the shortest text, with ".0" added to an
