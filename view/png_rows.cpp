@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdint>
 #include <cstring>
@@ -22,7 +23,7 @@ void on_warning(png_structp, png_const_charp) {}
 
 void write_to_file(png_structp png, png_bytep data, png_size_t size) {
   auto* file = static_cast<std::FILE*>(png_get_io_ptr(png));
-  if (std::fwrite(data, 1, size, file) != size) png_error(png, "the picture cannot be written");
+  if (std::fwrite(data, 1, size, file) != size) png_error(png, errno != 0 ? std::strerror(errno) : "the picture cannot be written");
 }
 
 void flush_file(png_structp png) { std::fflush(static_cast<std::FILE*>(png_get_io_ptr(png))); }
