@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <thread>
 #include <vector>
 
@@ -63,20 +64,28 @@ struct DrawnBand {
   cairo_status_t status = CAIRO_STATUS_SUCCESS;
 };
 
-DrawnBand draw_band(const Picture& picture, Band band) {
+struct ContextCloser {
+  void operator()(cairo_t* c) const { cairo_destroy(c); }
+};
+
+DrawnBand draw_band(const Picture& picture, Band band) noexcept {
   DrawnBand out;
-  out.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.view.width_px, band.last - band.first));
-  cairo_surface_set_device_offset(out.surface.get(), 0, -band.first);
-  cairo_t* cr = cairo_create(out.surface.get());
-  if (picture.options.background) {
-    const Rgb b = rgb_of_rrggbb(*picture.options.background);
-    cairo_set_source_rgb(cr, b.r, b.g, b.b);
-    cairo_paint(cr);
+  try {
+    out.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.view.width_px, band.last - band.first));
+    cairo_surface_set_device_offset(out.surface.get(), 0, -band.first);
+    const std::unique_ptr<cairo_t, ContextCloser> cr(cairo_create(out.surface.get()));
+    if (picture.options.background) {
+      const Rgb b = rgb_of_rrggbb(*picture.options.background);
+      cairo_set_source_rgb(cr.get(), b.r, b.g, b.b);
+      cairo_paint(cr.get());
+    }
+    CairoCanvas canvas(cr.get());
+    out.whole = paint(picture, canvas, band);
+    out.status = cairo_status(cr.get());
+  } catch (const std::bad_alloc&) {
+    // On a thread of its own: the failure is the band's, told in order.
+    out.status = CAIRO_STATUS_NO_MEMORY;
   }
-  CairoCanvas canvas(cr);
-  out.whole = paint(picture, canvas, band);
-  out.status = cairo_status(cr);
-  cairo_destroy(cr);
   return out;
 }
 
@@ -112,7 +121,7 @@ bool write_png(const Picture& picture, std::FILE* out, std::string& error, bool&
         error = cairo_status_to_string(band.status);
         return false;
       }
-      if (!png.write(band.surface.get())) break;
+      if (!png.write(band.surface.get())) return png.finish(error);
     }
   }
   return png.finish(error);
