@@ -159,6 +159,7 @@ class BandTest : public DrawingTest {
 // However the rows are cut into bands, and on however many threads, the
 // picture is the one drawn in a single band (but for rounding in cairo).
 TEST_F(BandTest, BandsDrawThePictureDrawnWhole) {
+  // Each load adds to the drawing: the second seed draws over the first.
   for (const unsigned seed : {1u, 2u, 3u}) {
     ASSERT_TRUE(load(random_drawing(seed)));
     for (const int width : {97, 256}) {
@@ -192,6 +193,7 @@ TEST_F(BandTest, BandsDrawThePictureDrawnWhole) {
 // A million drawables in one pixel draw that pixel (and the dot's reach
 // around it), and nothing else: the picture of one.
 TEST_F(BandTest, AMillionDrawablesInOnePixelDrawThatPixelAlone) {
+  // The million are loaded after the one (a load adds to the drawing).
   std::vector<std::vector<uint32_t>> pictures;
   for (const int n : {1, 1'000'000}) {
     Bytes body;

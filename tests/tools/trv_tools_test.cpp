@@ -45,6 +45,10 @@ class RenderTest : public DrawingTest {
   std::unique_ptr<Picture> render_png(const std::vector<unsigned char>& bytes, int width,
                                       std::set<std::string> layers = {}) {
     EXPECT_TRUE(load(bytes));
+    return render_loaded(width, std::move(layers));
+  }
+  // The drawing loaded last (a load adds to what the drawing holds: load once).
+  std::unique_ptr<Picture> render_loaded(int width, std::set<std::string> layers = {}) {
     kttrv::view::RenderOptions options;
     options.width = width;
     options.layers = std::move(layers);
@@ -62,8 +66,9 @@ class RenderTest : public DrawingTest {
 TEST_F(RenderTest, RedHorizontalLineIsRedOnItsRowAndBackgroundElsewhere) {
   // 10 units wide: 0.09 W pixels a unit; the flat drawing gets a tenth of
   // its width as height, the line across its middle row.
+  ASSERT_TRUE(load(drawing_of({line_on(0, 0, 0, 10, 0)})));
   for (const int w : {200, 331, 640}) {
-    const auto p = render_png(drawing_of({line_on(0, 0, 0, 10, 0)}), w);
+    const auto p = render_loaded(w);
     const int margin = w / 20, h = static_cast<int>(std::ceil(0.19 * w - 1e-9)), row = h / 2;
     ASSERT_EQ(p->width(), w);
     ASSERT_EQ(p->height(), h) << w;
@@ -81,8 +86,9 @@ TEST_F(RenderTest, BlockInsertedAtNinetyDegreesAndScaleTwoLandsWhereTheTransform
   // margins of W / 20, 0.09 W pixels a unit, y up.
   const auto bytes = drawing_of({point_on(1, 0, 0), point_on(1, 10, 10), insert(floor_plan::kLayer0, "B", 5, 5, 2, 2, 90)},
                                 one_block("B", 1, 0, {line_on(0, 1, 0, 2, 0)}));
+  ASSERT_TRUE(load(bytes));
   for (const int w : {157, 220, 500}) {
-    const auto p = render_png(bytes, w);
+    const auto p = render_loaded(w);
     ASSERT_EQ(p->height(), w);
     // The pixel that holds the point (a line on a pixel edge covers half of the one after it).
     auto px = [w](double x) { return static_cast<int>(std::floor(w / 20.0 + x * 0.09 * w)); };
@@ -125,23 +131,27 @@ TEST_F(CarriedRenderTest, ByLayerDrawablesTakeTheirLayersColourAsItIsNow) {
                                                                   Bytes().pt3(0, 10, 0).pt3(10, 0, 0))});
   load_carried(bytes);
   static_cast<KT_Layer*>(drawing.layers.first)->color = 0xFF0000;  // blue, as 0x00BBGGRR
-  const auto p = render(100, false);
-  // 100 pixels, 5-pixel margins, 9 a unit: (2, 2) at (23, 77), (2, 8) at (23, 23).
-  struct Case {
-    int x, y;
-    bool blue;
-  } cases[] = {{23, 77, true}, {77, 23, true}, {23, 23, false}, {77, 77, false}};
-  // The diagonals cross pixels at their corners: a pixel of the 3 x 3 around
-  // the point is covered enough to show its colour.
-  const auto near = [&p](int x, int y, bool (Picture::*is)(int, int) const) {
-    for (int dy = -1; dy <= 1; ++dy)
-      for (int dx = -1; dx <= 1; ++dx)
-        if (((*p).*is)(x + dx, y + dy)) return true;
-    return false;
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(near(c.x, c.y, &Picture::blue), c.blue) << c.x << "," << c.y;
-    EXPECT_EQ(near(c.x, c.y, &Picture::red), !c.blue) << c.x << "," << c.y;
+  for (const int w : {100, 151, 400}) {
+    const auto p = render(w, false);
+    // W pixels, margins of W / 20, 0.09 W a unit: (2, 2) at (0.23 W, 0.77 W).
+    const int near_side = static_cast<int>(0.23 * w), far_side = static_cast<int>(0.77 * w);
+    struct Case {
+      int x, y;
+      bool blue;
+    } cases[] = {{near_side, far_side, true}, {far_side, near_side, true}, {near_side, near_side, false},
+                 {far_side, far_side, false}};
+    // The diagonals cross pixels at their corners: a pixel of the 3 x 3 around
+    // the point is covered enough to show its colour.
+    const auto near = [&p](int x, int y, bool (Picture::*is)(int, int) const) {
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          if (((*p).*is)(x + dx, y + dy)) return true;
+      return false;
+    };
+    for (const Case& c : cases) {
+      EXPECT_EQ(near(c.x, c.y, &Picture::blue), c.blue) << w << ": " << c.x << "," << c.y;
+      EXPECT_EQ(near(c.x, c.y, &Picture::red), !c.blue) << w << ": " << c.x << "," << c.y;
+    }
   }
 }
 
@@ -187,21 +197,35 @@ TEST_F(CarriedRenderTest, AttributeValuesAreWrittenWhereTheyStand) {
       {"tag only", 14, 70, 40, 86, false},
   };
   load_carried(bytes);
-  const auto with = render(100, true);
-  for (const Case& c : cases)
-    EXPECT_EQ(drawn_in(*with, c.x0, c.y0, c.x1, c.y1) > 10, c.drawn_with_carried) << c.what;
-  const auto without = render(100, false);
-  for (const Case& c : cases) EXPECT_EQ(drawn_in(*without, c.x0, c.y0, c.x1, c.y1), 0) << c.what;
+  // The boxes are for 100 pixels; at W they scale by W / 100.
+  for (const int w : {100, 163, 300}) {
+    const auto at = [w](int v) { return v * w / 100; };
+    const auto with = render(w, true);
+    for (const Case& c : cases)
+      EXPECT_EQ(drawn_in(*with, at(c.x0), at(c.y0), at(c.x1), at(c.y1)) > 10 * w / 100, c.drawn_with_carried)
+          << w << ": " << c.what;
+    const auto without = render(w, false);
+    for (const Case& c : cases)
+      EXPECT_EQ(drawn_in(*without, at(c.x0), at(c.y0), at(c.x1), at(c.y1)), 0) << w << ": " << c.what;
+  }
 }
 
 TEST_F(RenderTest, LayersThatAreOffOrNotAskedForDrawNothing) {
-  const auto off = render_png(drawing_of({line_on(2, 0, 0, 10, 10), point_on(2, 3, 3)}), 100);
-  EXPECT_EQ(off->count(0xFFFFFF), long{off->width()} * off->height());
+  ASSERT_TRUE(load(drawing_of({line_on(2, 0, 0, 10, 10), point_on(2, 3, 3)})));
+  for (const int w : {100, 173, 400}) {
+    const auto off = render_loaded(w);
+    EXPECT_EQ(off->count(0xFFFFFF), long{off->width()} * off->height()) << w;
+  }
+}
 
+TEST_F(RenderTest, LayersNotAskedForDrawNothing) {
   // Only BLUE asked for: nothing red anywhere, blue drawn.
-  const auto only_blue = render_png(drawing_of({line_on(0, 0, 0, 10, 10), line_on(1, 0, 10, 10, 0)}), 100, {"BLUE"});
-  EXPECT_EQ(only_blue->count(&Picture::red), 0);
-  EXPECT_GT(only_blue->count(&Picture::blue), 50);
+  ASSERT_TRUE(load(drawing_of({line_on(0, 0, 0, 10, 10), line_on(1, 0, 10, 10, 0)})));
+  for (const int w : {100, 173, 400}) {
+    const auto only_blue = render_loaded(w, {"BLUE"});
+    EXPECT_EQ(only_blue->count(&Picture::red), 0) << w;
+    EXPECT_GT(only_blue->count(&Picture::blue), w / 2) << w;
+  }
 }
 
 TEST_F(RenderTest, SelfInsertingBlocksTerminate) {
