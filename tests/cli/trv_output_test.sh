@@ -26,7 +26,7 @@ for fmt in svg png pdf; do
   check "render -o - $fmt: the file's bytes" "" "$(cmp "$tmp/named.$fmt" "$tmp/piped.$fmt" 2>&1)"
   err=$("$trv" render "$ex/floor-plan.trv" -o - --format "$fmt" 2>&1 >/dev/full)
   check "render -o - $fmt > /dev/full: exit" 1 $?
-  check "render -o - $fmt > /dev/full: said" "trv: standard output: cannot write the picture (No space left on device)" "$err"
+  check "render -o - $fmt > /dev/full: said" "trv: standard output: cannot write the picture (No space left on device)" "$(head -n 1 <<<"$err")"
 done
 
 # A render that cannot finish leaves the picture that was there, and no
