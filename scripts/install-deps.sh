@@ -4,7 +4,7 @@
 set -euo pipefail
 packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-dev
           libbenchmark-dev libcli11-dev nlohmann-json3-dev libsqlite3-dev
-          libcairo2-dev pkg-config libxml2-utils poppler-utils strace
+          libcairo2-dev libpng-dev zlib1g-dev pkg-config libxml2-utils poppler-utils librsvg2-bin strace
           parallel  # the README's recipe for archives
           pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas  # the Python package
           python3-dask python3-distributed python3-venv python3-pip

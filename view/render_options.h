@@ -30,6 +30,12 @@ struct RenderOptions {
   long long work_budget = 0;
   // How text bytes are read (layer names, texts); null: Latin-1.
   const TextEncoding* encoding = nullptr;
+  // A PNG is drawn in bands of rows, each on an image surface of its own
+  // and by a walk that passes over what lies outside it, several at once.
+  // Rows a band (0: as many as keep the bands drawn at once within 32 MiB,
+  // and at least as many bands as threads); threads (0: one a core, at most 4).
+  int band_rows = 0;
+  int threads = 0;
 
   // A kernel string as UTF-8, in the encoding.
   std::string utf8(const char* bytes) const {

@@ -53,7 +53,9 @@ class Walker {
     for (const KT_Block* b : open_)
       if (b == block) return true;
     open_.push_back(block);
+    if (options_.inserts != nullptr) options_.inserts->push_back(&insert);
     const bool ok = walk(block->entities, placement.then_inner(Placement::of_insert(insert, block->base)));
+    if (options_.inserts != nullptr) options_.inserts->pop_back();
     open_.pop_back();
     return ok;
   }

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <vector>
 
 #include "view/geometry.h"
 
@@ -37,6 +38,10 @@ struct WalkOptions {
   // Where the visitor adds what it charges for the drawable it was given
   // (read and reset after each visit); null: nothing.
   long long* charged = nullptr;
+  // When given, kept as the inserts that place the drawable being visited,
+  // outermost first (empty in the model space), for a visitor that
+  // resolves what a drawable takes from its insert ("by block").
+  std::vector<const KT_Insert_Entity*>* inserts = nullptr;
 };
 
 // Calls visit for every shown drawable of the model space and, for each

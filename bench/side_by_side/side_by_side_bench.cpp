@@ -8,7 +8,7 @@
 // of as much fresh memory, advised for 2 MiB pages, as the loaded drawing
 // keeps. The trv commands run as processes with their output to /dev/null;
 // their peak resident memory is reported next to the budget (drawing + file
-// + 64 MiB).
+// + 64 MiB); trv render's in each format next to the load it makes.
 #include <benchmark/benchmark.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -175,7 +175,7 @@ void BM_SaveCarriedFile(benchmark::State& state) {
 // trv with args, output to /dev/null: the wall time, the CPU time and the
 // peak resident memory. fork, not posix_spawn: a child that shares this
 // process's memory until exec would inherit its peak as its own.
-void run_trv(benchmark::State& state, std::vector<std::string> args) {
+void run_trv(benchmark::State& state, std::vector<std::string> args, int expected_status = 0) {
   args.insert(args.begin(), TRV_PATH);
   std::vector<char*> argv;
   for (auto& a : args) argv.push_back(a.data());
@@ -192,7 +192,8 @@ void run_trv(benchmark::State& state, std::vector<std::string> args) {
     }
     int status = 0;
     rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != expected_status) {
       state.SkipWithError("trv failed");
       break;
     }
@@ -212,6 +213,16 @@ void BM_TrvDump(benchmark::State& state) { run_trv(state, {"dump", g_drawing}); 
 void BM_TrvInfo(benchmark::State& state) { run_trv(state, {"info", g_drawing}); }
 void BM_TrvInfoDirectoryLarge(benchmark::State& state) { run_trv(state, {"info", "--directory", g_large}); }
 
+// trv render to standard output (/dev/null), each format; and the load it
+// makes (carrying every record, for the attributes and colour numbers)
+// drawing nothing: a layer asked for that is not there stops it after the load.
+void BM_TrvRenderLoad(benchmark::State& state) {
+  run_trv(state, {"render", g_drawing, "-o", "-", "--format", "svg", "--layer", "no such layer"}, 1);
+}
+void BM_TrvRenderSvg(benchmark::State& state) { run_trv(state, {"render", g_drawing, "-o", "-", "--format", "svg"}); }
+void BM_TrvRenderPdf(benchmark::State& state) { run_trv(state, {"render", g_drawing, "-o", "-", "--format", "pdf"}); }
+void BM_TrvRenderPng(benchmark::State& state) { run_trv(state, {"render", g_drawing, "-o", "-", "--format", "png"}); }
+
 // The console report, then each figure against the one it is measured by.
 class RatioReporter : public benchmark::ConsoleReporter {
  public:
@@ -222,6 +233,8 @@ class RatioReporter : public benchmark::ConsoleReporter {
         median_ms_[r.run_name.function_name] = r.GetAdjustedRealTime();
         if (auto cpu = r.counters.find("cpu_ms"); cpu != r.counters.end())
           median_cpu_ms_[r.run_name.function_name] = cpu->second.value;
+        if (auto peak = r.counters.find("peak_MiB"); peak != r.counters.end())
+          peak_mib_[r.run_name.function_name] = peak->second.value;
       }
   }
   void Finalize() override {
@@ -238,6 +251,16 @@ class RatioReporter : public benchmark::ConsoleReporter {
     out << "the same against the load as a process (trv check):\n";
     ratio(out, "trv dump / trv check", "BM_TrvDump", "BM_TrvCheck", 3.0);
     ratio(out, "trv info / trv check", "BM_TrvInfo", "BM_TrvCheck", 1.5);
+    ratio(out, "render svg / check", "BM_TrvRenderSvg", "BM_TrvCheck", 30.0);
+    ratio(out, "render pdf / check", "BM_TrvRenderPdf", "BM_TrvCheck", 30.0);
+    ratio(out, "render png / check", "BM_TrvRenderPng", "BM_TrvCheck", 20.0);
+    ratio(out, "render's load / check", "BM_TrvRenderLoad", "BM_TrvCheck", 30.0);
+    out << "peak resident memory, above trv check's and above the load render makes (goal <= 64 MiB):\n";
+    for (const char* name : {"BM_TrvRenderSvg", "BM_TrvRenderPdf", "BM_TrvRenderPng"}) {
+      if (!peak_mib_.count(name) || !peak_mib_.count("BM_TrvCheck") || !peak_mib_.count("BM_TrvRenderLoad")) continue;
+      print(out, "  %-20s %7.1f MiB: %+7.1f MiB over check, %+6.1f MiB over its load\n", name + 3, peak_mib_[name],
+            peak_mib_[name] - peak_mib_["BM_TrvCheck"], peak_mib_[name] - peak_mib_["BM_TrvRenderLoad"]);
+    }
     if (median_ms_.count("BM_TrvInfoDirectoryLarge"))
       print(out, "  %-22s %9.1f ms   (goal < 50 ms)\n", "trv info --directory", median_ms_["BM_TrvInfoDirectoryLarge"]);
   }
@@ -266,6 +289,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
   }
   std::map<std::string, double> median_ms_;
   std::map<std::string, double> median_cpu_ms_;
+  std::map<std::string, double> peak_mib_;
 };
 
 }  // namespace
@@ -299,7 +323,7 @@ int main(int argc, char** argv) {
   load_once(&g_kept_carried_bytes);
   carry(false);
   auto each = [](benchmark::internal::Benchmark* b) {
-    b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5)->ReportAggregatesOnly();
+    return b->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(1)->Repetitions(5)->ReportAggregatesOnly();
   };
   each(benchmark::RegisterBenchmark("BM_Floor", BM_Floor));
   each(benchmark::RegisterBenchmark("BM_FloorCarried", BM_FloorCarried));
@@ -311,6 +335,11 @@ int main(int argc, char** argv) {
   each(benchmark::RegisterBenchmark("BM_TrvDump", BM_TrvDump));
   each(benchmark::RegisterBenchmark("BM_TrvInfo", BM_TrvInfo));
   if (!g_large.empty()) each(benchmark::RegisterBenchmark("BM_TrvInfoDirectoryLarge", BM_TrvInfoDirectoryLarge));
+  each(benchmark::RegisterBenchmark("BM_TrvRenderLoad", BM_TrvRenderLoad));
+  each(benchmark::RegisterBenchmark("BM_TrvRenderSvg", BM_TrvRenderSvg));
+  each(benchmark::RegisterBenchmark("BM_TrvRenderPdf", BM_TrvRenderPdf));
+  // The PNG of a saturated picture takes many seconds: three runs.
+  each(benchmark::RegisterBenchmark("BM_TrvRenderPng", BM_TrvRenderPng))->Repetitions(3);
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();

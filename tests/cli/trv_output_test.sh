@@ -18,6 +18,17 @@ done
 "$trv" --help > /dev/full 2>/dev/null
 check "--help > /dev/full" 1 $?
 
+# trv render -o - writes the picture itself to standard output, the same
+# bytes as to a file; on a full one it says so.
+for fmt in svg png pdf; do
+  "$trv" render "$ex/floor-plan.trv" -o "$tmp/named.$fmt"
+  "$trv" render "$ex/floor-plan.trv" -o - --format "$fmt" > "$tmp/piped.$fmt"
+  check "render -o - $fmt: the file's bytes" "" "$(cmp "$tmp/named.$fmt" "$tmp/piped.$fmt" 2>&1)"
+  err=$("$trv" render "$ex/floor-plan.trv" -o - --format "$fmt" 2>&1 >/dev/full)
+  check "render -o - $fmt > /dev/full: exit" 1 $?
+  check "render -o - $fmt > /dev/full: said" "trv: standard output: cannot write the picture (No space left on device)" "$(head -n 1 <<<"$err")"
+done
+
 # A render that cannot finish leaves the picture that was there, and no
 # piece of its own.
 "$trv" render "$ex/floor-plan.trv" -o "$tmp/p.png"

@@ -22,6 +22,7 @@
 #include <string>
 
 #include "tests/support/drawing_fixture.h"
+#include "tests/support/picture_fixture.h"
 #include "host/zirida_host.h"
 #include "load/load.h"
 #include "load/load_document.h"
@@ -37,85 +38,17 @@ namespace {
 
 using floor_plan::chain;
 using floor_plan::insert;
-
-// Layers: 0 "RED" (colour 1), 1 "BLUE" (colour 5), 2 "OFF" (red, off).
-Bytes three_layers() {
-  return Bytes().u32(3).append(sample::layer("RED", 0, 1, 0)).append(sample::layer("BLUE", 0, 5, 0)).append(
-      sample::layer("OFF", 0, -1, 0));
-}
-
-Bytes line_on(int layer, double x1, double y1, double x2, double y2) {
-  return entity(2, PropsBlock().layer(layer), Bytes().pt3(x1, y1, 0).pt3(x2, y2, 0));
-}
-Bytes point_on(int layer, double x, double y) { return entity(1, PropsBlock().layer(layer), Bytes().pt2(x, y).zeros(16)); }
-
-Bytes records(const std::vector<Bytes>& list) {
-  Bytes b;
-  for (const Bytes& r : list) b.append(r);
-  return entity_section(static_cast<uint32_t>(list.size()), b);
-}
-
-std::vector<unsigned char> drawing_of(const std::vector<Bytes>& model, const Bytes& blocks = {}) {
-  TorvFile f("HALD 2002");
-  f.section(kSlotLayers, three_layers());
-  if (blocks.size() != 0) f.section(kSlotBlocks, blocks);
-  return f.section(kSlotEntities, records(model)).build();
-}
-
-Bytes one_block(const std::string& name, double bx, double by, const std::vector<Bytes>& entities) {
-  return Bytes().u32(1).append(floor_plan::block(name, bx, by, entities));
-}
-
-// A rendered PNG read back.
-class Picture {
- public:
-  explicit Picture(const std::string& path) : s_(cairo_image_surface_create_from_png(path.c_str())) {}
-  ~Picture() { cairo_surface_destroy(s_); }
-  Picture(const Picture&) = delete;
-  Picture& operator=(const Picture&) = delete;
-  bool ok() const { return cairo_surface_status(s_) == CAIRO_STATUS_SUCCESS; }
-  int width() const { return cairo_image_surface_get_width(s_); }
-  int height() const { return cairo_image_surface_get_height(s_); }
-  // 0xRRGGBB of a pixel (opaque pictures).
-  uint32_t at(int x, int y) const {
-    const unsigned char* row = cairo_image_surface_get_data(s_) + y * cairo_image_surface_get_stride(s_);
-    uint32_t argb;
-    std::memcpy(&argb, row + 4 * x, 4);
-    return argb & 0xFFFFFF;
-  }
-  // Mostly red, mostly blue: a one-pixel line on a pixel edge covers half of
-  // two pixels.
-  bool red(int x, int y) const { return leans(at(x, y), 16); }
-  bool blue(int x, int y) const { return leans(at(x, y), 0); }
-  long count(bool (Picture::*is)(int, int) const) const {
-    long n = 0;
-    for (int y = 0; y < height(); ++y)
-      for (int x = 0; x < width(); ++x) n += (this->*is)(x, y);
-    return n;
-  }
-  long count(uint32_t colour) const {
-    long n = 0;
-    for (int y = 0; y < height(); ++y)
-      for (int x = 0; x < width(); ++x) n += at(x, y) == colour;
-    return n;
-  }
-
- private:
-  static bool leans(uint32_t c, int shift) {
-    for (int channel : {0, 8, 16}) {
-      const uint32_t v = (c >> channel) & 0xFF;
-      if (channel == shift ? v < 0xF0 : v > 0xA0) return false;
-    }
-    return true;
-  }
-  cairo_surface_t* s_;
-};
+using namespace picture_fixture;
 
 class RenderTest : public DrawingTest {
  protected:
   std::unique_ptr<Picture> render_png(const std::vector<unsigned char>& bytes, int width,
                                       std::set<std::string> layers = {}) {
     EXPECT_TRUE(load(bytes));
+    return render_loaded(width, std::move(layers));
+  }
+  // The drawing loaded last (a load adds to what the drawing holds: load once).
+  std::unique_ptr<Picture> render_loaded(int width, std::set<std::string> layers = {}) {
     kttrv::view::RenderOptions options;
     options.width = width;
     options.layers = std::move(layers);
@@ -128,34 +61,44 @@ class RenderTest : public DrawingTest {
   }
 };
 
+// Each picture at three widths: where the transforms put a pixel follows
+// from the width alone (a margin of 5 % of it on every side).
 TEST_F(RenderTest, RedHorizontalLineIsRedOnItsRowAndBackgroundElsewhere) {
-  // 10 units wide, 200 pixels: 10-pixel margins, 18 pixels a unit; the flat
-  // drawing gets a tenth of its width as height, the line in its middle.
-  const auto p = render_png(drawing_of({line_on(0, 0, 0, 10, 0)}), 200);
-  ASSERT_EQ(p->width(), 200);
-  ASSERT_EQ(p->height(), 38);
-  for (int x = 12; x <= 188; ++x) EXPECT_TRUE(p->red(x, 19)) << x;
-  for (int y : {0, 5, 14, 24, 33, 37})
-    for (int x : {0, 50, 100, 199}) EXPECT_EQ(p->at(x, y), 0xFFFFFFu) << x << "," << y;
-  EXPECT_EQ(p->at(3, 19), 0xFFFFFFu);  // the margin
+  // 10 units wide: 0.09 W pixels a unit; the flat drawing gets a tenth of
+  // its width as height, the line across its middle row.
+  ASSERT_TRUE(load(drawing_of({line_on(0, 0, 0, 10, 0)})));
+  for (const int w : {200, 331, 640}) {
+    const auto p = render_loaded(w);
+    const int margin = w / 20, h = static_cast<int>(std::ceil(0.19 * w - 1e-9)), row = h / 2;
+    ASSERT_EQ(p->width(), w);
+    ASSERT_EQ(p->height(), h) << w;
+    for (int x = margin + 2; x <= w - margin - 2; ++x) EXPECT_TRUE(p->red(x, row)) << w << ": " << x;
+    for (int y : {0, h / 4, row - 4, row + 4, 3 * h / 4, h - 1})
+      for (int x : {0, w / 4, w / 2, w - 1}) EXPECT_EQ(p->at(x, y), 0xFFFFFFu) << w << ": " << x << "," << y;
+    EXPECT_EQ(p->at(margin - 3, row), 0xFFFFFFu) << w;  // the margin
+  }
 }
 
 TEST_F(RenderTest, BlockInsertedAtNinetyDegreesAndScaleTwoLandsWhereTheTransformPutsIt) {
   // The block's line runs from its base (1, 0) one unit along x. Inserted at
   // (5, 5), turned 90 degrees, scale 2: it runs from (5, 5) to (5, 7).
-  // Blue points at (0, 0) and (10, 10) fix the view: 220 pixels, 11-pixel
-  // margins, 19.8 pixels a unit, y = 10 at row 11.
+  // Blue points at (0, 0) and (10, 10) fix the view: W pixels square,
+  // margins of W / 20, 0.09 W pixels a unit, y up.
   const auto bytes = drawing_of({point_on(1, 0, 0), point_on(1, 10, 10), insert(floor_plan::kLayer0, "B", 5, 5, 2, 2, 90)},
                                 one_block("B", 1, 0, {line_on(0, 1, 0, 2, 0)}));
-  const auto p = render_png(bytes, 220);
-  ASSERT_EQ(p->height(), 220);
-  auto px = [](double x) { return static_cast<int>(std::lround(11 + x * 19.8)); };
-  auto py = [](double y) { return static_cast<int>(std::lround(209 - y * 19.8)); };
-  for (double y : {5.2, 6.0, 6.8}) EXPECT_TRUE(p->red(px(5), py(y))) << y;
-  // Not where the block's own coordinates, a turn the other way or scale 1
-  // would have put it.
-  for (auto [x, y] : {std::pair{5.5, 5.0}, {6.5, 5.0}, {5.0, 4.0}, {5.0, 3.2}, {5.0, 7.6}, {2.0, 0.0}})
-    EXPECT_FALSE(p->red(px(x), py(y))) << x << "," << y;
+  ASSERT_TRUE(load(bytes));
+  for (const int w : {157, 220, 500}) {
+    const auto p = render_loaded(w);
+    ASSERT_EQ(p->height(), w);
+    // The pixel that holds the point (a line on a pixel edge covers half of the one after it).
+    auto px = [w](double x) { return static_cast<int>(std::floor(w / 20.0 + x * 0.09 * w)); };
+    auto py = [w](double y) { return static_cast<int>(std::floor(w - w / 20.0 - y * 0.09 * w)); };
+    for (double y : {5.2, 6.0, 6.8}) EXPECT_TRUE(p->red(px(5), py(y))) << w << ": " << y;
+    // Not where the block's own coordinates, a turn the other way or scale 1
+    // would have put it.
+    for (auto [x, y] : {std::pair{5.5, 5.0}, {6.5, 5.0}, {5.0, 4.0}, {5.0, 3.2}, {5.0, 7.6}, {2.0, 0.0}})
+      EXPECT_FALSE(p->red(px(x), py(y))) << w << ": " << x << "," << y;
+  }
 }
 
 // Loads with the records carried, then renders with or without them.
@@ -188,23 +131,27 @@ TEST_F(CarriedRenderTest, ByLayerDrawablesTakeTheirLayersColourAsItIsNow) {
                                                                   Bytes().pt3(0, 10, 0).pt3(10, 0, 0))});
   load_carried(bytes);
   static_cast<KT_Layer*>(drawing.layers.first)->color = 0xFF0000;  // blue, as 0x00BBGGRR
-  const auto p = render(100, false);
-  // 100 pixels, 5-pixel margins, 9 a unit: (2, 2) at (23, 77), (2, 8) at (23, 23).
-  struct Case {
-    int x, y;
-    bool blue;
-  } cases[] = {{23, 77, true}, {77, 23, true}, {23, 23, false}, {77, 77, false}};
-  // The diagonals cross pixels at their corners: a pixel of the 3 x 3 around
-  // the point is covered enough to show its colour.
-  const auto near = [&p](int x, int y, bool (Picture::*is)(int, int) const) {
-    for (int dy = -1; dy <= 1; ++dy)
-      for (int dx = -1; dx <= 1; ++dx)
-        if (((*p).*is)(x + dx, y + dy)) return true;
-    return false;
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(near(c.x, c.y, &Picture::blue), c.blue) << c.x << "," << c.y;
-    EXPECT_EQ(near(c.x, c.y, &Picture::red), !c.blue) << c.x << "," << c.y;
+  for (const int w : {100, 151, 400}) {
+    const auto p = render(w, false);
+    // W pixels, margins of W / 20, 0.09 W a unit: (2, 2) at (0.23 W, 0.77 W).
+    const int near_side = static_cast<int>(0.23 * w), far_side = static_cast<int>(0.77 * w);
+    struct Case {
+      int x, y;
+      bool blue;
+    } cases[] = {{near_side, far_side, true}, {far_side, near_side, true}, {near_side, near_side, false},
+                 {far_side, far_side, false}};
+    // The diagonals cross pixels at their corners: a pixel of the 3 x 3 around
+    // the point is covered enough to show its colour.
+    const auto near = [&p](int x, int y, bool (Picture::*is)(int, int) const) {
+      for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx)
+          if (((*p).*is)(x + dx, y + dy)) return true;
+      return false;
+    };
+    for (const Case& c : cases) {
+      EXPECT_EQ(near(c.x, c.y, &Picture::blue), c.blue) << w << ": " << c.x << "," << c.y;
+      EXPECT_EQ(near(c.x, c.y, &Picture::red), !c.blue) << w << ": " << c.x << "," << c.y;
+    }
   }
 }
 
@@ -250,21 +197,35 @@ TEST_F(CarriedRenderTest, AttributeValuesAreWrittenWhereTheyStand) {
       {"tag only", 14, 70, 40, 86, false},
   };
   load_carried(bytes);
-  const auto with = render(100, true);
-  for (const Case& c : cases)
-    EXPECT_EQ(drawn_in(*with, c.x0, c.y0, c.x1, c.y1) > 10, c.drawn_with_carried) << c.what;
-  const auto without = render(100, false);
-  for (const Case& c : cases) EXPECT_EQ(drawn_in(*without, c.x0, c.y0, c.x1, c.y1), 0) << c.what;
+  // The boxes are for 100 pixels; at W they scale by W / 100.
+  for (const int w : {100, 163, 300}) {
+    const auto at = [w](int v) { return v * w / 100; };
+    const auto with = render(w, true);
+    for (const Case& c : cases)
+      EXPECT_EQ(drawn_in(*with, at(c.x0), at(c.y0), at(c.x1), at(c.y1)) > 10 * w / 100, c.drawn_with_carried)
+          << w << ": " << c.what;
+    const auto without = render(w, false);
+    for (const Case& c : cases)
+      EXPECT_EQ(drawn_in(*without, at(c.x0), at(c.y0), at(c.x1), at(c.y1)), 0) << w << ": " << c.what;
+  }
 }
 
 TEST_F(RenderTest, LayersThatAreOffOrNotAskedForDrawNothing) {
-  const auto off = render_png(drawing_of({line_on(2, 0, 0, 10, 10), point_on(2, 3, 3)}), 100);
-  EXPECT_EQ(off->count(0xFFFFFF), long{off->width()} * off->height());
+  ASSERT_TRUE(load(drawing_of({line_on(2, 0, 0, 10, 10), point_on(2, 3, 3)})));
+  for (const int w : {100, 173, 400}) {
+    const auto off = render_loaded(w);
+    EXPECT_EQ(off->count(0xFFFFFF), long{off->width()} * off->height()) << w;
+  }
+}
 
+TEST_F(RenderTest, LayersNotAskedForDrawNothing) {
   // Only BLUE asked for: nothing red anywhere, blue drawn.
-  const auto only_blue = render_png(drawing_of({line_on(0, 0, 0, 10, 10), line_on(1, 0, 10, 10, 0)}), 100, {"BLUE"});
-  EXPECT_EQ(only_blue->count(&Picture::red), 0);
-  EXPECT_GT(only_blue->count(&Picture::blue), 50);
+  ASSERT_TRUE(load(drawing_of({line_on(0, 0, 0, 10, 10), line_on(1, 0, 10, 10, 0)})));
+  for (const int w : {100, 173, 400}) {
+    const auto only_blue = render_loaded(w, {"BLUE"});
+    EXPECT_EQ(only_blue->count(&Picture::red), 0) << w;
+    EXPECT_GT(only_blue->count(&Picture::blue), w / 2) << w;
+  }
 }
 
 TEST_F(RenderTest, SelfInsertingBlocksTerminate) {

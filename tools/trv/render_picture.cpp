@@ -1,7 +1,5 @@
 // trv render: the model space of a file as a picture.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <random>
 #include <set>
@@ -56,27 +54,6 @@ bool anything_shown(const KT_Drawing& drawing, const kttrv::view::RenderOptions&
   return false;
 }
 
-// Copies the picture drawn at `from` to standard output.
-bool copy_to_standard_output(const std::string& from, std::string& why) {
-  std::FILE* in = std::fopen(from.c_str(), "rb");
-  if (in == nullptr) {
-    why = std::strerror(errno);
-    return false;
-  }
-  char chunk[1 << 16];
-  std::size_t n;
-  bool ok = true;
-  while ((n = std::fread(chunk, 1, sizeof chunk, in)) > 0)
-    if (std::fwrite(chunk, 1, n, stdout) != n) {
-      ok = false;
-      break;
-    }
-  ok = ok && std::ferror(in) == 0 && std::fflush(stdout) == 0;
-  if (!ok) why = "standard output cannot be written";
-  std::fclose(in);
-  return ok;
-}
-
 }  // namespace
 
 int run_render(const RenderRequest& request) {
@@ -117,24 +94,21 @@ int run_render(const RenderRequest& request) {
   }
   std::string why;
   bool cut = false;
-  const std::string part = picture_in_progress(
-      to_stdout ? (std::filesystem::temp_directory_path() / "trv-picture").string() : out);
-  std::error_code ec;
   const std::string shown = to_stdout ? std::string("standard output") : out;
-  if (!kttrv::view::render_drawing(*f->drawing, options, *format, part, why, &cut)) {
-    std::filesystem::remove(part, ec);
-    error(shown + ": cannot write the picture (" + why + ")");
-    return 1;
-  }
   if (to_stdout) {
-    // Drawn aside, then copied: cairo writes its pictures to files.
-    const bool copied = copy_to_standard_output(part, why);
-    std::filesystem::remove(part, ec);
-    if (!copied) {
+    // Written as it is drawn: a failure part way leaves what was written.
+    if (!kttrv::view::render_drawing(*f->drawing, options, *format, stdout, why, &cut)) {
       error(shown + ": cannot write the picture (" + why + ")");
       return 1;
     }
   } else {
+    const std::string part = picture_in_progress(out);
+    std::error_code ec;
+    if (!kttrv::view::render_drawing(*f->drawing, options, *format, part, why, &cut)) {
+      std::filesystem::remove(part, ec);
+      error(shown + ": cannot write the picture (" + why + ")");
+      return 1;
+    }
     std::filesystem::rename(part, out, ec);
     if (ec) {
       std::filesystem::remove(part, ec);
