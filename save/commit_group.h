@@ -47,6 +47,9 @@ class CommitGroup {
   };
   // Every file waiting, each in the order handed.
   std::vector<Committed> commit();
+  // The oldest n waiting (all when fewer): the newer ones go on being
+  // written by the disk while the next files are made.
+  std::vector<Committed> commit_oldest(std::size_t n);
 
   // For the save (save_file.cpp): a written, finished file.
   void add(std::unique_ptr<saving::ReplacingFile> file, std::size_t tag, std::uintmax_t bytes);
@@ -55,6 +58,7 @@ class CommitGroup {
   struct Waiting;
   Limits limits_;
   std::vector<Waiting> waiting_;
+  std::vector<std::uintmax_t> sizes_;  // of each waiting
   std::uintmax_t bytes_ = 0;
 };
 

@@ -100,6 +100,15 @@ class ReplacingFile {
   // Hands what was written to the system (synced too with sync); file()
   // is then gone.
   bool finish(bool sync, std::string& problem);
+  // Waits until the system wrote the data out (not yet until the disk
+  // keeps it, nor its size and place); a no-op where it cannot be asked.
+  // Done for many files before sync_data() of any, their syncs then share
+  // one journal commit.
+  void write_out();
+  // Writes the data of every file of its file system to the disk, with one
+  // journal commit for them all; false where the system cannot (then
+  // write_out() and sync_data() of each).
+  bool sync_file_system();
   // Waits until the data is on the disk.
   bool sync_data(std::string& problem);
   // Gives it its name: target's, replacing what was there.

@@ -244,6 +244,22 @@ bool ReplacingFile::finish(bool sync, std::string& problem) {
   return true;
 }
 
+void ReplacingFile::write_out() {
+#if defined(__linux__)
+  if (hold_fd_ >= 0)
+    (void)::sync_file_range(hold_fd_, 0, 0,
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+#endif
+}
+
+bool ReplacingFile::sync_file_system() {
+#if defined(__linux__)
+  return hold_fd_ >= 0 && ::syncfs(hold_fd_) == 0;
+#else
+  return false;
+#endif
+}
+
 bool ReplacingFile::sync_data(std::string& problem) {
   if (::fsync(hold_fd_) == 0 || errno == EINVAL) return true;  // EINVAL: nothing there to sync
   problem = because("cannot write it", errno);

@@ -132,6 +132,10 @@ bool ReplacingFile::finish(bool sync, std::string& problem) {
   return false;
 }
 
+void ReplacingFile::write_out() {}
+
+bool ReplacingFile::sync_file_system() { return false; }
+
 bool ReplacingFile::sync_data(std::string& problem) {
   errno = 0;
   if (::_commit(::_fileno(file_)) == 0) return true;
