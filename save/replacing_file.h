@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace kttrv::saving {
@@ -66,6 +67,12 @@ struct Found {
 // replaces (never more access than that file grants), and holds it;
 // commit() syncs it and renames it over target. A file neither committed
 // nor already gone is removed when the object goes.
+//
+// A batch commits in steps instead (save/commit_group.h): finish(false)
+// once written (the disk starts writing it, nobody waits), then, for many
+// files together, sync_data(), rename_over() and sync_folder(). The file
+// stays held until the object goes, so no other save's clean-up removes it
+// meanwhile.
 class ReplacingFile {
  public:
   ReplacingFile() = default;
@@ -87,6 +94,29 @@ class ReplacingFile {
   // Flushes, syncs, closes and renames. False and problem set on failure,
   // after which the file is removed and target keeps what it held.
   bool commit(std::string& problem);
+
+  // The steps of commit(). Each: false and problem set on failure, after
+  // which the file is removed and target keeps what it held.
+  // Hands what was written to the system (synced too with sync); file()
+  // is then gone.
+  bool finish(bool sync, std::string& problem);
+  // Waits until the system wrote the data out (not yet until the disk
+  // keeps it, nor its size and place); a no-op where it cannot be asked.
+  // Done for many files before sync_data() of any, their syncs then share
+  // one journal commit.
+  void write_out();
+  // Writes the data of every file of its file system to the disk, with one
+  // journal commit for them all; false where the system cannot (then
+  // write_out() and sync_data() of each).
+  bool sync_file_system();
+  // Waits until the data is on the disk.
+  bool sync_data(std::string& problem);
+  // Gives it its name: target's, replacing what was there.
+  bool rename_over(std::string& problem);
+  // The folder's names on the disk too, where the system allows; which
+  // folder it is (files of one folder share it; 0, 0 where unknown).
+  void sync_folder();
+  std::pair<unsigned long long, unsigned long long> folder_id() const;
 
  private:
   void abandon();

@@ -223,10 +223,10 @@ bool ReplacingFile::open(bool clean, std::string& problem) {
   return true;
 }
 
-bool ReplacingFile::commit(std::string& problem) {
+bool ReplacingFile::finish(bool sync, std::string& problem) {
   errno = 0;
   int error = std::fflush(file_) != 0 ? (errno != 0 ? errno : EIO) : 0;
-  if (error == 0 && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) error = errno;
+  if (error == 0 && sync && ::fsync(::fileno(file_)) != 0 && errno != EINVAL) error = errno;
   errno = 0;
   const bool closed = std::fclose(file_) == 0;
   file_ = nullptr;
@@ -236,6 +236,38 @@ bool ReplacingFile::commit(std::string& problem) {
     abandon();
     return false;
   }
+#if defined(__linux__)
+  // The disk writes it while the next files are made; sync_data() then
+  // mostly finds it written.
+  if (!sync) (void)::sync_file_range(hold_fd_, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  return true;
+}
+
+void ReplacingFile::write_out() {
+#if defined(__linux__)
+  if (hold_fd_ >= 0)
+    (void)::sync_file_range(hold_fd_, 0, 0,
+                            SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+#endif
+}
+
+bool ReplacingFile::sync_file_system() {
+#if defined(__linux__)
+  return hold_fd_ >= 0 && ::syncfs(hold_fd_) == 0;
+#else
+  return false;
+#endif
+}
+
+bool ReplacingFile::sync_data(std::string& problem) {
+  if (::fsync(hold_fd_) == 0 || errno == EINVAL) return true;  // EINVAL: nothing there to sync
+  problem = because("cannot write it", errno);
+  abandon();
+  return false;
+}
+
+bool ReplacingFile::rename_over(std::string& problem) {
   // A new file: owner only while it was written, the usual permissions once whole.
   if (!replaces_) (void)::fchmod(hold_fd_, new_file_mode());
   if (::renameat(folder_fd_, name_.c_str(), folder_fd_, target_name_.c_str()) != 0) {
@@ -244,7 +276,22 @@ bool ReplacingFile::commit(std::string& problem) {
     return false;
   }
   name_.clear();
-  (void)::fsync(folder_fd_);  // the new name on the disk too, where the system allows
+  return true;
+}
+
+void ReplacingFile::sync_folder() {
+  if (folder_fd_ >= 0) (void)::fsync(folder_fd_);
+}
+
+std::pair<unsigned long long, unsigned long long> ReplacingFile::folder_id() const {
+  struct stat st;
+  if (folder_fd_ < 0 || ::fstat(folder_fd_, &st) != 0) return {0, 0};
+  return {static_cast<unsigned long long>(st.st_dev), static_cast<unsigned long long>(st.st_ino)};
+}
+
+bool ReplacingFile::commit(std::string& problem) {
+  if (!finish(true, problem) || !rename_over(problem)) return false;
+  sync_folder();  // the new name on the disk too, where the system allows
   abandon();
   return true;
 }

@@ -122,14 +122,34 @@ bool ReplacingFile::open(bool clean, std::string& problem) {
   return true;
 }
 
-bool ReplacingFile::commit(std::string& problem) {
+// The stream stays open until the rename: the open handle, which shares
+// nothing, is what keeps other saves' clean-up away from it.
+bool ReplacingFile::finish(bool sync, std::string& problem) {
   errno = 0;
-  bool written = std::fflush(file_) == 0 && ::_commit(::_fileno(file_)) == 0;
-  int error = errno;
-  written = std::fclose(file_) == 0 && written;
-  if (error == 0) error = errno != 0 ? errno : EIO;
+  if (std::fflush(file_) == 0 && (!sync || ::_commit(::_fileno(file_)) == 0)) return true;
+  problem = std::string("cannot write it (") + std::strerror(errno != 0 ? errno : EIO) + ")";
+  abandon();
+  return false;
+}
+
+void ReplacingFile::write_out() {}
+
+bool ReplacingFile::sync_file_system() { return false; }
+
+bool ReplacingFile::sync_data(std::string& problem) {
+  errno = 0;
+  if (::_commit(::_fileno(file_)) == 0) return true;
+  problem = std::string("cannot write it (") + std::strerror(errno != 0 ? errno : EIO) + ")";
+  abandon();
+  return false;
+}
+
+bool ReplacingFile::rename_over(std::string& problem) {
+  errno = 0;
+  const bool closed = std::fclose(file_) == 0;
+  const int error = errno != 0 ? errno : EIO;
   file_ = nullptr;
-  if (!written) {
+  if (!closed) {
     problem = std::string("cannot write it (") + std::strerror(error) + ")";
     abandon();
     return false;
@@ -143,6 +163,13 @@ bool ReplacingFile::commit(std::string& problem) {
   name_.clear();
   return true;
 }
+
+// MOVEFILE_WRITE_THROUGH already waited for the name.
+void ReplacingFile::sync_folder() {}
+
+std::pair<unsigned long long, unsigned long long> ReplacingFile::folder_id() const { return {0, 0}; }
+
+bool ReplacingFile::commit(std::string& problem) { return finish(true, problem) && rename_over(problem); }
 
 }  // namespace kttrv::saving
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -12,6 +13,7 @@
 #include <unistd.h>
 #endif
 
+#include "save/commit_group.h"
 #include "save/drawing_writer.h"
 #include "save/replacing_file.h"
 
@@ -96,21 +98,26 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   if (path == nullptr || *path == '\0') return fail(report, "no file name");
   // What the loads dropped is known before a byte is written.
   if (!options.allow_loss && !report.lossless()) return fail(report, "it would lose " + report.loss_summary());
-  kttrv::saving::ReplacingFile out;
+  auto out = std::make_unique<kttrv::saving::ReplacingFile>();
   kttrv::saving::Found found;
   std::string reason;
-  if (!out.inspect(utf8_path(path), found, reason)) return fail(report, std::move(reason));
+  if (!out->inspect(utf8_path(path), found, reason)) return fail(report, std::move(reason));
   if (found.directory) return fail(report, "it is a directory");
-  if (found.exists && !found.regular) return save_in_place(drawing, out.target(), options, report);
+  if (found.exists && !found.regular) return save_in_place(drawing, out->target(), options, report);
 
-  const bool opened = out.open(options.remove_leftovers, reason);
-  report.leftovers_removed = static_cast<long>(out.removed());
+  const bool opened = out->open(options.remove_leftovers, reason);
+  report.leftovers_removed = static_cast<long>(out->removed());
   if (!opened) return fail(report, std::move(reason));
   report.other_links = found.other_links;
-  if (const int error = write_file(out.file(), drawing, options, report); error != 0)
+  if (const int error = write_file(out->file(), drawing, options, report); error != 0)
     return fail(report, because("cannot write it", error));  // out removes its file
   if (!options.allow_loss && !report.lossless()) return fail(report, "it would lose " + report.loss_summary());
-  return out.commit(reason) || fail(report, std::move(reason));
+  if (options.group == nullptr) return out->commit(reason) || fail(report, std::move(reason));
+  const long written = std::ftell(out->file());
+  if (!out->finish(false, reason)) return fail(report, std::move(reason));
+  options.group->add(std::move(out), options.group_tag, written > 0 ? static_cast<std::uintmax_t>(written) : 0);
+  report.waiting = true;
+  return true;
 }
 
 namespace kttrv {

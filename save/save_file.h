@@ -17,6 +17,10 @@
 #include "kernel/zirida.h"
 #include "save/save_report.h"
 
+namespace kttrv {
+class CommitGroup;
+}
+
 struct SaveOptions {
   // False: a drawing with anything the file cannot carry is not saved (the
   // destination is left as it was) and report names what would be lost.
@@ -31,6 +35,12 @@ struct SaveOptions {
   // (whoever sets it removed those of the whole folder already: a batch into
   // one folder would otherwise read the folder once per file).
   bool remove_leftovers = true;
+  // Set: the file is written and handed to this group unsynced, under
+  // group_tag; the save's result then says only that it was written, and
+  // the group's commit() whether it replaced the destination (a batch:
+  // many files made durable with one wait). Null: synced and renamed now.
+  kttrv::CommitGroup* group = nullptr;
+  std::size_t group_tag = 0;
 };
 
 // True only after a complete write and rename. report receives the counts

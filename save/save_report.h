@@ -20,6 +20,10 @@ struct SaveReport {
   // had (they keep its old content).
   long leftovers_removed = 0;
   long other_links = 0;
+  // Handed to SaveOptions::group, whose commit() says whether it was saved
+  // (a destination that is a device or a pipe is written at once, never
+  // handed).
+  bool waiting = false;
 
   void lose(Loss what) { ++losses.counts[static_cast<std::size_t>(what)]; }
   long lost(Loss what) const { return static_cast<long>(losses.count(what)); }

@@ -6,6 +6,7 @@ packages=(cmake ninja-build g++ clang libclang-rt-14-dev libgtest-dev libgmock-d
           libbenchmark-dev libcli11-dev nlohmann-json3-dev libsqlite3-dev
           libcairo2-dev libpng-dev zlib1g-dev pkg-config libxml2-utils poppler-utils librsvg2-bin strace
           parallel  # the README's recipe for archives
+          eatmydata  # bench/batch_save: the conversion without syncs
           pybind11-dev python3-dev python3-numpy python3-pytest python3-pandas  # the Python package
           python3-dask python3-distributed python3-venv python3-pip
           g++-mingw-w64-x86-64 googletest wine wine64)  # the last four: the windows preset

@@ -71,6 +71,15 @@ check "render -o - pdf is the picture" "$(head -c 5 plan.pdf)" "$(head -c 5 stdo
 has "render -o - svg" "$(head -c 100 stdout.svg)" "<?xml"
 ls -a | grep -q 'part$' && { echo "FAIL render left a part file"; failures=$((failures + 1)); }
 "$trv" render "$plan" -o plan.svg --width 400 --background none --layer WALLS --layer DOORS; check "render options" 0 $?
+# trv render IN... -o DIR --format F [--width PX] [--jobs N] [--from LIST], as the README shows it.
+mkdir -p drawings/a && cp "$plan" drawings/a/x.trv && cp "$ex/sample.trv" drawings/y.trv
+"$trv" -q render drawings -o pictures --format png --width 200 --jobs 2; check "render -o DIR exit" 0 $?
+[[ -s pictures/drawings/a/x.png && -s pictures/drawings/y.png ]] ||
+  { echo "FAIL render -o DIR: pictures missing"; failures=$((failures + 1)); }
+printf '%s\n' drawings/y.trv > drawings.list
+"$trv" -q render --from drawings.list -o listed-pictures --format svg; check "render --from exit" 0 $?
+[[ -s listed-pictures/drawings/y.svg ]] || { echo "FAIL render --from: picture missing"; failures=$((failures + 1)); }
+has "render --help -o DIR" "$("$trv" render --help)" "--jobs"
 err=$("$trv" render "$plan" -o - 2>&1 >/dev/null); check "render -o - without --format" 2 "$(status_of "$trv" render "$plan" -o -)"
 has "render -o - without --format says" "$err" "--format"
 check "render bad extension" 2 "$(status_of "$trv" render "$plan" -o plan.gif)"

@@ -1,11 +1,7 @@
 #include "tools/trv/batch_convert.h"
 
-#if defined(_WIN32)
+#if !defined(_WIN32)
 #include <fcntl.h>
-#include <io.h>
-#else
-#include <fcntl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -17,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -24,8 +21,10 @@
 #include <string>
 
 #include "host/zirida_host.h"
+#include "save/commit_group.h"
 #include "save/save_file.h"
 #include "tools/trv/batch_inputs.h"
+#include "tools/trv/batch_run.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/save_command.h"
 
@@ -41,26 +40,8 @@ std::uintmax_t size_of(const std::string& path) {
   return ec ? 0 : size;
 }
 
-enum class Status { converted, skipped, damaged, refused_for_loss, failed };
-constexpr int kStatuses = 5;
-const char* status_name(Status s) {
-  switch (s) {
-    case Status::converted: return "converted";
-    case Status::skipped: return "skipped";
-    case Status::damaged: return "damaged";
-    case Status::refused_for_loss: return "refused for loss";
-    case Status::failed: return "failed";
-  }
-  return "failed";
-}
-
-struct Outcome {
-  Status status = Status::failed;
-  std::string reason;
-  std::string losses;  // what the saved file does not hold (or would not have held)
-  std::vector<std::string> damage;
-  std::uintmax_t bytes = 0;  // of the input, read before it was converted
-};
+using Status = BatchStatus;
+using Outcome = BatchOutcome;
 
 // One JSON line per input, appended in one write by whichever process
 // converted it.
@@ -83,7 +64,7 @@ class ReportFile {
   }
   bool write(const BatchInput& input, const Outcome& o) {
     if (file_ == nullptr) return true;
-    nlohmann::json line = {{"path", input.path},        {"output", input.output}, {"status", status_name(o.status)},
+    nlohmann::json line = {{"path", input.path},        {"output", input.output}, {"status", batch_status_name(o.status)},
                            {"reason", o.reason},         {"losses", o.losses},     {"damage", o.damage},
                            {"bytes", o.bytes}};
     return write_line(file_, line.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
@@ -113,7 +94,11 @@ Outcome fail(const BatchInput& input, std::string reason) {
   return o;
 }
 
-Outcome convert_file(const BatchInput& input, const SaveRequest& request, const SysVarList* list) {
+// The outcome, or none when the saved file waits in group: then saved_line
+// is what to say once it is committed.
+std::optional<Outcome> convert_file(const BatchInput& input, std::size_t tag, const SaveRequest& request,
+                                    const SysVarList* list, kttrv::CommitGroup& group, Outcome& waiting,
+                                    std::string& saved_line) {
   if (!input.refusal.empty()) return fail(input, input.refusal);
   Outcome o;
   o.bytes = input.path == "-" ? 0 : size_of(input.path);
@@ -164,6 +149,8 @@ Outcome convert_file(const BatchInput& input, const SaveRequest& request, const 
   options.file_losses = &result.losses;
   options.carried = zirida_carried(drawing);
   options.remove_leftovers = false;  // the run removed them when it began
+  options.group = &group;
+  options.group_tag = tag;
   const kttrv::SaveResult saved = kttrv::save_drawing(drawing, input.output, options);
   if (!saved.lossless()) o.losses = saved.loss_summary();
   if (!saved.saved) {
@@ -174,139 +161,80 @@ Outcome convert_file(const BatchInput& input, const SaveRequest& request, const 
     return o;
   }
   o.status = Status::converted;
+  std::string line;
   if (current_verbosity() != Verbosity::quiet || !saved.lossless())
-    write_line(stderr, "saved " + input.path + " as " + input.output + ": " + save_counts(saved) +
-                           (saved.lossless() ? "" : "; lost: " + o.losses));
+    line = "saved " + input.path + " as " + input.output + ": " + save_counts(saved) +
+           (saved.lossless() ? "" : "; lost: " + o.losses);
+  if (saved.waiting) {
+    waiting = std::move(o);
+    saved_line = std::move(line);
+    return std::nullopt;
+  }
+  if (!line.empty()) write_line(stderr, line);
   return o;
 }
 
-// The progress line, drawn only when standard error is a terminal.
-class Progress {
+// Each worker's saves wait in its group and are made durable together
+// (save/commit_group.h): their outcomes, report lines and "saved" lines
+// come once committed.
+class SaveWork : public BatchWork {
  public:
-  explicit Progress(std::size_t total) : total_(total), shown_(stderr_is_terminal()) {}
-  void show(std::size_t done, std::uintmax_t bytes, const std::string& current) const {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K[%zu/%zu] %ju bytes  %s", done, total_, bytes, current.c_str());
-    std::fflush(stderr);
+  SaveWork(const SaveRequest& request, const std::vector<BatchInput>& inputs, const SysVarList* list,
+           ReportFile& report)
+      : request_(request), inputs_(inputs), list_(list), report_(report) {}
+
+  std::optional<Outcome> convert(std::size_t i) override {
+    Waiting w;
+    std::optional<Outcome> o = convert_file(inputs_[i], i, request_, list_, group_, w.outcome, w.saved_line);
+    if (!o) {
+      waiting_.emplace(i, std::move(w));
+      return std::nullopt;
+    }
+    write_report(i, *o);
+    return o;
   }
-  void clear() const {
-    if (shown_) std::fputs("\r\033[K", stderr);
+
+  std::vector<std::pair<std::size_t, Outcome>> settle(bool all) override {
+    std::vector<std::pair<std::size_t, Outcome>> settled;
+    if (group_.waiting() == 0 || (!all && !group_.due())) return settled;
+    // Due: the older half, while the disk goes on with the newer.
+    for (const kttrv::CommitGroup::Committed& c :
+         all ? group_.commit() : group_.commit_oldest((group_.waiting() + 1) / 2)) {
+      auto it = waiting_.find(c.tag);
+      if (it == waiting_.end()) continue;
+      Outcome o = std::move(it->second.outcome);
+      const BatchInput& input = inputs_[c.tag];
+      if (c.saved) {
+        if (!it->second.saved_line.empty()) write_line(stderr, it->second.saved_line);
+      } else {
+        error(input.path + ": not saved as " + input.output + ": " + c.error);
+        o.status = Status::failed;
+        o.reason = c.error;
+      }
+      waiting_.erase(it);
+      write_report(c.tag, o);
+      settled.emplace_back(c.tag, std::move(o));
+    }
+    return settled;
   }
 
  private:
-  std::size_t total_;
-  bool shown_;
+  struct Waiting {
+    Outcome outcome;
+    std::string saved_line;
+  };
+
+  void write_report(std::size_t i, const Outcome& o) {
+    if (!report_.write(inputs_[i], o)) error(request_.report + ": cannot be written");
+  }
+
+  const SaveRequest& request_;
+  const std::vector<BatchInput>& inputs_;
+  const SysVarList* list_;
+  ReportFile& report_;
+  kttrv::CommitGroup group_;
+  std::map<std::size_t, Waiting> waiting_;
 };
-
-struct Tally {
-  std::size_t done = 0;
-  std::uintmax_t bytes = 0;
-  std::vector<std::size_t> by_status[kStatuses];  // indexes into the inputs
-
-  void record(std::size_t index, Status status, std::uintmax_t read) {
-    ++done;
-    bytes += read;
-    by_status[static_cast<int>(status)].push_back(index);
-  }
-  std::size_t count(Status s) const { return by_status[static_cast<int>(s)].size(); }
-};
-
-struct Batch {
-  const SaveRequest& request;
-  const std::vector<BatchInput>& inputs;
-  const SysVarList* list;
-  ReportFile& report;
-
-  Outcome convert(std::size_t i) const {
-    Outcome o = convert_file(inputs[i], request, list);
-    if (!report.write(inputs[i], o)) error(request.report + ": cannot be written");
-    return o;
-  }
-};
-
-void run_in_process(const Batch& batch, std::size_t first, std::size_t step, Tally& tally, const Progress& progress) {
-  for (std::size_t i = first; i < batch.inputs.size(); i += step) {
-    const Outcome o = batch.convert(i);
-    tally.record(i, o.status, o.bytes);
-    progress.show(tally.done, tally.bytes, batch.inputs[i].path);
-  }
-}
-
-#if !defined(_WIN32)
-// Inputs i with i % jobs == worker, one after another; each result goes to
-// `results` as "<index> <status> <bytes>\n", one write each (well below
-// the size a pipe takes whole).
-void convert_share(const Batch& batch, std::size_t worker, std::size_t jobs, int results) {
-  for (std::size_t i = worker; i < batch.inputs.size(); i += jobs) {
-    const Outcome o = batch.convert(i);
-    const std::string line =
-        std::to_string(i) + " " + std::to_string(static_cast<int>(o.status)) + " " + std::to_string(o.bytes) + "\n";
-    if (write(results, line.data(), line.size()) < 0) return;
-  }
-}
-
-// Worker processes report through one pipe. A share whose worker could not
-// be started is converted here; a worker that dies leaves its unreported
-// inputs counted as failed.
-void run_in_workers(const Batch& batch, std::size_t jobs, Tally& tally, const Progress& progress) {
-  int fds[2];
-  if (pipe(fds) != 0) throw std::runtime_error(std::string("cannot start workers: ") + std::strerror(errno));
-  std::fflush(nullptr);
-  std::vector<pid_t> workers;
-  std::vector<std::size_t> unstarted;
-  for (std::size_t w = 0; w < jobs; ++w) {
-    const pid_t pid = fork();
-    if (pid < 0) {
-      unstarted.push_back(w);
-      continue;
-    }
-    if (pid == 0) {
-      close(fds[0]);
-      convert_share(batch, w, jobs, fds[1]);
-      std::fflush(nullptr);
-      _exit(0);
-    }
-    workers.push_back(pid);
-  }
-  close(fds[1]);
-  if (workers.empty()) close(fds[0]);
-  for (const std::size_t w : unstarted) run_in_process(batch, w, jobs, tally, progress);
-  std::vector<bool> reported(batch.inputs.size(), false);
-  for (std::size_t w : unstarted)
-    for (std::size_t i = w; i < reported.size(); i += jobs) reported[i] = true;
-  std::FILE* results = workers.empty() ? nullptr : fdopen(fds[0], "r");
-  std::size_t index = 0;
-  int status = 0;
-  std::uintmax_t bytes = 0;
-  while (results != nullptr && std::fscanf(results, "%zu %d %ju", &index, &status, &bytes) == 3) {
-    if (index >= reported.size() || reported[index] || status < 0 || status >= kStatuses) continue;
-    reported[index] = true;
-    tally.record(index, static_cast<Status>(status), bytes);
-    progress.show(tally.done, tally.bytes, batch.inputs[index].path);
-  }
-  if (results != nullptr) std::fclose(results);
-  for (const pid_t pid : workers) waitpid(pid, nullptr, 0);
-  for (std::size_t i = 0; i < reported.size(); ++i) {
-    if (reported[i]) continue;
-    error(batch.inputs[i].path + ": not converted (its worker stopped)");
-    tally.record(i, Status::failed, 0);
-  }
-}
-#endif
-
-// "; 2 failed: a b": the inputs of one status, the first few by name.
-std::string status_part(const Tally& tally, const std::vector<BatchInput>& inputs, Status s) {
-  std::vector<std::size_t> which = tally.by_status[static_cast<int>(s)];
-  if (which.empty()) return "";
-  std::sort(which.begin(), which.end());  // workers finish in any order
-  std::string part = "; " + std::to_string(which.size()) + " " + status_name(s);
-  if (s == Status::skipped) return part;
-  constexpr std::size_t kNamed = 20;
-  part += ":";
-  for (std::size_t k = 0; k < which.size() && k < kNamed; ++k) part += " " + inputs[which[k]].path;
-  if (which.size() > kNamed) part += " and " + std::to_string(which.size() - kNamed) + " more";
-  return part;
-}
 
 }  // namespace
 
@@ -364,24 +292,8 @@ int run_save_request(const SaveRequest& request) {
     error(problem);
     return 1;
   }
-  const Batch batch{request, inputs, list ? &*list : nullptr, report};
-  Tally tally;
-  const Progress progress(inputs.size());
-#if defined(_WIN32)
-  run_in_process(batch, 0, 1, tally, progress);  // no fork: --jobs runs one process
-#else
-  const std::size_t jobs = std::min<std::size_t>(static_cast<std::size_t>(std::max(request.jobs, 1)), inputs.size());
-  if (jobs > 1) run_in_workers(batch, jobs, tally, progress);
-  else run_in_process(batch, 0, 1, tally, progress);
-#endif
-  progress.clear();
-  const std::size_t converted = tally.count(Status::converted);
-  std::string line = "trv: converted " + std::to_string(converted) + " of " + std::to_string(inputs.size()) +
-                     " files (" + std::to_string(tally.bytes) + " bytes read)";
-  for (const Status s : {Status::skipped, Status::damaged, Status::refused_for_loss, Status::failed})
-    line += status_part(tally, inputs, s);
-  write_line(stderr, line);
-  return converted + tally.count(Status::skipped) == inputs.size() ? 0 : 1;
+  SaveWork work(request, inputs, list ? &*list : nullptr, report);
+  return run_batch(BatchRun{inputs, request.jobs, "converted"}, work);
 }
 
 }  // namespace trv

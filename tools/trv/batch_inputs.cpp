@@ -105,17 +105,18 @@ std::vector<std::string> split_path_list(const std::string& text, bool nul_separ
   return paths;
 }
 
-std::string batch_output_for(const std::string& input, const std::string& dir, bool mirrored) {
-  if (input == "-") return (fs::path(dir) / "stdin.trv").string();
+std::string batch_output_for(const std::string& input, const std::string& dir, bool mirrored,
+                             const std::string& extension) {
+  if (input == "-") return (fs::path(dir) / ("stdin" + extension)).string();
   fs::path in(input);
-  if (!mirrored) return (fs::path(dir) / in.stem()).string() + ".trv";
+  if (!mirrored) return (fs::path(dir) / in.stem()).string() + extension;
   fs::path relative;
   for (const fs::path& part : in.relative_path().lexically_normal()) {
     if (relative.empty() && (part == ".." || part == ".")) continue;  // never above dir
     relative /= part;
   }
   if (relative.empty() || relative.filename().empty()) relative /= "stdin";
-  relative.replace_extension(".trv");
+  relative.replace_extension(extension);
   return (fs::path(dir) / relative).string();
 }
 
@@ -155,7 +156,7 @@ bool gather_batch_inputs(const BatchSources& sources, std::vector<BatchInput>& i
       if (name.empty()) input_keys.insert(key);
       else input_names.insert(name);
     }
-    inputs.push_back({path, refusal.empty() ? batch_output_for(path, sources.out_dir, mirrored) : "", refusal});
+    inputs.push_back({path, refusal.empty() ? batch_output_for(path, sources.out_dir, mirrored, sources.extension) : "", refusal});
   }
 
   // Outputs that would be one file: none of those inputs is converted.
@@ -179,7 +180,8 @@ bool gather_batch_inputs(const BatchSources& sources, std::vector<BatchInput>& i
       std::string name;
       if (!input.refusal.empty() || !file_key(input.output, key, name)) continue;
       if (name.empty() ? input_keys.count(key) != 0 : input_names.count(name) != 0)
-        input.refusal = "its output " + input.output + " is an input (--in-place replaces inputs)";
+        input.refusal = "its output " + input.output + " is an input" +
+                        (sources.offers_in_place ? " (--in-place replaces inputs)" : "");
     }
   }
   return true;

@@ -16,6 +16,8 @@ struct BatchSources {
   bool nul_separated = false;     // the list's paths end in NUL, not a newline
   std::string out_dir;
   bool in_place = false;          // an output may be the input it is made from
+  std::string extension = ".trv"; // of each output
+  bool offers_in_place = true;    // the refusal of an output that is an input names --in-place
 };
 
 struct BatchInput {
@@ -31,8 +33,9 @@ std::vector<std::string> split_path_list(const std::string& text, bool nul_separ
 // Where an input goes under dir. Mirrored (with -r or --from): its path as
 // given, folders and all, made relative (a root and leading ".." dropped,
 // so it never leaves dir); else its name alone. Either way with the
-// extension .trv.
-std::string batch_output_for(const std::string& input, const std::string& dir, bool mirrored);
+// extension given (".trv", ".png"...).
+std::string batch_output_for(const std::string& input, const std::string& dir, bool mirrored,
+                             const std::string& extension = ".trv");
 
 // Every input, in the order given (a folder's drawings sorted by path),
 // each listed once however often it is named. Refused: a folder without
