@@ -89,6 +89,7 @@ DocPtr read(const py::object& source, int mode) {
   }
   if (!result.loaded) raise_read_error(result, doc->path);
   doc->loaded = true;
+  doc->file_bytes = result.file.size;
   doc->version = result.file.version;
   doc->legacy = result.file.legacy;
   doc->generation = result.file.legacy ? -1 : result.file.generation;
