@@ -56,6 +56,10 @@ struct Document {
 
 using DocPtr = std::shared_ptr<Document>;
 
+// The work budget of a drawing's walks (view/walk.h): of the file it was
+// read from; 0 for a drawing built here (only kMaxVisits limits its walks).
+long long walk_budget(const Document& d);
+
 // The views. Each holds the document and a kernel object of it.
 struct LayerRef {
   DocPtr doc;

@@ -39,10 +39,6 @@ long layer_number_of(const DocPtr& doc, const py::handle& layer);
 // Sets a drawable's colour from a number (0..256) or a Color.
 void set_color(const EntityRef& e, const py::handle& value);
 
-// The work budget of a drawing's walks (view/walk.h): of the file it was
-// read from; a drawing built here has none (only kMaxVisits limits it).
-long long walk_budget(const Document& d);
-
 // A walk through a list with placements, inserts through their blocks (at
 // most kMaxInsertDepth deep, a block never inside itself, at most
 // kMaxVisits drawables and the drawing's work budget: a drawable or a
