@@ -60,6 +60,11 @@ for t in /nonexistent-folder "$tmp/readonly"; do
   rm -f "$tmp/from-stdin.trv"
 done
 chmod 700 "$tmp/readonly"
+# A read that fails says the system's reason.
+for cmd in "info -" "dump -" "save - $tmp/never.trv"; do
+  err=$("$trv" $cmd < / 2>&1 >/dev/null); status=$?
+  check "trv $cmd from a folder" "1 trv: -: cannot read standard input (Is a directory)" "$status $err"
+done
 
 if ((failures)); then
   echo "$failures check(s) failed"
