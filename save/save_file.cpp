@@ -16,6 +16,7 @@
 #include "save/commit_group.h"
 #include "save/drawing_writer.h"
 #include "save/replacing_file.h"
+#include "save/stream_destination.h"
 
 namespace fs = std::filesystem;
 
@@ -23,15 +24,6 @@ namespace {
 
 // Names are UTF-8 on every platform; Windows opens them through the wide API.
 fs::path utf8_path(const char* path) { return fs::path(std::u8string(reinterpret_cast<const char8_t*>(path))); }
-
-std::FILE* open_path(const fs::path& p, const char* mode) {
-#if defined(_WIN32)
-  const std::wstring wide_mode(mode, mode + std::strlen(mode));
-  return ::_wfopen(p.c_str(), wide_mode.c_str());
-#else
-  return std::fopen(p.c_str(), mode);
-#endif
-}
 
 std::string because(const char* what, int error) { return std::string(what) + " (" + std::strerror(error) + ")"; }
 
@@ -51,44 +43,22 @@ int write_file(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& optio
   return 0;
 }
 
-// Writes, syncs where it can, closes; the reason of a failure, or empty.
-std::string write_and_close(std::FILE* f, const KT_Drawing& drawing, const SaveOptions& options, SaveReport& report) {
-  int error = write_file(f, drawing, options, report);
-#if defined(__unix__) || defined(__APPLE__)
-  if (error == 0 && fsync(fileno(f)) != 0 && errno != EINVAL) error = last_error();  // EINVAL: a pipe or device
-#endif
-  errno = 0;
-  const bool closed = std::fclose(f) == 0;
-  if (error != 0) return because("cannot write it", error);
-  if (!closed) return because("cannot write it", last_error());
-  return {};
-}
-
 bool fail(SaveReport& report, std::string reason) {
   report.error = std::move(reason);
   return false;
 }
 
-// Devices and pipes cannot be replaced: they are written as they are. What
-// the writer cannot store is known only once it wrote, so without
-// allow_loss the drawing is written once to nowhere first.
+// Devices and pipes cannot be replaced, nor seeked back in: the whole file
+// is made in memory (nothing goes out when a loss is refused) and written
+// once (save/stream_destination.h).
 bool save_in_place(const KT_Drawing& drawing, const fs::path& target, const SaveOptions& options, SaveReport& report) {
-  if (!options.allow_loss) {
-    SaveReport dry = report;
-    TorvWriter nowhere;
-    nowhere.discard = true;
-    nowhere.carried = options.carried;
-    write_drawing(nowhere, drawing, dry);
-    if (!dry.lossless()) {
-      report = dry;
-      return fail(report, "it would lose " + report.loss_summary());
-    }
-  }
-  errno = 0;
-  std::FILE* f = open_path(target, "wb");
-  if (f == nullptr) return fail(report, because("cannot open it", last_error()));
-  std::string reason = write_and_close(f, drawing, options, report);
-  return reason.empty() || fail(report, std::move(reason));
+  std::vector<unsigned char> bytes;
+  const kttrv::SaveResult result = kttrv::save_drawing(drawing, bytes, options);
+  report = static_cast<const SaveReport&>(result);  // the counts and every loss, the file's included
+  if (!result.saved) return false;
+  std::string reason;
+  return kttrv::saving::write_stream_destination(target, bytes, kttrv::saving::kReaderWaitMilliseconds, reason) ||
+         fail(report, std::move(reason));
 }
 
 }  // namespace
@@ -98,6 +68,10 @@ bool save_drawing_file(const KT_Drawing& drawing, const char* path, const SaveOp
   if (path == nullptr || *path == '\0') return fail(report, "no file name");
   // What the loads dropped is known before a byte is written.
   if (!options.allow_loss && !report.lossless()) return fail(report, "it would lose " + report.loss_summary());
+  // A FIFO, a device, /dev/stdout as a pipe: links followed as the system
+  // follows them (a pipe's name under /proc is no file to replace).
+  if (kttrv::saving::is_stream_destination(utf8_path(path)))
+    return save_in_place(drawing, utf8_path(path), options, report);
   auto out = std::make_unique<kttrv::saving::ReplacingFile>();
   kttrv::saving::Found found;
   std::string reason;

@@ -48,6 +48,7 @@ from ._kttrv import (
     Text,
     TextStyle,
     TextStyles,
+    Walked,
     check,
     info,
     read,
@@ -63,7 +64,7 @@ BYBLOCK = 0
 
 __all__ = [
     "read", "info", "check", "Drawing", "ReadError", "ReadWarning", "LossError", "SaveError",
-    "BYLAYER", "BYBLOCK", "Color", "Box", "Placement", "Attrib",
+    "BYLAYER", "BYBLOCK", "Color", "Box", "Placement", "Walked", "Attrib",
     "Layer", "TextStyle", "DimStyle", "LineType", "Block", "Entity", "EntityList",
     "Layers", "TextStyles", "DimStyles", "LineTypes", "Blocks",
     "Point", "Line", "Solid", "Circle", "Arc", "Text", "Insert", "Dimension", "Polyline", "PointSet",

@@ -483,9 +483,12 @@ the drawing alive, and a change through them is a change of the drawing.)");
 kind: None (all), a name ('line', 'circle', ...), a class (kttrv.Line), or
 a sequence of those. layer: None (all), a Layer, a name or a number.)")
       .def("extents", [](const DocPtr& d) {
-        const kttrv::view::Extents e = kttrv::view::model_space_extents(*d->drawing);
+        kttrv::view::WalkOptions walk;
+        walk.budget = walk_budget(*d);
+        const kttrv::view::Extents e = kttrv::view::model_space_extents(*d->drawing, walk);
         return box_or_none(e);
-      }, "The Box the model space covers, inserts through their blocks (as trv info gives it); None when empty.")
+      }, "The Box the model space covers, inserts through their blocks (as trv info gives it, under its limit: "
+         "Box.complete); None when empty.")
       .def("walk", [](const DocPtr& d) {
         return placed_list(d, [&](Walk& walk) { return walk.list(d->drawing->model_space, nullptr, Placement{}, 0); });
       }, R"(Every drawable of the model space with the Placement that puts it

@@ -31,6 +31,9 @@ struct Document {
   bool complete = true;      // loaded whole: no section stopped early, no record left unread
   std::vector<kttrv::Diagnostic> damage;  // the sections that stopped early
   LossLedger losses;         // what the load read and did not keep
+  // The size of the file (or bytes) it was read from: the walks through
+  // inserts get walk.h's work budget of it. 0 for a drawing built here.
+  unsigned long long file_bytes = 0;
   // Strings given from Python to the kernel's objects: they live as long as
   // the drawing (the kernel copies what its calls get, direct edits do not).
   std::deque<std::string> strings;
@@ -52,6 +55,10 @@ struct Document {
 };
 
 using DocPtr = std::shared_ptr<Document>;
+
+// The work budget of a drawing's walks (view/walk.h): of the file it was
+// read from; 0 for a drawing built here (only kMaxVisits limits its walks).
+long long walk_budget(const Document& d);
 
 // The views. Each holds the document and a kernel object of it.
 struct LayerRef {

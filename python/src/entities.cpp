@@ -5,6 +5,7 @@
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -220,8 +221,10 @@ std::optional<StoredEntity> stored_of(const EntityRef& e) {
 
 py::object box_or_none(const kttrv::view::Extents& e) {
   if (e.empty) return py::none();
-  return py::cast(Box{e.min, e.max});
+  return py::cast(Box{e.min, e.max, !e.cut});
 }
+
+long long walk_budget(const Document& d) { return d.loaded ? kttrv::view::work_budget(d.file_bytes) : 0; }
 
 long layer_number_of(const DocPtr& doc, const py::handle& layer) {
   if (py::isinstance<LayerRef>(layer)) {
@@ -264,6 +267,12 @@ void set_color(const EntityRef& e, const py::handle& value) {
 
 bool Walk::one(KT_Drawable* d, KT_Block* owner, const Placement& placement, int depth) {
   if (++visits > kttrv::view::kMaxVisits) return false;
+  if (budget > 0) {
+    work += 1;
+    if (d->kind == KT_Drawable_Kind::polyline || d->kind == KT_Drawable_Kind::point_set)
+      work += std::max(0L, static_cast<const KT_Vertex_Entity&>(*d).count);
+    if (work > budget) return false;
+  }
   visit(d, owner, placement);
   if (d->kind != KT_Drawable_Kind::insert) return true;
   const auto& insert = static_cast<const KT_Insert_Entity&>(*d);
@@ -283,15 +292,24 @@ bool Walk::list(const KT_Entity_List& entities, KT_Block* owner, const Placement
   return true;
 }
 
+namespace {
+// kttrv.Walked, made when the module is bound; the module keeps it.
+PyObject* g_walked = nullptr;
+}  // namespace
+
 py::list placed_list(const DocPtr& doc, const std::function<bool(Walk&)>& run) {
-  py::list out;
+  py::list out = py::reinterpret_steal<py::list>(PyObject_CallNoArgs(g_walked));
+  if (!out) throw py::error_already_set();
   Walk walk{*doc, [&](KT_Drawable* d, KT_Block* owner, const Placement& p) {
               out.append(py::make_tuple(wrap_entity(doc, d, owner), py::cast(p)));
             }};
-  if (!run(walk)) {
-    py::module_::import("warnings").attr("warn")(
-        "the walk stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables (inserts through their blocks)",
-        error_class("ReadWarning"), 2);
+  const bool whole = run(walk);
+  out.attr("complete") = whole;
+  if (!whole) {
+    std::string limit = std::to_string(kttrv::view::kMaxVisits) + " drawables";
+    if (walk.budget > 0) limit += " or " + std::to_string(walk.budget) + " units of work (a drawable or a vertex each)";
+    py::module_::import("warnings").attr("warn")("the walk stops after " + limit + " (inserts through their blocks)",
+                                                 error_class("ReadWarning"), 2);
   }
   return out;
 }
@@ -347,8 +365,20 @@ rgb: (red, green, blue), each 0..255.)")
         return std::string(text);
       });
 
-  py::class_<Box>(m, "Box", "An axis-aligned box: min and max, each (x, y, z).")
+  const py::object list_type = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyList_Type));
+  const py::object walked = py::reinterpret_borrow<py::object>(reinterpret_cast<PyObject*>(&PyType_Type))(
+      "Walked", py::make_tuple(list_type),
+      py::dict(py::arg("__doc__") = "What walk() and explode() give: a list of (entity, Placement); complete is "
+                                    "False when the walk stopped at its limit (what comes after is missing).",
+               py::arg("__module__") = "kttrv", py::arg("complete") = true));
+  m.attr("Walked") = walked;
+  g_walked = walked.ptr();  // the module's attribute keeps it alive
+
+  py::class_<Box>(m, "Box", "An axis-aligned box: min and max, each (x, y, z); complete False when the walk "
+                            "that made it stopped at its limit.")
       .def_property_readonly("min", [](const Box& b) { return from_point(b.min); })
+      .def_property_readonly("complete", [](const Box& b) { return b.complete; },
+                             "False when the walk stopped at its limit: the box is of what it reached.")
       .def_property_readonly("max", [](const Box& b) { return from_point(b.max); })
       .def_property_readonly("size", [](const Box& b) {
         return py::make_tuple(b.max.x - b.min.x, b.max.y - b.min.y, b.max.z - b.min.z);
@@ -465,7 +495,7 @@ Assigning a member changes the drawing.)");
             kttrv::view::Extents x;
             // An insert covers its block's drawables where it puts them.
             Walk walk{*e.doc, [&](KT_Drawable* d, KT_Block*, const Placement& p) { x.add(*d, p); }};
-            walk.one(e.d, e.owner, Placement{}, 0);
+            x.cut = !walk.one(e.d, e.owner, Placement{}, 0);
             return box_or_none(x);
           },
           "The Box the entity covers (an insert: its block's drawables where it puts them); None when empty.")

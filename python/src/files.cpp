@@ -89,6 +89,7 @@ DocPtr read(const py::object& source, int mode) {
   }
   if (!result.loaded) raise_read_error(result, doc->path);
   doc->loaded = true;
+  doc->file_bytes = result.file.size;
   doc->version = result.file.version;
   doc->legacy = result.file.legacy;
   doc->generation = result.file.legacy ? -1 : result.file.generation;
@@ -219,6 +220,8 @@ leaves out the records that made nothing, as `trv dump --no-passed`.)")
               for (const py::handle& l : py::iter(layers)) options.layers.insert(to_kernel_text(l, "layers"));
             }
             options.carried = zirida_carried(*doc->drawing);
+            // As trv render: the work budget of the file read (a drawing built here: the base budget).
+            if (const long long budget = walk_budget(*doc); budget > 0) options.work_budget = budget;
             std::string why;
             bool cut = false;
             if (!kttrv::view::render_drawing(*doc->drawing, options, *format, out, why, &cut)) {
@@ -232,7 +235,8 @@ leaves out the records that made nothing, as `trv dump --no-passed`.)")
           R"(Draws the model space to path: SVG, PNG or PDF by its extension, width
 pixels (points for SVG and PDF) wide. layers: only these layer names
 (default: every layer that is on). background: '#RRGGBB', 'white', 'black'
-or 'none'. False when the picture stops at the walk's limit.)");
+or 'none'. False when the picture stops at the walk's limit (4,000,000
+drawables, or the work budget of the file read, as trv render).)");
 
   m.def(
       "info",

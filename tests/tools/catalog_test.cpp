@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fcntl.h>
@@ -24,6 +25,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/hostile/hostile_drawings.h"
 #include "tests/support/floor_plan.h"
 #include "tests/support/temp_path.h"
 
@@ -536,6 +538,56 @@ TEST_F(CatalogTest, RefusesWhatIsNoCatalogue) {
   for (const Case& c : cases) EXPECT_EQ(trv(c.args).status, c.status) << c.args;
   EXPECT_FALSE(fs::exists(dir_ / "x.sqlite"));
   EXPECT_EQ(content(full()), before);
+}
+
+// Drawings whose inserts ask for far more work than their size: the build
+// walks them under trv info's budget, and keeps the extents and whether the
+// walk was whole exactly as trv info gives them.
+TEST(CatalogBudget, ExtentsAndTheirCompletenessAreTrvInfos) {
+  const fs::path dir = test_temp_path("trv_catalog_budget");
+  fs::remove_all(dir);
+  fs::create_directories(dir / "in");
+  std::map<std::string, bool> expected_complete = {
+      {"nested_inserts", false}, {"long_polyline", false}, {"large_arcs", true}, {"many_texts", true}};
+  for (const hostile::Case& c : hostile::all())
+    if (expected_complete.count(c.name)) write_file(dir / "in" / (std::string(c.name) + ".trv"), c.make());
+  const auto started = std::chrono::steady_clock::now();
+  ASSERT_EQ(trv("catalog build " + (dir / "c.sqlite").string() + " " + (dir / "in").string()).status, 0);
+  EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count(), 120);
+  const std::vector<std::string> got = rows(dir / "c.sqlite",
+      "SELECT path, min_x, min_y, max_x, max_y, extents_complete FROM files ORDER BY path");
+  ASSERT_EQ(got.size(), expected_complete.size());
+  for (const std::string& row : got) {
+    const std::string path = row.substr(0, row.find('|'));
+    const std::string name = fs::path(path).stem().string();
+    const json info = json::parse(trv("info --json " + path).out);
+    const auto number = [](const json& v) {
+      char text[64];
+      std::snprintf(text, sizeof text, "%.17g", v.get<double>());
+      return std::string(text);
+    };
+    const json& e = info["extents"];
+    const std::string want = path + "|" + number(e["min"][0]) + "|" + number(e["min"][1]) + "|" + number(e["max"][0]) +
+                             "|" + number(e["max"][1]) + "|" + (info["extents_complete"].get<bool>() ? "1" : "0");
+    const auto reals = [](const std::string& r) {
+      std::vector<std::string> parts;
+      std::size_t at = 0;
+      for (std::size_t bar; (bar = r.find('|', at)) != std::string::npos; at = bar + 1) parts.push_back(r.substr(at, bar - at));
+      parts.push_back(r.substr(at));
+      std::vector<double> values;
+      for (std::size_t k = 1; k < parts.size(); ++k) values.push_back(std::stod(parts[k]));
+      return std::make_pair(parts[0], values);
+    };
+    // SQLite gives reals as text to 15 digits.
+    const auto [got_path, got_values] = reals(row);
+    const auto [want_path, want_values] = reals(want);
+    EXPECT_EQ(got_path, want_path);
+    ASSERT_EQ(got_values.size(), want_values.size()) << name;
+    for (std::size_t k = 0; k < got_values.size(); ++k)
+      EXPECT_NEAR(got_values[k], want_values[k], 1e-12 * (1 + std::fabs(want_values[k]))) << name << " value " << k;
+    EXPECT_EQ(info["extents_complete"].get<bool>(), expected_complete[name]) << name;
+  }
+  fs::remove_all(dir);
 }
 
 }  // namespace

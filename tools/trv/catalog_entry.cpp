@@ -1,5 +1,6 @@
 #include "tools/trv/catalog_entry.h"
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdio>
@@ -110,7 +111,9 @@ class Gatherer {
   Gathered& into_;
 };
 
-void add_drawing(const KT_Drawing& d, json& e) {
+// file_bytes: the file's size, which sets the extents walk's work budget as
+// it does trv info's.
+void add_drawing(const KT_Drawing& d, std::int64_t file_bytes, json& e) {
   Gathered g;
   Gatherer gatherer(d, g);
   gatherer.list(d.model_space, nullptr);
@@ -151,7 +154,9 @@ void add_drawing(const KT_Drawing& d, json& e) {
     ++number;
   }
 
-  const kttrv::view::Extents extents = kttrv::view::model_space_extents(d);
+  kttrv::view::WalkOptions walk;
+  walk.budget = kttrv::view::work_budget(static_cast<unsigned long long>(std::max<std::int64_t>(file_bytes, 0)));
+  const kttrv::view::Extents extents = kttrv::view::model_space_extents(d, walk);
   e["extents"] = extents.empty ? json(nullptr)
                                : json{extents.min.x, extents.min.y, extents.min.z,
                                       extents.max.x, extents.max.y, extents.max.z};
@@ -244,7 +249,7 @@ nlohmann::json read_entry(const FoundFile& file, const std::string& known_hash) 
     if (result.losses.count(what) > 0) not_kept[loss_name(what)] = result.losses.count(what);
   }
   e["not_kept"] = std::move(not_kept);
-  add_drawing(*drawing, e);
+  add_drawing(*drawing, file.size, e);
   return e;
 }
 

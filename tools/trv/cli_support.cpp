@@ -6,7 +6,9 @@
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdint>
+#include <cstring>
 #if defined(_WIN32)
 #include <fcntl.h>
 #include <io.h>
@@ -36,11 +38,22 @@ std::unique_ptr<kttrv::view::TextEncoding> open_encoding(const std::string& name
   return encoding;
 }
 
+namespace {
+int g_standard_input_error = 0;  // errno of the failed read
+}  // namespace
+
 const std::vector<unsigned char>* standard_input() {
   static std::vector<unsigned char> bytes;
   static int state = 0;  // 0: not read yet; 1: read; -1: could not be read
-  if (state == 0) state = read_standard_input(bytes) ? 1 : -1;
+  if (state == 0) {
+    state = read_standard_input(bytes) ? 1 : -1;
+    if (state < 0) g_standard_input_error = errno;
+  }
   return state > 0 ? &bytes : nullptr;
+}
+
+std::string standard_input_failure() {
+  return "cannot read standard input (" + std::string(std::strerror(g_standard_input_error)) + ")";
 }
 
 namespace {
@@ -148,7 +161,7 @@ kttrv::LoadResult load_drawing(const std::string& path, KT_Drawing& drawing, con
     const std::vector<unsigned char>* bytes = standard_input();
     if (bytes == nullptr) {
       kttrv::LoadResult failed;
-      failed.failure = "cannot read standard input";
+      failed.failure = standard_input_failure();
       if (!request.quiet_error) error(load_failure(path, failed));
       return failed;
     }

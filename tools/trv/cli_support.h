@@ -29,9 +29,12 @@ void add_encoding_option(CLI::App& command, std::string& encoding);
 // when it is unknown.
 std::unique_ptr<kttrv::view::TextEncoding> open_encoding(const std::string& name);
 
-// Standard input, whole, read at its first use and kept (a command naming
-// "-" twice loads the same bytes twice); null when it cannot be read.
+// Standard input, whole, read at its first use and kept in memory (a
+// command naming "-" twice loads the same bytes twice; no temporary file is
+// made); null when it cannot be read.
 const std::vector<unsigned char>* standard_input();
+// "cannot read standard input (<the system's reason>)", after a failed read.
+std::string standard_input_failure();
 
 // How much a command says on stderr besides its errors: quiet drops the
 // warnings about damage, verbose adds the plug-in's notes (values it replaced).

@@ -67,7 +67,7 @@ namespace {
 int info_standard_input() {
   const std::vector<unsigned char>* bytes = standard_input();
   if (bytes == nullptr) {
-    error("-: cannot read standard input");
+    error("-: " + standard_input_failure());
     return 1;
   }
   if (bytes->empty()) {

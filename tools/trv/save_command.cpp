@@ -1,6 +1,8 @@
 // trv save: load a drawing and write it again as a "HALD 2002" file; the
 // writing trv new shares.
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -27,8 +29,11 @@ bool read_standard_input(std::vector<unsigned char>& bytes) {
 #endif
   unsigned char chunk[1 << 16];
   std::size_t n;
+  errno = 0;
   while ((n = std::fread(chunk, 1, sizeof chunk, stdin)) > 0) bytes.insert(bytes.end(), chunk, chunk + n);
-  return std::ferror(stdin) == 0;
+  if (std::ferror(stdin) == 0) return true;
+  if (errno == 0) errno = EIO;
+  return false;
 }
 
 namespace {
@@ -97,7 +102,7 @@ int run_save(const std::string& in, const std::string& out, int mode, const std:
   if (in == "-") {
     std::vector<unsigned char> bytes;
     if (!read_standard_input(bytes)) {
-      error("-: cannot read standard input");
+      error("-: cannot read standard input (" + std::string(std::strerror(errno)) + ")");
       return 1;
     }
     result = load_drawing("-", kttrv::LoadSource::bytes(bytes), drawing, request);

@@ -27,7 +27,8 @@ int write_drawing_file(const KT_Drawing& drawing, const std::string& out, bool a
 // A saved file's counts: "3 entities, 1 block, 2 layers, ...".
 std::string save_counts(const kttrv::SaveResult& report);
 
-// Standard input, whole, as bytes; false when it cannot be read.
+// Standard input, whole, as bytes in memory; false when it cannot be read
+// (errno then says why).
 bool read_standard_input(std::vector<unsigned char>& bytes);
 
 }  // namespace trv
