@@ -243,7 +243,7 @@ TEST_F(BandTest, PdfAndSvgReadBackShowWhatThePngShows) {
   EXPECT_EQ(fs::file_size(err), 0u);
   ASSERT_EQ(std::system(("rsvg-convert -w 300 -h 300 -o " + (dir / "from-svg.png").string() + " " + svg).c_str()), 0);
   ASSERT_EQ(std::system(("xmllint --noout " + svg).c_str()), 0);
-  const auto at = [w](double x, double y) {
+  const auto at = [&](double x, double y) {
     return std::pair{static_cast<int>(std::floor(w / 20.0 + x * 0.09 * w)),
                      static_cast<int>(std::floor(w - w / 20.0 - y * 0.09 * w))};
   };
