@@ -242,8 +242,40 @@ void Painter::put_path(bool closed) {
   path_has_ink_ = true;
 }
 
-void Painter::stroke(std::span<const Ge_Pt> world, bool closed) {
+// A stroke's inner points closer than a quarter of a pixel (across or down)
+// to the last point kept are left out: the line moves by less than its
+// antialiasing shows, and a long polyline costs what it spans on the
+// picture, not its vertex count. The first and last points stay, and every
+// band drops the same points (they are the picture's coordinates).
+void Painter::thin_out() {
+  constexpr double kQuarterPixel = 0.25;
+  if (dev_.size() <= 2) return;
+  std::size_t kept = 1;
+  for (std::size_t i = 1; i + 1 < dev_.size(); ++i) {
+    const DevicePoint& last = dev_[kept - 1];
+    if (std::abs(dev_[i].x - last.x) < kQuarterPixel && std::abs(dev_[i].y - last.y) < kQuarterPixel) continue;
+    dev_[kept++] = dev_[i];
+  }
+  dev_[kept++] = dev_.back();
+  dev_.resize(kept);
+}
+
+// A stroke costs cairo about what it covers: one unit of work (about what a
+// vertex costs it) for every 16 pixels of its length. An arc charges its
+// own before it is made, the same in every band, drawn there or not.
+constexpr double kPixelsAUnit = 16;
+
+void Painter::stroke(std::span<const Ge_Pt> world, bool closed, bool charge_length) {
   if (!to_device(world)) return;
+  if (charge_length) {
+    double length = 0;
+    for (std::size_t i = 1; i < dev_.size(); ++i)
+      length += std::max(std::abs(dev_[i].x - dev_[i - 1].x), std::abs(dev_[i].y - dev_[i - 1].y));
+    if (closed && dev_.size() > 2)
+      length += std::max(std::abs(dev_.back().x - dev_[0].x), std::abs(dev_.back().y - dev_[0].y));
+    charge(static_cast<long long>(length / kPixelsAUnit));
+  }
+  thin_out();
   account(Pending::stroke, dev_.size());
   if (to_be_drawn(line_width_)) put_path(closed);
 }
@@ -288,8 +320,17 @@ void Painter::arc(const Ge_Pt& centre, double r, double start, double sweep, con
   const bool placed = device(p.apply(centre), cx, cy) && std::isfinite(reach);
   if (placed && (cx + reach < 0 || cy + reach < 0 || cx - reach > view_.width_px || cy - reach > view_.height_px))
     return;
-  const int steps = static_cast<int>(std::clamp(length_px / 2, 8.0, 2048.0));
-  charge(steps);
+  // Chords no farther than a tenth of a pixel from the arc (cairo's own
+  // tolerance) on its widest radius: a chord of angle a on a radius of R
+  // pixels strays R (1 - cos(a / 2)) from it.
+  constexpr double kTolerancePx = 0.1;
+  const double widest_px = std::abs(r) * view_.scale * std::max(std::hypot(p.xx, p.yx), std::hypot(p.xy, p.yy));
+  const double chord_angle =
+      widest_px > kTolerancePx ? 2 * std::acos(1 - kTolerancePx / widest_px) : 2 * std::numbers::pi;
+  const double wanted = std::abs(sweep) / chord_angle;
+  const int steps = static_cast<int>(std::clamp(std::isfinite(wanted) ? std::ceil(wanted) : 2048.0, 8.0, 2048.0));
+  // Its chords, and its length as a stroke charges it.
+  charge(steps + static_cast<long long>(std::min(length_px, 1e12) / kPixelsAUnit));
   if (placed && std::abs(cx) + reach < kMaxCoordinate && std::abs(cy) + reach < kMaxCoordinate &&
       outside_band({cx, cy, cx, cy}, reach)) {
     account(Pending::stroke, static_cast<std::size_t>(steps) + 1);
@@ -301,7 +342,7 @@ void Painter::arc(const Ge_Pt& centre, double r, double start, double sweep, con
     const double t = start + sweep * i / steps;
     world_.push_back(p.apply({centre.x + r * std::cos(t), centre.y + r * std::sin(t), centre.z}));
   }
-  stroke(world_, false);
+  stroke(world_, false, /*charge_length=*/false);
 }
 
 // Glyphs one unit high, then scaled by the height (and the width factor

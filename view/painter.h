@@ -91,10 +91,11 @@ class Painter {
   void account(Pending mode, std::size_t points);
   bool device(const Ge_Pt& w, double& x, double& y) const;
   bool to_device(std::span<const Ge_Pt> world);
+  void thin_out();
   bool outside_band(const Box& box, double reach) const;
   bool to_be_drawn(double reach);
   void put_path(bool closed);
-  void stroke(std::span<const Ge_Pt> world, bool closed);
+  void stroke(std::span<const Ge_Pt> world, bool closed, bool charge_length = true);
   void fill(std::span<const Ge_Pt> world);
   void mark(const Ge_Pt& w);
   void arc(const Ge_Pt& centre, double r, double start, double sweep, const Placement& p);

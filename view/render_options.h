@@ -26,7 +26,8 @@ struct RenderOptions {
   // their stored attribute records. Null: the drawing alone.
   const KT_Carried* carried = nullptr;
   // Units of work the picture may take (a drawable, a vertex, a chord, a
-  // glyph each; walk.h's work_budget of the file's size); 0: kBaseWork.
+  // glyph, 16 pixels of a stroke each; walk.h's work_budget of the file's
+  // size); 0: kBaseWork.
   long long work_budget = 0;
   // How text bytes are read (layer names, texts); null: Latin-1.
   const TextEncoding* encoding = nullptr;

@@ -18,7 +18,7 @@ inline constexpr long kMaxVisits = 4'000'000;
 
 // What a walk that draws may do, in units of work: one per drawable it
 // visits, one per vertex, and what the visitor charges for what it made
-// of it (a chord of an arc, a glyph). Inserts multiply their blocks, so a
+// of it (a chord of an arc, a glyph, 16 pixels of a stroke). Inserts multiply their blocks, so a
 // few kilobytes of nested inserts could ask for years of work; the budget
 // grows with the file, so that every drawing a file spells out is drawn
 // whole, and a blow-up stops within seconds per megabyte.

@@ -119,7 +119,7 @@ int run_render(const RenderRequest& request) {
   if (cut)
     warn(path, "the picture stops after " + std::to_string(kttrv::view::kMaxVisits) + " drawables or " +
                    std::to_string(options.work_budget) +
-                   " units of work (a drawable, vertex, chord or glyph each; inserts through their blocks)");
+                   " units of work (a drawable, vertex, chord, glyph or 16 pixels of a stroke each; inserts through their blocks)");
   return 0;
 }
 
