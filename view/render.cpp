@@ -93,8 +93,10 @@ DrawnBand draw_band(const Picture& picture, Band band) noexcept {
 // round written out in order before the next is drawn.
 bool write_png(const Picture& picture, std::FILE* out, std::string& error, bool& whole) {
   const View& view = picture.view;
-  const int cores = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  const int threads = std::clamp(picture.options.threads > 0 ? picture.options.threads : cores, 1, kMaxThreads);
+  // One band at a time unless asked: cairo shares its font caches between
+  // threads, and texts drawn from two at once race there (a thread
+  // sanitizer reports it, and the sanitizers' builds saw failed pictures).
+  const int threads = std::clamp(picture.options.threads > 0 ? picture.options.threads : 1, 1, kMaxThreads);
   const std::size_t row_bytes = static_cast<std::size_t>(view.width_px) * 4;
   int rows = picture.options.band_rows;
   if (rows <= 0) {

@@ -34,7 +34,8 @@ struct RenderOptions {
   // A PNG is drawn in bands of rows, each on an image surface of its own
   // and by a walk that passes over what lies outside it, several at once.
   // Rows a band (0: as many as keep the bands drawn at once within 32 MiB,
-  // and at least as many bands as threads); threads (0: one a core, at most 4).
+  // and at least as many bands as threads); threads (0: one; at most 4;
+  // cairo's font caches are not safe to draw texts from several at once).
   int band_rows = 0;
   int threads = 0;
 

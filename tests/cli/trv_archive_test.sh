@@ -85,15 +85,21 @@ rm arch/a/link.trv arch/a/y.trv
 mkdir -p many/p many/q
 for i in $(seq 1 150); do cp "$ex/floor-plan.trv" "many/p/f$i.trv"; cp "$ex/sample.trv" "many/q/f$i.trv"; done
 "$trv" -q save -r many -o whole 2>/dev/null
-"$trv" -q save -r many -o killed --jobs 2 2>/dev/null &
+# Its own process group, so that the kill takes the workers too.
+setsid "$trv" -q save -r many -o killed --jobs 2 2>/dev/null &
 pid=$!
 for _ in $(seq 1 200); do
   (($(find killed -name '*.trv' 2>/dev/null | wc -l) >= 40)) && break
   sleep 0.01
 done
-pkill -9 -P "$pid" 2>/dev/null
-kill -9 "$pid" 2>/dev/null
+kill -9 -- "-$pid" 2>/dev/null
 { wait "$pid"; } 2>/dev/null
+# Until the workers are gone too: one still dying holds the files it has
+# not renamed yet, which the next run then rightly keeps.
+for _ in $(seq 1 100); do
+  ps -o stat= -s "$pid" | grep -qv '^Z' || break
+  sleep 0.05
+done
 "$trv" -q save -r many -o killed --skip-existing 2>/dev/null
 check "resumed: exit" 0 $?
 check "resumed: the same outputs, no pieces left" "" "$(diff -r whole killed)"

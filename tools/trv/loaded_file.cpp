@@ -14,6 +14,10 @@ std::unique_ptr<LoadedFile> load_file(const std::string& path, bool note_losses,
   request.carry = carry == Carry::kept;
   CarriedCounter counter;
   if (carry == Carry::counted) request.observer = &counter;
+  if (carry == Carry::picture) {
+    f->picture = std::make_unique<PictureCarrier>();
+    request.observer = f->picture.get();
+  }
   kttrv::LoadResult result = load_drawing(path, *f->drawing, request);
   if (carry == Carry::counted) f->carried_counts = counter.counts;
   f->file = std::move(result.file);

@@ -13,6 +13,7 @@
 #include "load/load.h"
 #include "tools/trv/carried_counts.h"
 #include "tools/trv/cli_support.h"
+#include "tools/trv/picture_carrier.h"
 
 namespace trv {
 
@@ -20,6 +21,7 @@ namespace trv {
 enum class Carry {
   none,     // nothing (trv check)
   counted,  // counts them (trv info's summary: carried_counts)
+  picture,  // keeps the colour numbers and the inserts' records (trv render: picture)
   kept,     // keeps them with the drawing (what draws or dumps them)
 };
 
@@ -33,6 +35,7 @@ struct LoadedFile {
   LossLedger losses;  // what the load read and did not keep
   std::unique_ptr<KT_Drawing> drawing = std::make_unique<KT_Drawing>();
   std::optional<CarriedCounts> carried_counts;  // Carry::counted
+  std::unique_ptr<PictureCarrier> picture;     // Carry::picture
 
   // Loaded, nothing stopped early and no record left unread.
   bool complete() const { return loaded && damage.empty() && stats.not_reached == 0; }

@@ -68,14 +68,14 @@ int run_render(const RenderRequest& request) {
     return 2;
   }
   const auto encoding = open_encoding(request.encoding);
-  const auto f = load_file(path);
+  const auto f = load_file(path, /*note_losses=*/false, Carry::picture);
   if (!f->loaded) {
     error(f->failure);
     return 1;
   }
   // The attributes the load carried are drawn with their inserts.
   kttrv::view::RenderOptions options = request.options;
-  options.carried = zirida_carried(*f->drawing);
+  options.carried = f->picture.get();
   options.encoding = encoding.get();
   options.work_budget = kttrv::view::work_budget(f->file.size);
   // A picture that would show nothing is not drawn: a layer asked for that
