@@ -270,14 +270,8 @@ int run_save_request(const SaveRequest& request) {
   sources.in_place = request.in_place;
   std::vector<BatchInput> inputs;
   std::string problem;
-  if (!gather_batch_inputs(sources, inputs, problem)) {
+  if (!gather_batch_inputs_into_folder(sources, inputs, problem)) {
     error(problem);
-    return 1;
-  }
-  std::error_code ec;
-  fs::create_directories(request.out_dir, ec);
-  if (ec) {
-    error(request.out_dir + ": " + ec.message());
     return 1;
   }
   // What interrupted runs left in the output folders, before any worker
@@ -285,6 +279,7 @@ int run_save_request(const SaveRequest& request) {
   std::set<std::string> folders = {request.out_dir};
   for (const BatchInput& input : inputs)
     if (input.refusal.empty()) folders.insert(fs::path(input.output).parent_path().string());
+  std::error_code ec;
   for (const std::string& folder : folders)
     if (fs::is_directory(folder, ec)) note_leftovers(folder, kttrv::remove_save_leftovers_in(folder));
   ReportFile report;

@@ -187,4 +187,13 @@ bool gather_batch_inputs(const BatchSources& sources, std::vector<BatchInput>& i
   return true;
 }
 
+bool gather_batch_inputs_into_folder(const BatchSources& sources, std::vector<BatchInput>& inputs,
+                                     std::string& problem) {
+  if (!gather_batch_inputs(sources, inputs, problem)) return false;
+  std::error_code ec;
+  fs::create_directories(sources.out_dir, ec);
+  if (ec) problem = sources.out_dir + ": " + ec.message();
+  return !ec;
+}
+
 }  // namespace trv

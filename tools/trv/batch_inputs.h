@@ -43,5 +43,8 @@ std::string batch_output_for(const std::string& input, const std::string& dir, b
 // output that is one of the inputs, unless in_place. False with a problem
 // when a list cannot be read.
 bool gather_batch_inputs(const BatchSources& sources, std::vector<BatchInput>& inputs, std::string& problem);
+// The same, then the output folder made (with its parents).
+bool gather_batch_inputs_into_folder(const BatchSources& sources, std::vector<BatchInput>& inputs,
+                                     std::string& problem);
 
 }  // namespace trv

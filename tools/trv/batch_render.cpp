@@ -88,14 +88,8 @@ int run_render_batch(const RenderBatchRequest& request) {
   sources.offers_in_place = false;
   std::vector<BatchInput> inputs;
   std::string problem;
-  if (!gather_batch_inputs(sources, inputs, problem)) {
+  if (!gather_batch_inputs_into_folder(sources, inputs, problem)) {
     error(problem);
-    return 1;
-  }
-  std::error_code ec;
-  fs::create_directories(request.out_dir, ec);
-  if (ec) {
-    error(request.out_dir + ": " + ec.message());
     return 1;
   }
   RenderWork work(request, inputs);

@@ -28,22 +28,17 @@ const char* batch_status_name(BatchStatus s) {
 
 namespace {
 
-// The progress line, drawn only when standard error is a terminal.
+// The progress line, with the bytes done so far.
 class Progress {
  public:
-  explicit Progress(std::size_t total) : total_(total), shown_(stderr_is_terminal()) {}
+  explicit Progress(std::size_t total) : line_(total) {}
   void show(std::size_t done, std::uintmax_t bytes, const std::string& current) const {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K[%zu/%zu] %ju bytes  %s", done, total_, bytes, current.c_str());
-    std::fflush(stderr);
+    line_.show(done, std::to_string(bytes) + " bytes  " + current);
   }
-  void clear() const {
-    if (shown_) std::fputs("\r\033[K", stderr);
-  }
+  void clear() const { line_.clear(); }
 
  private:
-  std::size_t total_;
-  bool shown_;
+  ProgressLine line_;
 };
 
 struct Tally {

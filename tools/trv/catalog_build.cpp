@@ -145,22 +145,7 @@ class Batches {
   std::chrono::steady_clock::time_point started_;
 };
 
-class Progress {
- public:
-  explicit Progress(std::size_t total) : total_(total), shown_(stderr_is_terminal() && total > 0) {}
-  void show(std::size_t done, const std::string& current) const {
-    if (!shown_) return;
-    std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done, total_, current.c_str());
-    std::fflush(stderr);
-  }
-  void clear() const {
-    if (shown_) std::fputs("\r\033[K", stderr);
-  }
-
- private:
-  std::size_t total_;
-  bool shown_;
-};
+using Progress = ProgressLine;
 
 void apply(Writer& writer, Batches& batches, const Job& job, std::span<const unsigned char> entry, Tally& tally) {
   batches.before();

@@ -131,6 +131,16 @@ bool stderr_is_terminal() {
 #endif
 }
 
+void ProgressLine::show(std::size_t done, const std::string& detail) const {
+  if (!shown_) return;
+  std::fprintf(stderr, "\r\033[K[%zu/%zu] %s", done, total_, detail.c_str());
+  std::fflush(stderr);
+}
+
+void ProgressLine::clear() const {
+  if (shown_) std::fputs("\r\033[K", stderr);
+}
+
 void error(const std::string& message) { write_line(stderr, "trv: " + message); }
 
 std::unique_ptr<DrawingFile> read_input(const std::string& path) {

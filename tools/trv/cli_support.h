@@ -69,6 +69,19 @@ bool write_line(std::FILE* stream, std::string line);
 // Whether standard error is a terminal (progress lines are drawn there only).
 bool stderr_is_terminal();
 
+// A batch's progress line on standard error, "[done/total] detail", drawn
+// over itself, and only when standard error is a terminal.
+class ProgressLine {
+ public:
+  explicit ProgressLine(std::size_t total) : total_(total), shown_(stderr_is_terminal() && total > 0) {}
+  void show(std::size_t done, const std::string& detail) const;
+  void clear() const;
+
+ private:
+  std::size_t total_;
+  bool shown_;
+};
+
 // "trv: <message>" on stderr.
 void error(const std::string& message);
 
