@@ -81,25 +81,40 @@ long Painter::colour_value(const KT_Drawable& d, std::size_t depth) const {
 }
 
 void Painter::draw(const KT_Drawable& d, const Placement& p) {
-  use_colour(drawable_rgb(colour_value(d), options_.background));
+  if (!charge_only_) use_colour(drawable_rgb(colour_value(d), options_.background));
   visit(d, [this, &p](const auto& e) { paint(e, p); });
 }
 
 void Painter::use_colour(const Rgb& c) {
   if (have_colour_ && c == colour_) return;
   flush();
-  canvas_.colour(c);
+  // The canvas is told when something is drawn in it.
   colour_ = c;
   have_colour_ = true;
+  canvas_has_colour_ = false;
   // A pixel seen in another colour may be drawn again in this one.
   for (const std::size_t word : seen_words_) seen_[word] = 0;
   seen_words_.clear();
 }
 
+void Painter::limit_to_open_tiles() {
+  if (covered_ == nullptr) return;
+  covered_->open_boxes(open_boxes_);
+  canvas_.only_within(open_boxes_);
+}
+
+void Painter::ink() {
+  if (canvas_has_colour_) return;
+  canvas_.colour(colour_);
+  canvas_has_colour_ = true;
+}
+
 void Painter::flush() {
   if (path_has_ink_) {
+    limit_to_open_tiles();
     if (pending_ == Pending::stroke) canvas_.stroke();
     else canvas_.fill();
+    if (covered_ != nullptr) covered_->update();
   }
   pending_ = Pending::none;
   pending_points_ = 0;
@@ -235,7 +250,29 @@ bool Painter::to_be_drawn(double reach) {
   return !outside_band(box_, reach);
 }
 
+// How far a stroke's pixels reach from its points: half its width, and a
+// pixel of antialiasing.
+static double stroke_reach(double line_width) { return line_width / 2 + 1; }
+
+// Whether the path in dev_ falls only on covered tiles.
+bool Painter::hidden_path(bool closed) const {
+  const double reach = stroke_reach(line_width_);
+  if (dev_.size() == 1) return covered_->hides_segment(dev_[0].x, dev_[0].y, dev_[0].x, dev_[0].y, reach);
+  for (std::size_t i = 1; i < dev_.size(); ++i)
+    if (!covered_->hides_segment(dev_[i - 1].x, dev_[i - 1].y, dev_[i].x, dev_[i].y, reach)) return false;
+  return !closed || covered_->hides_segment(dev_.back().x, dev_.back().y, dev_[0].x, dev_[0].y, reach);
+}
+
 void Painter::put_path(bool closed) {
+  if (covered_ != nullptr) {
+    const double reach = stroke_reach(line_width_);
+    for (std::size_t i = 0; i < dev_.size(); ++i) {
+      const DevicePoint& a = dev_[i == 0 ? 0 : i - 1];
+      covered_->drawing_segment(a.x, a.y, dev_[i].x, dev_[i].y, reach);
+    }
+    if (closed) covered_->drawing_segment(dev_.back().x, dev_.back().y, dev_[0].x, dev_[0].y, reach);
+  }
+  ink();
   canvas_.move_to(dev_[0].x, dev_[0].y);
   for (std::size_t i = 1; i < dev_.size(); ++i) canvas_.line_to(dev_[i].x, dev_[i].y);
   if (closed) canvas_.close_path();
@@ -275,17 +312,23 @@ void Painter::stroke(std::span<const Ge_Pt> world, bool closed, bool charge_leng
       length += std::max(std::abs(dev_.back().x - dev_[0].x), std::abs(dev_.back().y - dev_[0].y));
     charge(static_cast<long long>(length / kPixelsAUnit));
   }
+  if (charge_only_) return;
   thin_out();
   account(Pending::stroke, dev_.size());
-  if (to_be_drawn(line_width_)) put_path(closed);
+  if (to_be_drawn(line_width_) && !(covered_ != nullptr && hidden_path(closed))) put_path(closed);
 }
 
 // Polygons go into the path all turning the same way (as marks do), so
 // that where they overlap the winding rule fills them, never a hole.
 void Painter::fill(std::span<const Ge_Pt> world) {
-  if (!to_device(world)) return;
+  if (charge_only_ || !to_device(world)) return;
   account(Pending::fill, dev_.size());
   if (!to_be_drawn(0)) return;
+  if (covered_ != nullptr) {
+    // A pixel of antialiasing around it.
+    if (covered_->hides_box(box_.x0 - 1, box_.y0 - 1, box_.x1 + 1, box_.y1 + 1)) return;
+    covered_->drawing_box(box_.x0 - 1, box_.y0 - 1, box_.x1 + 1, box_.y1 + 1);
+  }
   double area = 0;
   for (std::size_t i = 0; i < dev_.size(); ++i) {
     const DevicePoint& a = dev_[i];
@@ -299,9 +342,15 @@ void Painter::fill(std::span<const Ge_Pt> world) {
 void Painter::mark(const Ge_Pt& w) {
   const Ge_Pt at[1] = {w};
   const double radius = 1.5 * line_width_;
-  if (!to_device(at)) return;
+  if (charge_only_ || !to_device(at)) return;
   account(Pending::fill, 4);
   if (!to_be_drawn(radius)) return;
+  if (covered_ != nullptr) {
+    const double r = radius + 1, x = dev_[0].x, y = dev_[0].y;
+    if (covered_->hides_box(x - r, y - r, x + r, y + r)) return;
+    covered_->drawing_box(x - r, y - r, x + r, y + r);
+  }
+  ink();
   canvas_.circle(dev_[0].x, dev_[0].y, radius);
   path_has_ink_ = true;
 }
@@ -331,8 +380,13 @@ void Painter::arc(const Ge_Pt& centre, double r, double start, double sweep, con
   const int steps = static_cast<int>(std::clamp(std::isfinite(wanted) ? std::ceil(wanted) : 2048.0, 8.0, 2048.0));
   // Its chords, and its length as a stroke charges it.
   charge(steps + static_cast<long long>(std::min(length_px, 1e12) / kPixelsAUnit));
+  if (charge_only_) return;
+  // A small arc on opaque pixels only, drawn under them, is not made.
+  const bool small = reach < 4 * CoveredTiles::kTile;
   if (placed && std::abs(cx) + reach < kMaxCoordinate && std::abs(cy) + reach < kMaxCoordinate &&
-      outside_band({cx, cy, cx, cy}, reach)) {
+      (outside_band({cx, cy, cx, cy}, reach) ||
+       (small && covered_ != nullptr &&
+        covered_->hides_box(cx - reach - 1, cy - reach - 1, cx + reach + 1, cy + reach + 1)))) {
     account(Pending::stroke, static_cast<std::size_t>(steps) + 1);
     return;
   }
@@ -365,6 +419,7 @@ void Painter::text(const char* s, const Ge_Pt& at, double height, double rotatio
   if (!std::isfinite(det) || std::abs(det) < 1e-2 || std::abs(det) > 1e12) return;
   const std::size_t length = std::strlen(s);
   charge(static_cast<long long>(length));
+  if (charge_only_) return;
   // A text whose every glyph (at most its height wide each) lies beyond
   // the picture is not drawn.
   const double reach =
@@ -373,7 +428,12 @@ void Painter::text(const char* s, const Ge_Pt& at, double height, double rotatio
   if (x + reach < 0 || y + reach < 0 || x - reach > view_.width_px || y - reach > view_.height_px) return;
   flush();
   if (outside_band({x, y, x, y}, reach)) return;
+  if (covered_ != nullptr && covered_->hides_box(x - reach, y - reach, x + reach, y + reach)) return;
+  if (covered_ != nullptr) covered_->drawing_box(x - reach, y - reach, x + reach, y + reach);
+  limit_to_open_tiles();
+  ink();
   canvas_.text(options_.utf8(s), m, centred);
+  if (covered_ != nullptr) covered_->update();
 }
 
 }  // namespace kttrv::view

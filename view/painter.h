@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "view/canvas.h"
+#include "view/covered_tiles.h"
 #include "view/extents.h"
 #include "view/geometry.h"
 #include "view/layer_index.h"
@@ -58,6 +59,13 @@ class Painter {
   // its own.
   long colour_value(const KT_Drawable& d) const { return colour_value(d, inserts_ ? inserts_->size() : 0); }
 
+  // Drawn from the top down (the walk backwards, the canvas putting each
+  // path under what is there): what falls only on covered tiles is passed
+  // over, and the tiles drawn on are looked at again after each path.
+  void draw_under(CoveredTiles* covered) { covered_ = covered; }
+  // Only the work the drawables cost is charged; nothing is drawn.
+  void only_charge() { charge_only_ = true; }
+
   void draw(const KT_Drawable& d, const Placement& p);
   // What is still in the path.
   void finish() { flush(); }
@@ -87,13 +95,16 @@ class Painter {
     if (charged_ != nullptr) *charged_ += units;
   }
   void use_colour(const Rgb& c);
+  void ink();  // the canvas takes the colour before the path's first drawable
   void flush();
+  void limit_to_open_tiles();
   void account(Pending mode, std::size_t points);
   bool device(const Ge_Pt& w, double& x, double& y) const;
   bool to_device(std::span<const Ge_Pt> world);
   void thin_out();
   bool outside_band(const Box& box, double reach) const;
   bool to_be_drawn(double reach);
+  bool hidden_path(bool closed) const;
   void put_path(bool closed);
   void stroke(std::span<const Ge_Pt> world, bool closed, bool charge_length = true);
   void fill(std::span<const Ge_Pt> world);
@@ -110,14 +121,18 @@ class Painter {
   const std::vector<const KT_Insert_Entity*>* inserts_;
   double line_width_;
   long long* charged_;
+  CoveredTiles* covered_ = nullptr;
   // The path as every band decides it, and whether this band put anything in it.
   Pending pending_ = Pending::none;
   std::size_t pending_points_ = 0;
   bool path_has_ink_ = false;
   bool have_colour_ = false;
+  bool canvas_has_colour_ = false;
+  bool charge_only_ = false;
   Rgb colour_{0, 0, 0};
   std::vector<Ge_Pt> world_;     // a drawable's points, placed; reused
   std::vector<DevicePoint> dev_;  // the same on the picture; reused
+  std::vector<PixelBox> open_boxes_;  // where a path drawn under can show; reused
   Box box_{0, 0, 0, 0};
   // A bit per pixel of the rows [seen_first_, seen_last_): drawn in this
   // colour run; the band with a margin wider than any mark's reach.

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "view/cairo_canvas.h"
+#include "view/covered_tiles.h"
 #include "view/extents.h"
 #include "view/layer_index.h"
 #include "view/painter.h"
@@ -34,6 +35,24 @@ struct Picture {
   LayerIndex layers;
   WalkOptions walk;
   View view;
+  // Drawn from the top down: where the walk that draws stops, and whether it is whole.
+  std::vector<std::size_t> stopped_at;
+  bool whole = true;
+};
+
+// A canvas that draws nothing: the walk that only decides where the
+// drawing stops.
+class NoCanvas final : public Canvas {
+ public:
+  void line_style(double, LineCap) override {}
+  void colour(const Rgb&) override {}
+  void move_to(double, double) override {}
+  void line_to(double, double) override {}
+  void close_path() override {}
+  void circle(double, double, double) override {}
+  void stroke() override {}
+  void fill() override {}
+  void text(const std::string&, const TextMatrix&, bool) override {}
 };
 
 // One walk over the model space onto the canvas, for the band's rows;
@@ -50,6 +69,49 @@ bool paint(const Picture& picture, Canvas& canvas, Band band) {
       walk_model_space(picture.drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
   painter.finish();
   return whole;
+}
+
+// Where the walk that draws the picture stops (its units of work are
+// charged the same in every band, drawn or not: a band of no rows draws
+// nothing and charges them all).
+void find_where_drawing_stops(Picture& picture) {
+  WalkOptions walk = picture.walk;
+  long long charged = 0;
+  std::vector<const KT_Insert_Entity*> inserts;
+  walk.budget = picture.options.work_budget > 0 ? picture.options.work_budget : kBaseWork;
+  walk.charged = &charged;
+  walk.inserts = &inserts;
+  walk.stopped_at = &picture.stopped_at;
+  NoCanvas nothing;
+  Painter painter(nothing, picture.view, {0, 0}, picture.options, picture.layers, &inserts, &charged);
+  painter.only_charge();
+  picture.whole =
+      walk_model_space(picture.drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
+}
+
+// The band from the top down: the walk backwards, each path put under
+// what is drawn (cairo's DEST_OVER: the same picture, but for rounding),
+// and what falls only on opaque tiles passed over, so that a picture
+// drawn over and over costs what shows of it.
+void paint_under(const Picture& picture, cairo_t* cr, cairo_surface_t* surface, Band band) {
+  cairo_set_operator(cr, CAIRO_OPERATOR_DEST_OVER);
+  cairo_surface_flush(surface);
+  CoveredTiles covered(cairo_image_surface_get_data(surface), cairo_image_surface_get_stride(surface),
+                       picture.view.width_px, band.first, band.last - band.first);
+  WalkOptions walk = picture.walk;
+  std::vector<const KT_Insert_Entity*> inserts;
+  walk.inserts = &inserts;
+  CairoCanvas canvas(cr);
+  Painter painter(canvas, picture.view, band, picture.options, picture.layers, &inserts, nullptr);
+  painter.draw_under(&covered);
+  walk_model_space_backwards(picture.drawing, walk, &picture.stopped_at,
+                             [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
+  painter.finish();
+  if (picture.options.background) {
+    const Rgb b = rgb_of_rrggbb(*picture.options.background);
+    cairo_set_source_rgb(cr, b.r, b.g, b.b);
+    cairo_paint(cr);
+  }
 }
 
 struct SurfaceCloser {
@@ -74,13 +136,18 @@ DrawnBand draw_band(const Picture& picture, Band band) noexcept {
     out.surface.reset(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, picture.view.width_px, band.last - band.first));
     cairo_surface_set_device_offset(out.surface.get(), 0, -band.first);
     const std::unique_ptr<cairo_t, ContextCloser> cr(cairo_create(out.surface.get()));
-    if (picture.options.background) {
-      const Rgb b = rgb_of_rrggbb(*picture.options.background);
-      cairo_set_source_rgb(cr.get(), b.r, b.g, b.b);
-      cairo_paint(cr.get());
+    if (picture.options.top_down) {
+      paint_under(picture, cr.get(), out.surface.get(), band);
+      out.whole = picture.whole;
+    } else {
+      if (picture.options.background) {
+        const Rgb b = rgb_of_rrggbb(*picture.options.background);
+        cairo_set_source_rgb(cr.get(), b.r, b.g, b.b);
+        cairo_paint(cr.get());
+      }
+      CairoCanvas canvas(cr.get());
+      out.whole = paint(picture, canvas, band);
     }
-    CairoCanvas canvas(cr.get());
-    out.whole = paint(picture, canvas, band);
     out.status = cairo_status(cr.get());
   } catch (const std::bad_alloc&) {
     // On a thread of its own: the failure is the band's, told in order.
@@ -91,7 +158,8 @@ DrawnBand draw_band(const Picture& picture, Band band) noexcept {
 
 // The PNG band by band, a round of bands (one a thread) at a time, each
 // round written out in order before the next is drawn.
-bool write_png(const Picture& picture, std::FILE* out, std::string& error, bool& whole) {
+bool write_png(Picture& picture, std::FILE* out, std::string& error, bool& whole) {
+  if (picture.options.top_down) find_where_drawing_stops(picture);
   const View& view = picture.view;
   // One band at a time unless asked: cairo shares its font caches between
   // threads, and texts drawn from two at once race there (a thread
@@ -150,7 +218,7 @@ bool write_pdf(const Picture& picture, PictureSink& sink, std::string& error, bo
 
 bool render_drawing(const KT_Drawing& drawing, const RenderOptions& options, PictureFormat format, std::FILE* out,
                     std::string& error, bool* cut) {
-  Picture picture{drawing, options, LayerIndex(drawing), {}, {}};
+  Picture picture{drawing, options, LayerIndex(drawing), {}, {}, {}, true};
   picture.walk.shown = [&picture](const KT_Drawable& d) {
     const KT_Layer* layer = picture.layers.find(d.layer);
     const RenderOptions& o = picture.options;

@@ -38,6 +38,11 @@ struct RenderOptions {
   // cairo's font caches are not safe to draw texts from several at once).
   int band_rows = 0;
   int threads = 0;
+  // A PNG is drawn from the top down: the last drawable first, each put
+  // under what is there, and what would fall only on opaque pixels passed
+  // over (the same picture but for rounding in the last bit or two of an
+  // edge). False: in the drawing's order, every drawable drawn.
+  bool top_down = true;
 
   // A kernel string as UTF-8, in the encoding.
   std::string utf8(const char* bytes) const {

@@ -42,6 +42,11 @@ struct WalkOptions {
   // outermost first (empty in the model space), for a visitor that
   // resolves what a drawable takes from its insert ("by block").
   std::vector<const KT_Insert_Entity*>* inserts = nullptr;
+  // When given and the walk is cut short: where it stopped, as the place in
+  // its list (every drawable counted, shown or not) at each depth,
+  // outermost first: the inserts it was inside, then the drawable it did
+  // not visit. Left empty by a whole walk.
+  std::vector<std::size_t>* stopped_at = nullptr;
 };
 
 // Calls visit for every shown drawable of the model space and, for each
@@ -49,5 +54,14 @@ struct WalkOptions {
 // (or the work budget) cut the walk short.
 bool walk_model_space(const KT_Drawing& drawing, const WalkOptions& options,
                       const std::function<void(const KT_Drawable&, const Placement&)>& visit);
+
+// The same visits in the opposite order (a block's drawables before the
+// insert that places them, the last drawable first), of the drawables a
+// walk stopped at `stopped_at` (a cut walk's WalkOptions::stopped_at) had
+// visited; null or empty: of a whole walk. The budget is not consulted:
+// the forward walk decided what is visited.
+void walk_model_space_backwards(const KT_Drawing& drawing, const WalkOptions& options,
+                                const std::vector<std::size_t>* stopped_at,
+                                const std::function<void(const KT_Drawable&, const Placement&)>& visit);
 
 }  // namespace kttrv::view

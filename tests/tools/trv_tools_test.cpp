@@ -241,7 +241,11 @@ TEST_F(RenderTest, SelfInsertingBlocksTerminate) {
 TEST_F(RenderTest, ManyDrawablesInOnePixelDrawLikeOne) {
   // Blue points at (0, 0) and (10, 10) fix the view; red lines far below a
   // pixel, all in one, beside a blue one elsewhere: however many, the
-  // picture is the same.
+  // picture is the same drawn in order. From the top down the lines on
+  // either side of the pixels' corner are kept in two paths instead of one
+  // (the last line of each pixel comes first), which darkens the dot's
+  // edge; nothing else changes.
+  for (const bool top_down : {false, true}) {
   std::vector<std::vector<uint32_t>> pictures;
   for (const int n : {1, 2, 5000}) {
     std::vector<Bytes> model = {point_on(1, 0, 0), point_on(1, 10, 10), line_on(1, 2, 2, 2.00001, 2)};
@@ -251,6 +255,7 @@ TEST_F(RenderTest, ManyDrawablesInOnePixelDrawLikeOne) {
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
     kttrv::view::RenderOptions options;
     options.width = 100;
+    options.top_down = top_down;
     const std::string out = (dir / "one-pixel.png").string();
     std::string error;
     ASSERT_TRUE(kttrv::view::render_drawing(d, options, kttrv::view::PictureFormat::png, out, error)) << error;
@@ -263,7 +268,12 @@ TEST_F(RenderTest, ManyDrawablesInOnePixelDrawLikeOne) {
     pictures.push_back(std::move(pixels));
   }
   EXPECT_EQ(pictures[0], pictures[1]);
-  EXPECT_EQ(pictures[0], pictures[2]);
+  for (std::size_t i = 0; i < pictures[0].size(); ++i)
+    for (int shift : {0, 8, 16})
+      ASSERT_LE(std::abs(static_cast<int>((pictures[0][i] >> shift) & 0xFF) - static_cast<int>((pictures[2][i] >> shift) & 0xFF)),
+                top_down ? 48 : 0)
+          << i;
+  }
 }
 
 TEST_F(RenderTest, NestedInsertsStopAtTheWorkBudget) {
@@ -489,6 +499,68 @@ TEST_F(DrawingTest, ExtentsWalkStopsWhereTheSumStops) {
     ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
     EXPECT_EQ(expect_walk_is_the_sum(d, {}, "ahead " + std::to_string(ahead)), kttrv::view::kMaxVisits);
     EXPECT_LT(kttrv::view::model_space_extents(d).max.x, 1e15);  // the line after the limit is left out
+  }
+}
+
+// Walked backwards from where a forward walk stopped, the walk makes the
+// forward walk's visits in the opposite order, each with its placement and
+// its inserts: over blocks nested four deep, a block that inserts itself,
+// an insert of no block and drawables left out, cut by budgets that stop
+// it before its first visit, inside nested inserts, on an insert, and never.
+TEST_F(DrawingTest, BackwardWalkTurnsTheForwardWalkRound) {
+  Bytes blocks = Bytes().u32(4);
+  for (int b = 0; b < 4; ++b) {
+    std::vector<Bytes> entities = {line_on(b % 2, b, 0, b, 1)};
+    if (b < 3) entities.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(b + 1), 1, 2, 2, 1, 30));
+    entities.push_back(insert(floor_plan::kWalls, "B" + std::to_string(b), 0, 0, 1, 1, 0));  // itself
+    entities.push_back(point_on(1, b, b));
+    if (b == 1) entities.push_back(insert(floor_plan::kLayer0, "NONE", 0, 0, 1, 1, 0));
+    if (b < 3) entities.push_back(insert(floor_plan::kWalls, "B" + std::to_string(b + 1), -1, 0, 1, 3, 90));
+    blocks.append(floor_plan::block("B" + std::to_string(b), 0, 0, entities));
+  }
+  std::vector<Bytes> model;
+  for (int i = 0; i < 5; ++i) {
+    model.push_back(line_on(i % 2, i, i, i + 1, i));
+    model.push_back(insert(floor_plan::kLayer0, "B" + std::to_string(i % 4), i, 0, 1, 1, 10.0 * i));
+  }
+  KT_Drawing d;
+  const auto bytes = drawing_of(model, blocks);
+  ASSERT_TRUE(load_torv_buffer(-1, bytes.data(), bytes.size(), d));
+  struct Visit {
+    const KT_Drawable* d;
+    double x0, y0;
+    std::vector<const KT_Insert_Entity*> inserts;
+    bool operator==(const Visit&) const = default;
+  };
+  for (const bool all_shown : {true, false}) {
+    kttrv::view::WalkOptions options;
+    if (!all_shown) options.shown = [](const KT_Drawable& e) { return e.layer == 0; };
+    std::vector<const KT_Insert_Entity*> inserts;
+    options.inserts = &inserts;
+    long total = 0;
+    for (long long budget = 0; budget == 0 || budget <= 2 * total + 2; budget += budget < 40 ? 1 : 7) {
+      // Each visit charges 1, an insert 2 more: the budget falls anywhere.
+      long long charged = 0;
+      options.budget = budget;
+      options.charged = &charged;
+      std::vector<std::size_t> stopped_at;
+      options.stopped_at = &stopped_at;
+      std::vector<Visit> forward, backward;
+      const bool whole = kttrv::view::walk_model_space(d, options, [&](const KT_Drawable& e, const kttrv::view::Placement& p) {
+        forward.push_back({&e, p.x0, p.y0, inserts});
+        charged += e.kind == KT_Drawable_Kind::insert ? 3 : 1;
+      });
+      if (budget == 0) total = static_cast<long>(forward.size());
+      EXPECT_EQ(whole, stopped_at.empty()) << budget;
+      ASSERT_TRUE(inserts.empty());
+      kttrv::view::walk_model_space_backwards(d, options, &stopped_at,
+                                              [&](const KT_Drawable& e, const kttrv::view::Placement& p) {
+                                                backward.push_back({&e, p.x0, p.y0, inserts});
+                                              });
+      std::reverse(backward.begin(), backward.end());
+      ASSERT_EQ(backward, forward) << "budget " << budget << (all_shown ? "" : ", layer 0 only");
+    }
+    EXPECT_GT(total, 20);
   }
 }
 
