@@ -60,6 +60,11 @@ void observe_record(const EntityContext& c, kttrv::StoredRecord& record, unsigne
   record.entity_kind = kind;
   record.payload = static_cast<uint32_t>(payload - start);
   record.mirrored = is_mirrored(c.props);
+  // None stored is by layer (256). The reader maps a stored 256 to -1, as
+  // it does a stored -1: those the host reads from the bytes.
+  if ((c.props.flags & 0x0010) == 0) record.color_number = 256;
+  else if (c.props.color != -1) record.color_number = c.props.color;
+  else record.color_number = kttrv::StoredRecord::kNoColorNumber;
   const tagFile* f = c.r.file();
   const int32_t end = c.r.offset();
   // A file in memory whole (the usual case while a host keeps the records).

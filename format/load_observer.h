@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <span>
 
@@ -42,6 +43,11 @@ struct StoredRecord {
   int16_t entity_kind = 0;   // entity records: the kind code
   uint32_t payload = 0;      // entity records: where the payload starts in `bytes`
   bool mirrored = false;     // entity records: the extrusion's z is -1
+  // Entity records: the colour number the property block stored (256 when
+  // it stores none), as the reader took it; kNoColorNumber when the one
+  // handing the record over did not read it (the host reads it from bytes).
+  static constexpr int16_t kNoColorNumber = INT16_MIN;
+  int16_t color_number = kNoColorNumber;
   bool complete = true;      // system variables: the walk ended exactly at the section's end
   // Legacy records: the same content in the layout a current file stores it
   // in, for a save to write; empty when it has none there.

@@ -88,7 +88,9 @@ void CarriedStore::keep_for(const T* object, std::span<const unsigned char> byte
 
 void CarriedStore::keep_drawable(const kttrv::StoredRecord& r) {
   auto* d = const_cast<KT_Drawable*>(static_cast<const KT_Drawable*>(r.object));
-  d->color_number = stored_color_number(r.bytes);
+  // The entity reader hands over the number it read; others leave it to the bytes.
+  d->color_number = r.color_number != kttrv::StoredRecord::kNoColorNumber ? r.color_number
+                                                                           : stored_color_number(r.bytes);
   KT_Stored* s = slot(d->id);
   if (s == nullptr) return;
   s->data = hold(r.bytes);

@@ -25,6 +25,7 @@
 #include "load/sysvar_list_cache.h"
 #include "save/save_file.h"
 #include "format/color_palette.h"
+#include "format/stored_props.h"
 #include "legacy/legacy_tables.h"
 #include "tests/support/legacy_builder.h"
 #include "tests/support/random_drawing.h"
@@ -55,6 +56,10 @@ class Recorder final : public kttrv::LoadObserver {
     if (keeper_ != nullptr) keeper_->file(g);
   }
   void stored(const kttrv::StoredRecord& r) override {
+    // The colour number the reader hands over is the one the record stores.
+    if (r.kind == kttrv::StoredKind::entity && r.color_number != kttrv::StoredRecord::kNoColorNumber) {
+      EXPECT_EQ(r.color_number, stored_color_number(r.bytes)) << "entity record at byte " << r.offset;
+    }
     heard.push_back({r.kind, r.slot, r.entity_kind, r.block_index, Bytes8(r.bytes.begin(), r.bytes.end()), r.complete});
     if (keeper_ != nullptr) keeper_->stored(r);
   }
