@@ -10,36 +10,6 @@ void CairoCanvas::line_style(double width, LineCap cap) {
   cairo_set_line_cap(cr_, cap == LineCap::round ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT);
 }
 
-// The clip goes before the path (cairo_clip takes the current path), so
-// the path is copied out and put back in each box.
-template <class Draw>
-void CairoCanvas::within_each(Draw&& draw) {
-  if (within_.empty()) {
-    draw();
-    return;
-  }
-  cairo_path_t* path = cairo_copy_path(cr_);
-  for (const PixelBox& b : within_) {
-    cairo_new_path(cr_);
-    cairo_rectangle(cr_, b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
-    cairo_clip(cr_);
-    if (path->status == CAIRO_STATUS_SUCCESS) cairo_append_path(cr_, path);
-    draw();
-    cairo_reset_clip(cr_);
-  }
-  cairo_path_destroy(path);
-  cairo_new_path(cr_);
-  within_ = {};
-}
-
-void CairoCanvas::stroke() {
-  within_each([this] { cairo_stroke(cr_); });
-}
-
-void CairoCanvas::fill() {
-  within_each([this] { cairo_fill(cr_); });
-}
-
 void CairoCanvas::circle(double x, double y, double radius) {
   cairo_new_sub_path(cr_);
   cairo_arc(cr_, x, y, radius, 0, 2 * std::numbers::pi);
@@ -59,21 +29,7 @@ void CairoCanvas::text(const std::string& utf8, const TextMatrix& t, bool centre
     x_start = -extents.x_advance / 2;
   }
   cairo_move_to(cr_, x_start, 0);
-  // The boxes are the picture's: the clip is set with the text's matrix
-  // undone.
-  if (within_.empty()) {
-    cairo_show_text(cr_, utf8.c_str());
-  } else {
-    cairo_save(cr_);
-    cairo_identity_matrix(cr_);
-    cairo_new_path(cr_);
-    for (const PixelBox& b : within_) cairo_rectangle(cr_, b.x0, b.y0, b.x1 - b.x0, b.y1 - b.y0);
-    cairo_clip(cr_);
-    cairo_restore(cr_);
-    cairo_move_to(cr_, x_start, 0);
-    cairo_show_text(cr_, utf8.c_str());
-    within_ = {};
-  }
+  cairo_show_text(cr_, utf8.c_str());
   cairo_new_path(cr_);
   cairo_restore(cr_);
 }

@@ -18,20 +18,12 @@ class CairoCanvas final : public Canvas {
   void line_to(double x, double y) override { cairo_line_to(cr_, x, y); }
   void close_path() override { cairo_close_path(cr_); }
   void circle(double x, double y, double radius) override;
-  void stroke() override;
-  void fill() override;
+  void stroke() override { cairo_stroke(cr_); }
+  void fill() override { cairo_fill(cr_); }
   void text(const std::string& utf8, const TextMatrix& m, bool centred) override;
-  // The next draw is made once in each box, clipped to it: cairo then
-  // rasterises only there.
-  void only_within(std::span<const PixelBox> boxes) override { within_ = boxes; }
 
  private:
-  // Draws the current path (or, with `text`, calls it) within each box.
-  template <class Draw>
-  void within_each(Draw&& draw);
-
   cairo_t* cr_;
-  std::span<const PixelBox> within_;
 };
 
 // The advance of the text one unit high in cairo's sans-serif face (its

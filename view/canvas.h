@@ -5,7 +5,6 @@
 // in pixels (points), y down.
 #pragma once
 
-#include <span>
 #include <string>
 
 namespace kttrv::view {
@@ -27,11 +26,6 @@ struct TextMatrix {
 
 enum class LineCap { butt, round };
 
-// Pixels [x0, x1) x [y0, y1) of the picture.
-struct PixelBox {
-  int x0, y0, x1, y1;
-};
-
 class Canvas {
  public:
   virtual ~Canvas() = default;
@@ -51,10 +45,6 @@ class Canvas {
   // utf8 from the text's origin (or centred on it), in a sans-serif face
   // one unit high; the path must be empty.
   virtual void text(const std::string& utf8, const TextMatrix& m, bool centred) = 0;
-  // What the next stroke, fill or text puts outside these boxes changes
-  // nothing (it falls on opaque pixels, drawn under): a canvas may leave
-  // it out. The boxes do not overlap; they stay the caller's.
-  virtual void only_within(std::span<const PixelBox>) {}
 };
 
 }  // namespace kttrv::view

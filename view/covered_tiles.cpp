@@ -10,7 +10,7 @@ CoveredTiles::CoveredTiles(const unsigned char* data, int stride, int width, int
     : data_(data), stride_(stride), width_(std::max(0, width)), first_row_(first_row), rows_(std::max(0, rows)),
       columns_((width_ + kTile - 1) / kTile), tile_rows_((rows_ + kTile - 1) / kTile),
       state_(static_cast<std::size_t>(columns_) * static_cast<std::size_t>(tile_rows_), kOpen),
-      uncovered_(state_.size()), block_columns_((columns_ + kBlock - 1) / kBlock),
+      block_columns_((columns_ + kBlock - 1) / kBlock),
       block_rows_((tile_rows_ + kBlock - 1) / kBlock),
       open_in_block_(static_cast<std::size_t>(block_columns_) * static_cast<std::size_t>(block_rows_), 0) {
   for (std::size_t t = 0; t < state_.size(); ++t) ++open_in_block_[block_of(t)];
@@ -69,21 +69,29 @@ bool CoveredTiles::each_tile_of_segment(double x0, double y0, double x1, double 
   });
 }
 
+// The same for a box (picture coordinates; false: it cannot be placed).
 template <class F>
-bool CoveredTiles::each_tile_of_box(double x0, double y0, double x1, double y1, F&& f) const {
+bool CoveredTiles::each_cell_of_box(double x0, double y0, double x1, double y1, int cell, int c_lo, int c_hi,
+                                    int r_lo, int r_hi, F&& f) const {
   if (!(std::isfinite(x0) && std::isfinite(y0) && std::isfinite(x1) && std::isfinite(y1))) return false;
   y0 -= first_row_;
   y1 -= first_row_;
   if (y1 < 0 || y0 >= rows_ || x1 < 0 || x0 >= width_) return true;
-  const int first_tile_row = static_cast<int>(std::max(y0, 0.0)) / kTile;
-  const int last_tile_row = static_cast<int>(std::min<double>(y1, rows_ - 1)) / kTile;
-  const int first_column = static_cast<int>(std::max(x0, 0.0)) / kTile;
-  const int last_column = static_cast<int>(std::min<double>(x1, width_ - 1)) / kTile;
-  for (int ty = first_tile_row; ty <= last_tile_row; ++ty)
+  const int first_row = std::max(r_lo, static_cast<int>(std::max(y0, 0.0)) / cell);
+  const int last_row = std::min(r_hi, static_cast<int>(std::min<double>(y1, rows_ - 1)) / cell);
+  const int first_column = std::max(c_lo, static_cast<int>(std::max(x0, 0.0)) / cell);
+  const int last_column = std::min(c_hi, static_cast<int>(std::min<double>(x1, width_ - 1)) / cell);
+  for (int ty = first_row; ty <= last_row; ++ty)
     for (int tx = first_column; tx <= last_column; ++tx)
-      if (!f(static_cast<std::size_t>(ty) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(tx)))
-        return false;
+      if (!f(tx, ty)) return false;
   return true;
+}
+
+template <class F>
+bool CoveredTiles::each_tile_of_box(double x0, double y0, double x1, double y1, F&& f) const {
+  return each_cell_of_box(x0, y0, x1, y1, kTile, 0, columns_ - 1, 0, tile_rows_ - 1, [&](int tx, int ty) {
+    return f(static_cast<std::size_t>(ty) * static_cast<std::size_t>(columns_) + static_cast<std::size_t>(tx));
+  });
 }
 
 // A block of tiles covered as a whole is passed over at once; a tile not
@@ -136,15 +144,38 @@ bool CoveredTiles::opaque_under(std::size_t tile, double x0, double y0, double x
   return true;
 }
 
+// Block by block first: a big box on a covered picture costs its blocks.
 bool CoveredTiles::hides_box(double x0, double y0, double x1, double y1) const {
-  return each_tile_of_box(x0, y0, x1, y1, [this](std::size_t t) { return state_[t] == kCovered; });
+  return each_cell_of_box(x0, y0, x1, y1, kBlock * kTile, 0, block_columns_ - 1, 0, block_rows_ - 1, [&](int bx, int by) {
+    if (open_in_block_[static_cast<std::size_t>(by) * static_cast<std::size_t>(block_columns_) +
+                       static_cast<std::size_t>(bx)] == 0)
+      return true;
+    return each_cell_of_box(x0, y0, x1, y1, kTile, bx * kBlock, std::min(columns_ - 1, bx * kBlock + kBlock - 1),
+                            by * kBlock, std::min(tile_rows_ - 1, by * kBlock + kBlock - 1), [&](int tx, int ty) {
+                              return state_[static_cast<std::size_t>(ty) * static_cast<std::size_t>(columns_) +
+                                            static_cast<std::size_t>(tx)] == kCovered;
+                            });
+  });
 }
 
-void CoveredTiles::drawing_segment(double x0, double y0, double x1, double y1, double reach) {
-  each_tile_of_segment(x0, y0, x1, y1, reach, [this](std::size_t t) {
+bool CoveredTiles::drawing_segment(double x0, double y0, double x1, double y1, double reach, Box* open) {
+  int c0 = columns_, r0 = tile_rows_, c1 = -1, r1 = -1;
+  each_tile_of_segment(x0, y0, x1, y1, reach, [&](std::size_t t) {
+    if (state_[t] == kCovered) return true;
     dirty(t);
+    const int c = static_cast<int>(t % static_cast<std::size_t>(columns_));
+    const int r = static_cast<int>(t / static_cast<std::size_t>(columns_));
+    c0 = std::min(c0, c);
+    c1 = std::max(c1, c);
+    r0 = std::min(r0, r);
+    r1 = std::max(r1, r);
     return true;
   });
+  if (c1 < 0) return false;
+  if (open != nullptr)
+    *open = {double(c0 * kTile), double(first_row_ + r0 * kTile), double((c1 + 1) * kTile),
+             double(first_row_ + (r1 + 1) * kTile)};
+  return true;
 }
 
 void CoveredTiles::drawing_box(double x0, double y0, double x1, double y1) {
@@ -169,57 +200,10 @@ bool CoveredTiles::tile_opaque(std::size_t tile) const {
   return true;
 }
 
-// Each box costs cairo a call (about what 2,000 pixels cost it drawn
-// under), so the open tiles' rows are gathered into strips of rows, each
-// one box from its leftmost open tile to its rightmost, and a row joins the
-// strip above it while that adds fewer pixels than a call costs. Strips
-// are rows of their own: the boxes never overlap.
-void CoveredTiles::open_boxes(std::vector<PixelBox>& out) const {
-  constexpr long kPixelsACall = 2000;
-  out.clear();
-  if (dirty_.empty()) return;
-  std::vector<uint32_t> tiles(dirty_);
-  std::sort(tiles.begin(), tiles.end());
-  struct Strip {
-    int r0, r1, c0, c1;
-    long open;  // pixels of open tiles in it
-    long area() const { return static_cast<long>(r1 - r0 + 1) * (c1 - c0 + 1) * kTile * kTile; }
-  };
-  std::vector<Strip> strips;
-  std::size_t i = 0;
-  while (i < tiles.size()) {
-    // One row's open tiles.
-    const int r = static_cast<int>(tiles[i] / static_cast<uint32_t>(columns_));
-    Strip row{r, r, columns_, -1, 0};
-    for (; i < tiles.size() && static_cast<int>(tiles[i] / static_cast<uint32_t>(columns_)) == r; ++i) {
-      const int c = static_cast<int>(tiles[i] % static_cast<uint32_t>(columns_));
-      row.c0 = std::min(row.c0, c);
-      row.c1 = std::max(row.c1, c);
-      row.open += kTile * kTile;
-    }
-    if (!strips.empty()) {
-      Strip joined = strips.back();
-      joined.r1 = r;
-      joined.c0 = std::min(joined.c0, row.c0);
-      joined.c1 = std::max(joined.c1, row.c1);
-      if (joined.area() - strips.back().area() - row.area() < kPixelsACall) {
-        joined.open += row.open;
-        strips.back() = joined;
-        continue;
-      }
-    }
-    strips.push_back(row);
-  }
-  for (const Strip& st : strips)
-    out.push_back({st.c0 * kTile, first_row_ + st.r0 * kTile, std::min(width_, (st.c1 + 1) * kTile),
-                   first_row_ + std::min(rows_, (st.r1 + 1) * kTile)});
-}
-
 void CoveredTiles::update() {
   for (const uint32_t tile : dirty_) {
     if (tile_opaque(tile)) {
       state_[tile] = kCovered;
-      --uncovered_;
       --open_in_block_[block_of(tile)];
     } else {
       state_[tile] = kOpen;

@@ -1,17 +1,17 @@
 // Which parts of a band's image are opaque already, for a picture drawn
 // from the top down (the last drawable first, each put under what is
-// there): a pixel whose alpha is full keeps its colour whatever comes
-// under it, so a stroke, fill or text that falls only on such pixels need
-// not be drawn. The band's image is cut into tiles of 8 x 8 pixels; a tile
-// counts as covered when every pixel of it is opaque, which is looked up
-// again for the tiles drawn on since the last look.
+// there): a pixel that is opaque keeps its colour whatever comes under it
+// (within 3 levels: opaque counts from an alpha of 252), so a stroke, fill
+// or text that falls only on such pixels need not be drawn. The band's
+// image is cut into tiles of 8 x 8 pixels, and those into blocks of 8 x 8
+// tiles; a tile counts as covered when every pixel of it is opaque, which
+// is looked at again for the tiles drawn on since the last look, and a
+// block when all its tiles are.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <vector>
-
-#include "view/canvas.h"
 
 namespace kttrv::view {
 
@@ -31,16 +31,16 @@ class CoveredTiles {
   bool hides_segment(double x0, double y0, double x1, double y1, double reach) const;
   bool hides_box(double x0, double y0, double x1, double y1) const;
   // The same places are about to be drawn on.
-  void drawing_segment(double x0, double y0, double x1, double y1, double reach);
+  // The box of the tiles within reach of the segment that are not covered
+  // (picture coordinates); false: none.
+  struct Box {
+    double x0, y0, x1, y1;
+  };
+  bool drawing_segment(double x0, double y0, double x1, double y1, double reach, Box* open = nullptr);
   void drawing_box(double x0, double y0, double x1, double y1);
   // Looks at the tiles drawn on since the last call (the image must be
   // up to date).
   void update();
-  // The picture's pixels of the tiles drawn on since the last update that
-  // were not covered, as a few boxes that do not overlap (empty: none):
-  // all the next draw can change.
-  void open_boxes(std::vector<PixelBox>& out) const;
-  bool all_covered() const { return uncovered_ == 0; }
 
  private:
   struct Segment {
@@ -50,6 +50,9 @@ class CoveredTiles {
   bool each_cell_of_segment(const Segment& g, int cell, int c_lo, int c_hi, int r_lo, int r_hi, F&& f) const;
   template <class F>
   bool each_tile_of_segment(double x0, double y0, double x1, double y1, double reach, F&& f) const;
+  template <class F>
+  bool each_cell_of_box(double x0, double y0, double x1, double y1, int cell, int c_lo, int c_hi, int r_lo, int r_hi,
+                        F&& f) const;
   template <class F>
   bool each_tile_of_box(double x0, double y0, double x1, double y1, F&& f) const;
   void dirty(std::size_t tile) {
@@ -67,7 +70,6 @@ class CoveredTiles {
   int columns_, tile_rows_;
   std::vector<uint8_t> state_;
   std::vector<uint32_t> dirty_;
-  std::size_t uncovered_;
   // Blocks of kBlock x kBlock tiles, each with its tiles not yet covered.
   static constexpr int kBlock = 8;
   std::size_t block_of(std::size_t tile) const;

@@ -97,12 +97,6 @@ void Painter::use_colour(const Rgb& c) {
   seen_words_.clear();
 }
 
-void Painter::limit_to_open_tiles() {
-  if (covered_ == nullptr) return;
-  covered_->open_boxes(open_boxes_);
-  canvas_.only_within(open_boxes_);
-}
-
 void Painter::ink() {
   if (canvas_has_colour_) return;
   canvas_.colour(colour_);
@@ -111,7 +105,6 @@ void Painter::ink() {
 
 void Painter::flush() {
   if (path_has_ink_) {
-    limit_to_open_tiles();
     if (pending_ == Pending::stroke) canvas_.stroke();
     else canvas_.fill();
     if (covered_ != nullptr) covered_->update();
@@ -185,8 +178,11 @@ void Painter::paint(const KT_Dimension_Entity& e, const Placement& p) {
   const double length = std::hypot(dx, dy);
   if (!(length > 0)) return;
   char measured[32];
-  std::snprintf(measured, sizeof measured, "%.2f", length);
-  const char* label = e.strings[0] && *e.strings[0] ? e.strings[0] : measured;
+  const char* label = e.strings[0];
+  if (label == nullptr || *label == 0) {
+    std::snprintf(measured, sizeof measured, "%.2f", length);
+    label = measured;
+  }
   const double h = 0.018 * view_.width_px / view_.scale;  // one size for every dimension
   const double angle = std::atan2(dy, dx);
   const Ge_Pt mid{(l.a_on_line.x + l.b_on_line.x) / 2 - std::sin(angle) * h * 0.3,
@@ -263,6 +259,73 @@ bool Painter::hidden_path(bool closed) const {
   return !closed || covered_->hides_segment(dev_.back().x, dev_.back().y, dev_[0].x, dev_[0].y, reach);
 }
 
+namespace {
+
+// The part of the segment a-b inside the box (Liang and Barsky's clip);
+// false when none is.
+bool clip_segment(double& ax, double& ay, double& bx, double& by, const CoveredTiles::Box& box) {
+  double t0 = 0, t1 = 1;
+  const double dx = bx - ax, dy = by - ay;
+  const double p[4] = {-dx, dx, -dy, dy};
+  const double q[4] = {ax - box.x0, box.x1 - ax, ay - box.y0, box.y1 - ay};
+  for (int i = 0; i < 4; ++i) {
+    if (p[i] == 0) {
+      if (q[i] < 0) return false;
+      continue;
+    }
+    const double t = q[i] / p[i];
+    if (p[i] < 0) t0 = std::max(t0, t);
+    else t1 = std::min(t1, t);
+    if (t0 > t1) return false;
+  }
+  const double x0 = ax + t0 * dx, y0 = ay + t0 * dy, x1 = ax + t1 * dx, y1 = ay + t1 * dy;
+  ax = x0;
+  ay = y0;
+  bx = x1;
+  by = y1;
+  return true;
+}
+
+}  // namespace
+
+// A stroke drawn under: each segment only where it can show, cut to the
+// tiles within its reach that are not covered, and those widened by its
+// reach. With round caps and joins a stroke is every point within half its
+// width of its path, so on those tiles the pieces draw what the whole
+// would; cairo then works on the pieces alone.
+void Painter::put_stroke_under(bool closed) {
+  const double reach = stroke_reach(line_width_);
+  const std::size_t n = dev_.size();
+  ink();
+  if (n == 1) {
+    covered_->drawing_segment(dev_[0].x, dev_[0].y, dev_[0].x, dev_[0].y, reach);
+    canvas_.move_to(dev_[0].x, dev_[0].y);
+    path_has_ink_ = true;
+    return;
+  }
+  pen_at_ = false;
+  for (std::size_t i = 1; i < n + (closed ? 1 : 0); ++i) {
+    const DevicePoint& a = dev_[i - 1];
+    const DevicePoint& b = dev_[i % n];
+    CoveredTiles::Box open;
+    if (!covered_->drawing_segment(a.x, a.y, b.x, b.y, reach, &open)) {
+      pen_at_ = false;
+      continue;
+    }
+    open = {open.x0 - reach - 1, open.y0 - reach - 1, open.x1 + reach + 1, open.y1 + reach + 1};
+    double ax = a.x, ay = a.y, bx = b.x, by = b.y;
+    if (!clip_segment(ax, ay, bx, by, open)) {
+      pen_at_ = false;
+      continue;
+    }
+    if (!pen_at_ || pen_.x != ax || pen_.y != ay) canvas_.move_to(ax, ay);
+    canvas_.line_to(bx, by);
+    pen_ = {bx, by};
+    pen_at_ = true;
+    path_has_ink_ = true;
+  }
+}
+
 void Painter::put_path(bool closed) {
   if (covered_ != nullptr) {
     const double reach = stroke_reach(line_width_);
@@ -315,7 +378,9 @@ void Painter::stroke(std::span<const Ge_Pt> world, bool closed, bool charge_leng
   if (charge_only_) return;
   thin_out();
   account(Pending::stroke, dev_.size());
-  if (to_be_drawn(line_width_) && !(covered_ != nullptr && hidden_path(closed))) put_path(closed);
+  if (!to_be_drawn(line_width_)) return;
+  if (covered_ == nullptr) put_path(closed);
+  else if (!hidden_path(closed)) put_stroke_under(closed);
 }
 
 // Polygons go into the path all turning the same way (as marks do), so
@@ -430,7 +495,6 @@ void Painter::text(const char* s, const Ge_Pt& at, double height, double rotatio
   if (outside_band({x, y, x, y}, reach)) return;
   if (covered_ != nullptr && covered_->hides_box(x - reach, y - reach, x + reach, y + reach)) return;
   if (covered_ != nullptr) covered_->drawing_box(x - reach, y - reach, x + reach, y + reach);
-  limit_to_open_tiles();
   ink();
   canvas_.text(options_.utf8(s), m, centred);
   if (covered_ != nullptr) covered_->update();

@@ -97,7 +97,6 @@ class Painter {
   void use_colour(const Rgb& c);
   void ink();  // the canvas takes the colour before the path's first drawable
   void flush();
-  void limit_to_open_tiles();
   void account(Pending mode, std::size_t points);
   bool device(const Ge_Pt& w, double& x, double& y) const;
   bool to_device(std::span<const Ge_Pt> world);
@@ -106,6 +105,7 @@ class Painter {
   bool to_be_drawn(double reach);
   bool hidden_path(bool closed) const;
   void put_path(bool closed);
+  void put_stroke_under(bool closed);
   void stroke(std::span<const Ge_Pt> world, bool closed, bool charge_length = true);
   void fill(std::span<const Ge_Pt> world);
   void mark(const Ge_Pt& w);
@@ -132,7 +132,8 @@ class Painter {
   Rgb colour_{0, 0, 0};
   std::vector<Ge_Pt> world_;     // a drawable's points, placed; reused
   std::vector<DevicePoint> dev_;  // the same on the picture; reused
-  std::vector<PixelBox> open_boxes_;  // where a path drawn under can show; reused
+  bool pen_at_ = false;  // put_stroke_under: the path ends where the next piece starts
+  DevicePoint pen_{0, 0};
   Box box_{0, 0, 0, 0};
   // A bit per pixel of the rows [seen_first_, seen_last_): drawn in this
   // colour run; the band with a margin wider than any mark's reach.
