@@ -137,25 +137,10 @@ void rgb(JsonOut& out, long color) {
   out.key("rgb").word(std::string_view(text, 7));
 }
 
-// Whether a stored record can hold a member of its own: a line type, an
-// extrusion or xdata in its property block, or a kind whose payload has
-// members. Most records hold none and need no decoding.
-bool may_hold_members(std::span<const unsigned char> bytes) {
-  if (bytes.size() < 4) return false;
-  int16_t kind = 0;
-  uint16_t flags = 0;
-  std::memcpy(&kind, bytes.data(), 2);
-  std::memcpy(&flags, bytes.data() + 2, 2);
-  switch (kind) {
-    case 7: case 11: case kPolylineKind: case kInsertKind: case kChainKind: return true;
-    default: return (flags & (0x0002 | 0x0040 | 0x0080)) != 0;
-  }
-}
-
 // What a drawable's stored record holds beyond the drawable: members behind
 // its kind's, each only when the record stored it.
 void stored_members(JsonOut& out, const KT_Stored& stored) {
-  if (!may_hold_members(stored.bytes())) return;
+  if (!stored_may_hold_members(stored.bytes())) return;
   const StoredEntity e = decode_stored_entity(stored.bytes());
   if (e.line_type) out.key("line_type").integer(*e.line_type);
   if (e.has_extrusion) reals(out.key("extrusion"), e.extrusion, 3);

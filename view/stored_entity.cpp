@@ -250,6 +250,18 @@ StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
   return e;
 }
 
+bool stored_may_hold_members(std::span<const unsigned char> bytes) {
+  if (bytes.size() < 4) return false;
+  int16_t kind = 0;
+  uint16_t flags = 0;
+  std::memcpy(&kind, bytes.data(), 2);
+  std::memcpy(&flags, bytes.data() + 2, 2);
+  switch (kind) {
+    case 7: case 11: case kPolylineKind: case kInsertKind: case kChainKind: return true;
+    default: return (flags & (0x0002 | 0x0040 | 0x0080)) != 0;
+  }
+}
+
 StoredCounts count_stored_items(std::span<const unsigned char> bytes) {
   StoredCounts c;
   if (bytes.size() < 2) return c;

@@ -102,6 +102,12 @@ inline constexpr int16_t kChainKind = 28;
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
 
+// Whether a record can give decode_stored_entity a member of its own: a
+// line type, an extrusion or xdata in its property block, or a kind whose
+// payload has members (texts, polylines, inserts, chains). Most records
+// hold none and need neither decoding nor keeping.
+bool stored_may_hold_members(std::span<const unsigned char> bytes);
+
 // How many attribute records and xdata items decode_stored_entity would
 // give, without making them.
 struct StoredCounts {
