@@ -248,7 +248,7 @@ void passed_record(JsonOut& out, const Layout& layout, const char* in, const KT_
   if (stored.size >= 2) out.key("kind").integer(static_cast<int16_t>(stored.data[0] | (stored.data[1] << 8)));
   else out.key("kind").null();
   out.key("size").integer(static_cast<long long>(stored.size));
-  out.key("bytes").utf8(hex_text(stored.bytes()));  // of any length: not a word
+  out.key("bytes").hex(stored.data, stored.size);
   out.end_object();
   layout.end(out);
 }
