@@ -138,10 +138,11 @@ void rgb(JsonOut& out, long color) {
 }
 
 // What a drawable's stored record holds beyond the drawable: members behind
-// its kind's, each only when the record stored it.
-void stored_members(JsonOut& out, const KT_Stored& stored) {
+// its kind's, each only when the record stored it. e: room for the decoding,
+// kept from record to record.
+void stored_members(JsonOut& out, const KT_Stored& stored, StoredEntity& e) {
   if (!stored_may_hold_members(stored.bytes())) return;
-  const StoredEntity e = decode_stored_entity(stored.bytes());
+  decode_stored_entity(stored.bytes(), e);
   if (e.line_type) out.key("line_type").integer(*e.line_type);
   if (e.has_extrusion) reals(out.key("extrusion"), e.extrusion, 3);
   if (!e.xdata.empty()) {
@@ -257,7 +258,7 @@ void passed_record(JsonOut& out, const Layout& layout, const char* in, const KT_
 // that made nothing between them.
 void entity_list(JsonOut& out, const Layout& layout, const std::vector<LayerMembers>& layers,
                  const KT_Entity_List& list, const KT_Block* block, const KT_Carried* carried,
-                 std::span<const KT_Stored> passed) {
+                 std::span<const KT_Stored> passed, StoredEntity& scratch) {
   const char* in = block != nullptr ? "block_entities" : "model_space";
   // The records that made nothing follow the drawable they followed in the
   // file (null: the list's first). While the list is in file order (as a
@@ -305,7 +306,7 @@ void entity_list(JsonOut& out, const Layout& layout, const std::vector<LayerMemb
       else if (d.color_number == 0) out.key("color_by").word("block");
     }
     if (carried != nullptr)
-      if (const KT_Stored* stored = carried->stored(d)) stored_members(out, *stored);
+      if (const KT_Stored* stored = carried->stored(d)) stored_members(out, *stored, scratch);
     layout.end(out);
     write_passed_after(&d);
   }
@@ -350,6 +351,7 @@ void dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const Dum
     return carried != nullptr && with.passed_records ? carried->passed(block) : std::span<const KT_Stored>{};
   };
   const std::vector<LayerMembers> layers = layer_members(d, out.encoding());
+  StoredEntity scratch;
   out.begin_object();
   if (layout.lines) out.key("in").word("file");
   out.key("version").utf8(header.version);
@@ -397,10 +399,10 @@ void dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const Dum
       },
       [&](const KT_Block& b) {
         if (!layout.lines) out.key("entities");
-        entity_list(out, layout, layers, b.entities, &b, carried, passed(&b));
+        entity_list(out, layout, layers, b.entities, &b, carried, passed(&b), scratch);
       });
   if (!layout.lines) out.line_break().key("model_space");
-  entity_list(out, layout, layers, d.model_space, nullptr, carried, passed(nullptr));
+  entity_list(out, layout, layers, d.model_space, nullptr, carried, passed(nullptr), scratch);
   if (!layout.lines) out.newline().end_object().newline();
 }
 

@@ -101,6 +101,9 @@ inline constexpr int16_t kPolylineKind = 13;
 inline constexpr int16_t kChainKind = 28;
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
+// The same into e, whose lists keep the room they had: a caller decoding
+// many records (trv dump) makes them once instead of once a record.
+void decode_stored_entity(std::span<const unsigned char> bytes, StoredEntity& e);
 
 // Whether a record can give decode_stored_entity a member of its own: a
 // line type, an extrusion or xdata in its property block, or a kind whose
