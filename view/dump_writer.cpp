@@ -1,6 +1,7 @@
 #include "view/dump_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -123,17 +124,23 @@ std::vector<LayerMembers> layer_members(const KT_Drawing& drawing, const TextEnc
   return members;
 }
 
-// A colour value (0x00BBGGRR) as "#RRGGBB".
-void rgb(JsonOut& out, long color) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const auto value = static_cast<unsigned long>(color);
-  const unsigned channel[3] = {static_cast<unsigned>(value & 0xFF), static_cast<unsigned>((value >> 8) & 0xFF),
-                               static_cast<unsigned>((value >> 16) & 0xFF)};
-  char text[8] = {'#'};
-  for (int i = 0; i < 3; ++i) {
-    text[1 + 2 * i] = kHex[channel[i] >> 4];
-    text[2 + 2 * i] = kHex[channel[i] & 0xF];
+// Each byte's two upper-case hexadecimal digits.
+constexpr std::array<char, 512> make_hex_pairs() {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::array<char, 512> pairs{};
+  for (int b = 0; b < 256; ++b) {
+    pairs[static_cast<std::size_t>(2 * b)] = kDigits[b >> 4];
+    pairs[static_cast<std::size_t>(2 * b + 1)] = kDigits[b & 0xF];
   }
+  return pairs;
+}
+constexpr std::array<char, 512> kHexPairs = make_hex_pairs();
+
+// A colour value (0x00BBGGRR) as "#RRGGBB", a channel's two digits at a time.
+void rgb(JsonOut& out, long color) {
+  const auto value = static_cast<unsigned long>(color);
+  char text[7] = {'#'};
+  for (int i = 0; i < 3; ++i) std::memcpy(text + 1 + 2 * i, &kHexPairs[2 * ((value >> (8 * i)) & 0xFF)], 2);
   out.key("rgb").word(std::string_view(text, 7));
 }
 

@@ -1,5 +1,6 @@
 #include "tools/trv/dump_carrier.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "format/stored_props.h"
@@ -43,7 +44,8 @@ void DumpCarrier::keep_drawable(const kttrv::StoredRecord& r) {
   KT_Stored& s = kept_.emplace_back(copy(r));
   s.color = d->color;
   s.layer = d->layer;
-  if (at >= by_id_.size()) by_id_.resize(at + 1, 0);
+  // Creation numbers rise through a load: room for twice as many at a time.
+  if (at >= by_id_.size()) by_id_.resize(std::max(at + 1, 2 * by_id_.size()), 0);
   by_id_[at] = static_cast<uint32_t>(kept_.size());
 }
 
