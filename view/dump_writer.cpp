@@ -1,6 +1,7 @@
 #include "view/dump_writer.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -123,40 +124,32 @@ std::vector<LayerMembers> layer_members(const KT_Drawing& drawing, const TextEnc
   return members;
 }
 
-// A colour value (0x00BBGGRR) as "#RRGGBB".
-void rgb(JsonOut& out, long color) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  const auto value = static_cast<unsigned long>(color);
-  const unsigned channel[3] = {static_cast<unsigned>(value & 0xFF), static_cast<unsigned>((value >> 8) & 0xFF),
-                               static_cast<unsigned>((value >> 16) & 0xFF)};
-  char text[8] = {'#'};
-  for (int i = 0; i < 3; ++i) {
-    text[1 + 2 * i] = kHex[channel[i] >> 4];
-    text[2 + 2 * i] = kHex[channel[i] & 0xF];
+// Each byte's two upper-case hexadecimal digits.
+constexpr std::array<char, 512> make_hex_pairs() {
+  constexpr char kDigits[] = "0123456789ABCDEF";
+  std::array<char, 512> pairs{};
+  for (int b = 0; b < 256; ++b) {
+    pairs[static_cast<std::size_t>(2 * b)] = kDigits[b >> 4];
+    pairs[static_cast<std::size_t>(2 * b + 1)] = kDigits[b & 0xF];
   }
+  return pairs;
+}
+constexpr std::array<char, 512> kHexPairs = make_hex_pairs();
+
+// A colour value (0x00BBGGRR) as "#RRGGBB", a channel's two digits at a time.
+void rgb(JsonOut& out, long color) {
+  const auto value = static_cast<unsigned long>(color);
+  char text[7] = {'#'};
+  for (int i = 0; i < 3; ++i) std::memcpy(text + 1 + 2 * i, &kHexPairs[2 * ((value >> (8 * i)) & 0xFF)], 2);
   out.key("rgb").word(std::string_view(text, 7));
 }
 
-// Whether a stored record can hold a member of its own: a line type, an
-// extrusion or xdata in its property block, or a kind whose payload has
-// members. Most records hold none and need no decoding.
-bool may_hold_members(std::span<const unsigned char> bytes) {
-  if (bytes.size() < 4) return false;
-  int16_t kind = 0;
-  uint16_t flags = 0;
-  std::memcpy(&kind, bytes.data(), 2);
-  std::memcpy(&flags, bytes.data() + 2, 2);
-  switch (kind) {
-    case 7: case 11: case kPolylineKind: case kInsertKind: case kChainKind: return true;
-    default: return (flags & (0x0002 | 0x0040 | 0x0080)) != 0;
-  }
-}
-
 // What a drawable's stored record holds beyond the drawable: members behind
-// its kind's, each only when the record stored it.
-void stored_members(JsonOut& out, const KT_Stored& stored) {
-  if (!may_hold_members(stored.bytes())) return;
-  const StoredEntity e = decode_stored_entity(stored.bytes());
+// its kind's, each only when the record stored it. e: room for the decoding,
+// kept from record to record.
+void stored_members(JsonOut& out, const KT_Stored& stored, StoredEntity& e) {
+  if (!stored_may_hold_members(stored.bytes())) return;
+  decode_stored_entity(stored.bytes(), e);
   if (e.line_type) out.key("line_type").integer(*e.line_type);
   if (e.has_extrusion) reals(out.key("extrusion"), e.extrusion, 3);
   if (!e.xdata.empty()) {
@@ -263,7 +256,7 @@ void passed_record(JsonOut& out, const Layout& layout, const char* in, const KT_
   if (stored.size >= 2) out.key("kind").integer(static_cast<int16_t>(stored.data[0] | (stored.data[1] << 8)));
   else out.key("kind").null();
   out.key("size").integer(static_cast<long long>(stored.size));
-  out.key("bytes").utf8(hex_text(stored.bytes()));  // of any length: not a word
+  out.key("bytes").hex(stored.data, stored.size);
   out.end_object();
   layout.end(out);
 }
@@ -272,7 +265,7 @@ void passed_record(JsonOut& out, const Layout& layout, const char* in, const KT_
 // that made nothing between them.
 void entity_list(JsonOut& out, const Layout& layout, const std::vector<LayerMembers>& layers,
                  const KT_Entity_List& list, const KT_Block* block, const KT_Carried* carried,
-                 std::span<const KT_Stored> passed) {
+                 std::span<const KT_Stored> passed, StoredEntity& scratch) {
   const char* in = block != nullptr ? "block_entities" : "model_space";
   // The records that made nothing follow the drawable they followed in the
   // file (null: the list's first). While the list is in file order (as a
@@ -320,7 +313,7 @@ void entity_list(JsonOut& out, const Layout& layout, const std::vector<LayerMemb
       else if (d.color_number == 0) out.key("color_by").word("block");
     }
     if (carried != nullptr)
-      if (const KT_Stored* stored = carried->stored(d)) stored_members(out, *stored);
+      if (const KT_Stored* stored = carried->stored(d)) stored_members(out, *stored, scratch);
     layout.end(out);
     write_passed_after(&d);
   }
@@ -365,6 +358,7 @@ void dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const Dum
     return carried != nullptr && with.passed_records ? carried->passed(block) : std::span<const KT_Stored>{};
   };
   const std::vector<LayerMembers> layers = layer_members(d, out.encoding());
+  StoredEntity scratch;
   out.begin_object();
   if (layout.lines) out.key("in").word("file");
   out.key("version").utf8(header.version);
@@ -412,10 +406,10 @@ void dump(const KT_Drawing& d, const DumpHeader& header, JsonOut& out, const Dum
       },
       [&](const KT_Block& b) {
         if (!layout.lines) out.key("entities");
-        entity_list(out, layout, layers, b.entities, &b, carried, passed(&b));
+        entity_list(out, layout, layers, b.entities, &b, carried, passed(&b), scratch);
       });
   if (!layout.lines) out.line_break().key("model_space");
-  entity_list(out, layout, layers, d.model_space, nullptr, carried, passed(nullptr));
+  entity_list(out, layout, layers, d.model_space, nullptr, carried, passed(nullptr), scratch);
   if (!layout.lines) out.newline().end_object().newline();
 }
 

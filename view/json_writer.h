@@ -118,6 +118,9 @@ class JsonOut {
     comma_ = true;
     return *this;
   }
+  // Bytes as a string of lower-case hexadecimal, two digits each, written
+  // straight into the buffer (a record of any length).
+  JsonOut& hex(const unsigned char* bytes, std::size_t size);
   // A member or element written before (by a JsonOut into a string), as it
   // stands.
   JsonOut& member(std::string_view premade) {

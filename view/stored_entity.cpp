@@ -3,6 +3,7 @@
 #include <climits>
 #include <cstring>
 #include <string_view>
+#include <utility>
 
 #include "format/blob_body.h"
 #include "format/record_reader.h"
@@ -204,15 +205,16 @@ void read_polyline(RecordReader& r, StoredEntity& e) {
 // Kind 28: the count, the chain flags, a real, a 32-bit value and the
 // extras field, then the points (16 bytes each) and, when the extras field
 // is greater than 0, three reals a vertex.
-void read_chain(RecordReader& r, StoredEntity& e) {
+void read_chain(RecordReader& r, StoredEntity& e, std::vector<std::array<double, 3>>&& room) {
   StoredChain c;
+  c.extras = std::move(room);  // empty
   const int32_t count = r.i32();
   c.flags = r.u16();
   c.real = r.f64();
   c.value = r.i32();
   c.extras_field = r.i32();
   if (!r.ok()) return;
-  e.chain = c;
+  e.chain = std::move(c);
   if (count <= 0) return;
   const auto n = static_cast<uint32_t>(count);
   if (!r.expect_items(n, 16)) return;
@@ -227,7 +229,26 @@ void read_chain(RecordReader& r, StoredEntity& e) {
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
   StoredEntity e;
-  if (bytes.size() < 2) return e;  // not even a kind
+  decode_stored_entity(bytes, e);
+  return e;
+}
+
+void decode_stored_entity(std::span<const unsigned char> bytes, StoredEntity& e) {
+  // Every member as a fresh one has it, the lists' room kept.
+  std::vector<XdataItem> xdata = std::move(e.xdata);
+  std::vector<StoredAttribute> attributes = std::move(e.attributes);
+  std::vector<StoredVertex> vertices = std::move(e.vertices);
+  std::vector<std::array<double, 3>> extras;
+  if (e.chain) extras = std::move(e.chain->extras);
+  xdata.clear();
+  attributes.clear();
+  vertices.clear();
+  extras.clear();
+  e = StoredEntity{};
+  e.xdata = std::move(xdata);
+  e.attributes = std::move(attributes);
+  e.vertices = std::move(vertices);
+  if (bytes.size() < 2) return;  // not even a kind
   // A cursor over the record alone; a record past 2 GiB is read to there.
   tagFile f;
   f.buffer = bytes.data();
@@ -245,9 +266,20 @@ StoredEntity decode_stored_entity(std::span<const unsigned char> bytes) {
   if (props_ok && e.kind == kInsertKind) read_insert(r, &e);
   if (props_ok && (e.kind == 7 || e.kind == 11)) read_text(r, e);
   if (props_ok && e.kind == kPolylineKind) read_polyline(r, e);
-  if (props_ok && e.kind == kChainKind) read_chain(r, e);
+  if (props_ok && e.kind == kChainKind) read_chain(r, e, std::move(extras));
   e.whole = r.ok();
-  return e;
+}
+
+bool stored_may_hold_members(std::span<const unsigned char> bytes) {
+  if (bytes.size() < 4) return false;
+  int16_t kind = 0;
+  uint16_t flags = 0;
+  std::memcpy(&kind, bytes.data(), 2);
+  std::memcpy(&flags, bytes.data() + 2, 2);
+  switch (kind) {
+    case 7: case 11: case kPolylineKind: case kInsertKind: case kChainKind: return true;
+    default: return (flags & (0x0002 | 0x0040 | 0x0080)) != 0;
+  }
 }
 
 StoredCounts count_stored_items(std::span<const unsigned char> bytes) {

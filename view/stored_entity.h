@@ -101,6 +101,15 @@ inline constexpr int16_t kPolylineKind = 13;
 inline constexpr int16_t kChainKind = 28;
 
 StoredEntity decode_stored_entity(std::span<const unsigned char> bytes);
+// The same into e, whose lists keep the room they had: a caller decoding
+// many records (trv dump) makes them once instead of once a record.
+void decode_stored_entity(std::span<const unsigned char> bytes, StoredEntity& e);
+
+// Whether a record can give decode_stored_entity a member of its own: a
+// line type, an extrusion or xdata in its property block, or a kind whose
+// payload has members (texts, polylines, inserts, chains). Most records
+// hold none and need neither decoding nor keeping.
+bool stored_may_hold_members(std::span<const unsigned char> bytes);
 
 // How many attribute records and xdata items decode_stored_entity would
 // give, without making them.

@@ -13,6 +13,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "format/json_real.h"
 #include "kernel/kt_drawables.h"
@@ -24,6 +25,7 @@
 #include "tests/support/sample_drawing.h"
 #include "tests/support/torv_builder.h"
 #include "view/dump_writer.h"
+#include "view/stored_entity.h"
 
 namespace {
 
@@ -374,6 +376,30 @@ TEST(JsonOutTest, IntegersAreTheirDecimalText) {
     if (digits < 19) p *= 10;
   }
   for (long long v : values) ASSERT_EQ(written([v](kttrv::view::JsonOut& out) { out.integer(v); }), std::to_string(v));
+}
+
+// Bytes written as hexadecimal straight into the buffer are the text of
+// hex_text in quotes, at every length around the buffer's size and with the
+// buffer part full before them, after a comma where one is due.
+TEST(JsonOutTest, HexIsTheBytesDigits) {
+  std::mt19937 rng(5);
+  for (std::size_t size : {std::size_t{0}, std::size_t{1}, std::size_t{2}, std::size_t{255}, std::size_t{32767},
+                           std::size_t{32768}, std::size_t{32769}, std::size_t{65535}, std::size_t{65536},
+                           std::size_t{200001}}) {
+    std::vector<unsigned char> bytes(size);
+    for (unsigned char& b : bytes) b = static_cast<unsigned char>(rng());
+    const std::string digits = kttrv::view::hex_text(bytes);
+    for (std::size_t before : {std::size_t{0}, std::size_t{1}, std::size_t{40000}, std::size_t{65531}}) {
+      const std::string filler(before, 'x');
+      const std::string text = written([&](kttrv::view::JsonOut& out) {
+        out.begin_array();
+        if (before > 0) out.utf8(filler);
+        out.hex(bytes.data(), bytes.size()).end_array();
+      });
+      const std::string expected = "[" + (before > 0 ? "\"" + filler + "\"," : std::string()) + "\"" + digits + "\"]";
+      ASSERT_EQ(text, expected) << size << " bytes after " << before;
+    }
+  }
 }
 
 }  // namespace

@@ -6,9 +6,9 @@
 #include <optional>
 #include <string>
 
-#include "host/zirida_host.h"
 #include "tools/trv/cli_support.h"
 #include "tools/trv/commands.h"
+#include "tools/trv/dump_carrier.h"
 #include "view/dump_writer.h"
 
 namespace trv {
@@ -33,6 +33,9 @@ int run_dump(const DumpOptions& o) {
   request.mode = o.mode;
   request.sysvar_list = list ? &*list : nullptr;
   request.count_records = true;  // for whether the load reached every record
+  // What the dump shows beside the drawing, and only that, is kept.
+  trv::DumpCarrier carrier(drawing, !o.no_passed);
+  request.observer = &carrier;
   const kttrv::LoadResult result = load_drawing(o.path, drawing, request);
   if (!result.loaded) return 1;
   // The file's own version text; the generation the loader recognised
@@ -44,7 +47,7 @@ int run_dump(const DumpOptions& o) {
   header.damage = damage_lines(result);
   kttrv::view::JsonOut out(stdout);
   out.set_encoding(encoding.get());
-  const kttrv::view::DumpCarried carried{zirida_carried(drawing), !o.no_passed};
+  const kttrv::view::DumpCarried carried{&carrier, !o.no_passed};
   if (o.lines) kttrv::view::write_dump_lines(drawing, header, out, carried);
   else kttrv::view::write_dump(drawing, header, out, carried);
   if (!out.flush()) {

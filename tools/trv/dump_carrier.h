@@ -1,0 +1,66 @@
+// What trv dump shows of what a load carries, and no more: each drawable's
+// stored colour number, the records of the drawables that hold members of
+// their own (stored_may_hold_members: texts, polylines, inserts, chains,
+// line types, extrusions, xdata) and, when asked, the records that made
+// nothing, in their place. The load reads the file a window at a time and
+// only those records are copied, so the dump's load touches little more
+// fresh memory than trv check's instead of the file and a slot per record.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <span>
+#include <unordered_map>
+#include <vector>
+
+#include "format/load_observer.h"
+#include "host/kt_arena.h"
+#include "kernel/kt_carried.h"
+
+namespace trv {
+
+class DumpCarrier final : public kttrv::LoadObserver, public KT_Carried {
+ public:
+  // passed_records false: the records that made nothing are not kept.
+  DumpCarrier(KT_Drawing& drawing, bool passed_records) : drawing_(drawing), keep_passed_(passed_records) {}
+
+  // The load's side.
+  void file(int generation) override { generation_ = generation; }
+  void stored(const kttrv::StoredRecord& record) override;
+  // The records are kept for what the host shows, as a carrying host's are.
+  bool carries() const override { return true; }
+
+  // The dump's side.
+  const KT_Stored* stored(const KT_Drawable& drawable) const override;
+  const KT_Stored* stored(const KT_Object&) const override { return nullptr; }
+  std::span<const KT_Stored> passed(const KT_Block* block) const override;
+  int generation() const override { return generation_; }
+  bool system_variables_whole() const override { return false; }
+  std::span<const KT_Stored> extra_layers() const override { return {}; }
+  uint64_t digest(const KT_Drawable&) const override { return 0; }
+  uint64_t digest(const KT_Layer&) const override { return 0; }
+  uint64_t digest(const KT_Text_Style&) const override { return 0; }
+  uint64_t digest(const KT_Dim_Style&) const override { return 0; }
+  uint64_t digest(const KT_Block&) const override { return 0; }
+  const KT_Stored* run(KT_Carried_Run) const override { return nullptr; }
+
+ private:
+  void keep_drawable(const kttrv::StoredRecord& record);
+  void keep_passed(const kttrv::StoredRecord& record);
+  KT_Stored copy(const kttrv::StoredRecord& record);
+
+  KT_Drawing& drawing_;
+  bool keep_passed_;
+  int generation_ = -1;
+  // The copies, packed in chunks of huge pages where the system has them.
+  KT_Arena arena_;
+  // The drawables' records, and by creation number 1 + their place there
+  // (0: none kept).
+  std::deque<KT_Stored> kept_;
+  std::vector<uint32_t> by_id_;
+  std::vector<KT_Stored> model_passed_;
+  std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;
+};
+
+}  // namespace trv
