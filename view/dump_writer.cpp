@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "view/drawables.h"
+#include "view/hex_pairs.h"
 #include "view/kind_names.h"
 #include "view/ranges.h"
 #include "view/stored_entity.h"
@@ -124,23 +125,11 @@ std::vector<LayerMembers> layer_members(const KT_Drawing& drawing, const TextEnc
   return members;
 }
 
-// Each byte's two upper-case hexadecimal digits.
-constexpr std::array<char, 512> make_hex_pairs() {
-  constexpr char kDigits[] = "0123456789ABCDEF";
-  std::array<char, 512> pairs{};
-  for (int b = 0; b < 256; ++b) {
-    pairs[static_cast<std::size_t>(2 * b)] = kDigits[b >> 4];
-    pairs[static_cast<std::size_t>(2 * b + 1)] = kDigits[b & 0xF];
-  }
-  return pairs;
-}
-constexpr std::array<char, 512> kHexPairs = make_hex_pairs();
-
 // A colour value (0x00BBGGRR) as "#RRGGBB", a channel's two digits at a time.
 void rgb(JsonOut& out, long color) {
   const auto value = static_cast<unsigned long>(color);
   char text[7] = {'#'};
-  for (int i = 0; i < 3; ++i) std::memcpy(text + 1 + 2 * i, &kHexPairs[2 * ((value >> (8 * i)) & 0xFF)], 2);
+  for (int i = 0; i < 3; ++i) std::memcpy(text + 1 + 2 * i, &kHexPairsUpper[2 * ((value >> (8 * i)) & 0xFF)], 2);
   out.key("rgb").word(std::string_view(text, 7));
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "format/json_real.h"
+#include "view/hex_pairs.h"
 
 namespace kttrv::view {
 
@@ -112,22 +113,6 @@ JsonOut& JsonOut::quoted(std::string_view chars, bool from_bytes) {
   return *this;
 }
 
-namespace {
-
-// Each byte's two digits.
-constexpr std::array<char, 512> make_hex_pairs() {
-  constexpr char kDigits[] = "0123456789abcdef";
-  std::array<char, 512> pairs{};
-  for (int b = 0; b < 256; ++b) {
-    pairs[static_cast<std::size_t>(2 * b)] = kDigits[b >> 4];
-    pairs[static_cast<std::size_t>(2 * b + 1)] = kDigits[b & 0xF];
-  }
-  return pairs;
-}
-constexpr std::array<char, 512> kHexPairs = make_hex_pairs();
-
-}  // namespace
-
 JsonOut& JsonOut::hex(const unsigned char* bytes, std::size_t size) {
   separate();
   put('"');
@@ -135,7 +120,7 @@ JsonOut& JsonOut::hex(const unsigned char* bytes, std::size_t size) {
     room(2);
     const std::size_t n = std::min(size, (kSize - used_) / 2);
     char* at = buffer_ + used_;
-    for (std::size_t i = 0; i < n; ++i, at += 2) std::memcpy(at, &kHexPairs[2 * std::size_t{bytes[i]}], 2);
+    for (std::size_t i = 0; i < n; ++i, at += 2) std::memcpy(at, &kHexPairsLower[2 * std::size_t{bytes[i]}], 2);
     used_ += 2 * n;
     bytes += n;
     size -= n;

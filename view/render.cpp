@@ -55,15 +55,22 @@ class NoCanvas final : public Canvas {
   void text(const std::string&, const TextMatrix&, bool) override {}
 };
 
-// One walk over the model space onto the canvas, for the band's rows;
-// false when the walk was cut short.
-bool paint(const Picture& picture, Canvas& canvas, Band band) {
+// The walk that draws: the picture's budget, what the painter charges,
+// the inserts it stands in.
+WalkOptions drawing_walk(const Picture& picture, long long& charged, std::vector<const KT_Insert_Entity*>& inserts) {
   WalkOptions walk = picture.walk;
-  long long charged = 0;
-  std::vector<const KT_Insert_Entity*> inserts;
   walk.budget = picture.options.work_budget > 0 ? picture.options.work_budget : kBaseWork;
   walk.charged = &charged;
   walk.inserts = &inserts;
+  return walk;
+}
+
+// One walk over the model space onto the canvas, for the band's rows;
+// false when the walk was cut short.
+bool paint(const Picture& picture, Canvas& canvas, Band band) {
+  long long charged = 0;
+  std::vector<const KT_Insert_Entity*> inserts;
+  const WalkOptions walk = drawing_walk(picture, charged, inserts);
   Painter painter(canvas, picture.view, band, picture.options, picture.layers, &inserts, &charged);
   const bool whole =
       walk_model_space(picture.drawing, walk, [&](const KT_Drawable& d, const Placement& p) { painter.draw(d, p); });
@@ -75,12 +82,9 @@ bool paint(const Picture& picture, Canvas& canvas, Band band) {
 // charged the same in every band, drawn or not: a band of no rows draws
 // nothing and charges them all).
 void find_where_drawing_stops(Picture& picture) {
-  WalkOptions walk = picture.walk;
   long long charged = 0;
   std::vector<const KT_Insert_Entity*> inserts;
-  walk.budget = picture.options.work_budget > 0 ? picture.options.work_budget : kBaseWork;
-  walk.charged = &charged;
-  walk.inserts = &inserts;
+  WalkOptions walk = drawing_walk(picture, charged, inserts);
   walk.stopped_at = &picture.stopped_at;
   NoCanvas nothing;
   Painter painter(nothing, picture.view, {0, 0}, picture.options, picture.layers, &inserts, &charged);

@@ -14,19 +14,17 @@
 #include <unordered_map>
 #include <vector>
 
-#include "format/load_observer.h"
 #include "host/kt_arena.h"
-#include "kernel/kt_carried.h"
+#include "tools/trv/drawables_carrier.h"
 
 namespace trv {
 
-class DumpCarrier final : public kttrv::LoadObserver, public KT_Carried {
+class DumpCarrier final : public DrawablesCarrier {
  public:
   // passed_records false: the records that made nothing are not kept.
   DumpCarrier(KT_Drawing& drawing, bool passed_records) : drawing_(drawing), keep_passed_(passed_records) {}
 
   // The load's side.
-  void file(int generation) override { generation_ = generation; }
   void stored(const kttrv::StoredRecord& record) override;
   // The records are kept for what the host shows, as a carrying host's are.
   bool carries() const override { return true; }
@@ -35,15 +33,6 @@ class DumpCarrier final : public kttrv::LoadObserver, public KT_Carried {
   const KT_Stored* stored(const KT_Drawable& drawable) const override;
   const KT_Stored* stored(const KT_Object&) const override { return nullptr; }
   std::span<const KT_Stored> passed(const KT_Block* block) const override;
-  int generation() const override { return generation_; }
-  bool system_variables_whole() const override { return false; }
-  std::span<const KT_Stored> extra_layers() const override { return {}; }
-  uint64_t digest(const KT_Drawable&) const override { return 0; }
-  uint64_t digest(const KT_Layer&) const override { return 0; }
-  uint64_t digest(const KT_Text_Style&) const override { return 0; }
-  uint64_t digest(const KT_Dim_Style&) const override { return 0; }
-  uint64_t digest(const KT_Block&) const override { return 0; }
-  const KT_Stored* run(KT_Carried_Run) const override { return nullptr; }
 
  private:
   void keep_drawable(const kttrv::StoredRecord& record);
@@ -52,7 +41,6 @@ class DumpCarrier final : public kttrv::LoadObserver, public KT_Carried {
 
   KT_Drawing& drawing_;
   bool keep_passed_;
-  int generation_ = -1;
   // The copies, packed in chunks of huge pages where the system has them.
   KT_Arena arena_;
   // The drawables' records, and by creation number 1 + their place there
