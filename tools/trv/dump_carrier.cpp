@@ -55,7 +55,11 @@ void DumpCarrier::keep_passed(const kttrv::StoredRecord& r) {
   // It follows the drawable its list ended with when the load read it.
   KT_Entity_List& list = store.open_block != nullptr ? store.open_block->entities : drawing_.model_space;
   s.after = list.last;
-  (store.open_block != nullptr ? block_passed_[store.open_block] : model_passed_).push_back(s);
+  if (store.open_block == nullptr) {
+    model_passed_.push_back(s);
+    return;
+  }
+  block_passed_.try_emplace(store.open_block, &arena_).first->second.push_back(s);
 }
 
 const KT_Stored* DumpCarrier::stored(const KT_Drawable& drawable) const {

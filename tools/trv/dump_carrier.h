@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <memory_resource>
 #include <span>
 #include <unordered_map>
 #include <vector>
@@ -41,14 +42,16 @@ class DumpCarrier final : public DrawablesCarrier {
 
   KT_Drawing& drawing_;
   bool keep_passed_;
-  // The copies, packed in chunks of huge pages where the system has them.
+  // The copies, packed in chunks of huge pages where the system has them;
+  // the lists below live there too (a fresh small page costs this machine
+  // more than the bytes on it).
   KT_Arena arena_;
   // The drawables' records, and by creation number 1 + their place there
   // (0: none kept).
-  std::deque<KT_Stored> kept_;
-  std::vector<uint32_t> by_id_;
-  std::vector<KT_Stored> model_passed_;
-  std::unordered_map<const KT_Block*, std::vector<KT_Stored>> block_passed_;
+  std::pmr::deque<KT_Stored> kept_{&arena_};
+  std::pmr::vector<uint32_t> by_id_{&arena_};
+  std::pmr::vector<KT_Stored> model_passed_{&arena_};
+  std::unordered_map<const KT_Block*, std::pmr::vector<KT_Stored>> block_passed_;
 };
 
 }  // namespace trv

@@ -4,10 +4,13 @@
 // records go by, so the picture's load costs what trv check's does.
 #pragma once
 
+#include <cstdint>
 #include <deque>
+#include <memory_resource>
 #include <span>
-#include <unordered_map>
 #include <vector>
+
+#include "host/kt_arena.h"
 
 #include "tools/trv/drawables_carrier.h"
 
@@ -24,8 +27,13 @@ class PictureCarrier final : public DrawablesCarrier {
   std::span<const KT_Stored> passed(const KT_Block*) const override { return {}; }
 
  private:
-  std::deque<std::vector<unsigned char>> bytes_;  // each record's own copy: it stays where it is
-  std::unordered_map<const KT_Drawable*, KT_Stored> inserts_;
+  // The inserts' records, copied into chunks of huge pages where the
+  // system has them (as the lists are: a fresh small page costs this
+  // machine more than the bytes on it), and by creation number 1 + their
+  // place (0: none).
+  KT_Arena arena_;
+  std::pmr::deque<KT_Stored> inserts_{&arena_};
+  std::pmr::vector<uint32_t> by_id_{&arena_};
 };
 
 }  // namespace trv
