@@ -303,38 +303,32 @@ void Painter::put_stroke_under(bool closed) {
     path_has_ink_ = true;
     return;
   }
-  pen_at_ = false;
+  // Where the path ends, when the next piece may go on from there.
+  bool pen_at = false;
+  DevicePoint pen{0, 0};
   for (std::size_t i = 1; i < n + (closed ? 1 : 0); ++i) {
     const DevicePoint& a = dev_[i - 1];
     const DevicePoint& b = dev_[i % n];
     CoveredTiles::Box open;
     if (!covered_->drawing_segment(a.x, a.y, b.x, b.y, reach, &open)) {
-      pen_at_ = false;
+      pen_at = false;
       continue;
     }
     open = {open.x0 - reach - 1, open.y0 - reach - 1, open.x1 + reach + 1, open.y1 + reach + 1};
     double ax = a.x, ay = a.y, bx = b.x, by = b.y;
     if (!clip_segment(ax, ay, bx, by, open)) {
-      pen_at_ = false;
+      pen_at = false;
       continue;
     }
-    if (!pen_at_ || pen_.x != ax || pen_.y != ay) canvas_.move_to(ax, ay);
+    if (!pen_at || pen.x != ax || pen.y != ay) canvas_.move_to(ax, ay);
     canvas_.line_to(bx, by);
-    pen_ = {bx, by};
-    pen_at_ = true;
+    pen = {bx, by};
+    pen_at = true;
     path_has_ink_ = true;
   }
 }
 
 void Painter::put_path(bool closed) {
-  if (covered_ != nullptr) {
-    const double reach = stroke_reach(line_width_);
-    for (std::size_t i = 0; i < dev_.size(); ++i) {
-      const DevicePoint& a = dev_[i == 0 ? 0 : i - 1];
-      covered_->drawing_segment(a.x, a.y, dev_[i].x, dev_[i].y, reach);
-    }
-    if (closed) covered_->drawing_segment(dev_.back().x, dev_.back().y, dev_[0].x, dev_[0].y, reach);
-  }
   ink();
   canvas_.move_to(dev_[0].x, dev_[0].y);
   for (std::size_t i = 1; i < dev_.size(); ++i) canvas_.line_to(dev_[i].x, dev_[i].y);

@@ -132,8 +132,6 @@ class Painter {
   Rgb colour_{0, 0, 0};
   std::vector<Ge_Pt> world_;     // a drawable's points, placed; reused
   std::vector<DevicePoint> dev_;  // the same on the picture; reused
-  bool pen_at_ = false;  // put_stroke_under: the path ends where the next piece starts
-  DevicePoint pen_{0, 0};
   Box box_{0, 0, 0, 0};
   // A bit per pixel of the rows [seen_first_, seen_last_): drawn in this
   // colour run; the band with a margin wider than any mark's reach.
